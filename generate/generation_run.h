@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "generate/error.h"
+#include "generate/image_list.h"
+#include "settings/settings_file.h"
+
+namespace brindlewick {
+
+class HtmlPageWriter;
+
+inline constexpr const char* kGalleryFileName = "ShowAll.html";
+inline constexpr const char* kNothingToDoMessage = "Nothing to do!";
+
+// A page (or the gallery) that was not written, and why.
+struct PageFailure {
+    std::string path;
+    std::string reason;
+};
+
+struct RunReport {
+    enum class Outcome {
+        NothingToDo,  // empty list: nothing written, nothing saved
+        Finished,     // every item visited
+        Stopped,      // the progress callback asked to stop between two pages
+        WriteError,   // a write failed mid-page: run ended, history and settings untouched
+    };
+    Outcome outcome = Outcome::NothingToDo;
+    std::size_t pagesWritten = 0;        // wrapper pages only, not the gallery
+    std::vector<PageFailure> failures;   // gallery first, then pages in list order
+    std::optional<Error> writeError;     // set for WriteError
+    bool historyChanged = false;         // the comment became entry 0
+    bool historySaved = true;            // every history entry could be stored
+    std::optional<Error> settingsError;  // the settings file could not be written
+};
+
+// Called before each page with (pages done, pages in all); returning false
+// stops the run there.
+using ProgressCallback = std::function<bool(std::size_t done, std::size_t total)>;
+
+// One generation run: gallery first when values.showAll is set, then a wrapper
+// page per item in list order; then the comment goes on top of the history
+// unless an entry begins with it, and the settings are saved. writer may be
+// null (a plain writer is used); tests pass one that fails on purpose.
+RunReport RunGeneration(Settings& values, const ImageList& images, const SettingsFile& settings,
+                        const ProgressCallback& progress = {}, HtmlPageWriter* writer = nullptr);
+
+// "Processed N file(s)\n" with the number of wrapper pages written.
+std::string ProcessedMessage(std::size_t pagesWritten);
+
+// One line per failure, "PATH: REASON".
+std::string FailureLines(const std::vector<PageFailure>& failures);
+
+}  // namespace brindlewick

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace brindlewick {
+
+// Ordering and equality of image paths: byte-wise with ASCII letters folded to
+// lower case, so "C:/Pics/A.GIF" equals "c:/pics/a.gif".
+int ComparePathsIgnoringCase(std::string_view a, std::string_view b);
+bool PathLessIgnoringCase(std::string_view a, std::string_view b);
+
+// The list of image paths a generation run works through: always in ascending
+// order ignoring case, no two paths equal ignoring case.
+class ImageList {
+public:
+    // Adds one path at its sorted place. Returns its index, or -1 when a path
+    // equal to it ignoring case is already listed (nothing changes then).
+    int AddImagePath(std::string path);
+
+    // Adds many paths at once (a drop or a multi-selection): sorts the batch
+    // and merges it, so the cost is O((n + m) log m) rather than a search per
+    // path. Duplicates, within the batch or against the list, are dropped (the
+    // first one wins). Returns how many paths were added.
+    std::size_t AddImagePaths(std::vector<std::string> paths);
+
+    std::size_t Count() const { return items_.size(); }
+    bool Empty() const { return items_.empty(); }
+    const std::string& GetAt(std::size_t index) const { return items_.at(index); }
+    const std::vector<std::string>& Items() const { return items_; }
+
+    // Index of the path (equal ignoring case), or -1.
+    int Find(std::string_view path) const;
+
+    void RemoveAt(std::size_t index);
+    // Removes every listed index at once; out-of-range and repeated indices are ignored.
+    void RemoveIndices(std::vector<std::size_t> indices);
+    void DeleteAllItems();
+
+    // Counts every path ever added; never decreased, not even by DeleteAllItems.
+    long InsertionCounter() const { return insertionCounter_; }
+
+private:
+    std::vector<std::string> items_;
+    long insertionCounter_ = 0;
+};
+
+}  // namespace brindlewick

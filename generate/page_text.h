@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brindlewick {
+
+// How text from file names and the comment is made safe for a windows-1252 page.
+
+// UTF-8 to windows-1252: characters with a windows-1252 byte become that byte,
+// others a numeric character reference ("&#128512;"); bytes that are not valid
+// UTF-8 pass through unchanged. ASCII is unchanged.
+std::string ToWindows1252(std::string_view utf8);
+
+// For TITLE and ALT: escapes "&", "<", ">" and the double quote, then converts
+// to windows-1252.
+std::string HtmlAttributeText(std::string_view name);
+
+// For SRC: percent-encodes "%", "#", "?", "\" and bytes that are not valid
+// UTF-8, escapes as HtmlAttributeText does, then converts to windows-1252.
+std::string HtmlSourceText(std::string_view path);
+
+// The comment as it goes into the footer: raw (it may hold HTML), only
+// converted to windows-1252.
+std::string FooterBodyText(std::string_view footer);
+
+// The file name: the part after the last "/", or the whole path.
+std::string_view ImageName(std::string_view path);
+
+// The wrapper page's path: the file name's extension replaced by ".html", or
+// ".html" appended when the file name has none (a leading "." is no extension).
+std::string PageName(std::string_view path);
+
+// "&copy; COMMENT" when the copyright switch is on, else the comment.
+std::string FooterText(std::string_view comment, bool useCopyrightSymbol);
+
+}  // namespace brindlewick

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Brindlewick needs to build, run and test, and
+# only those that are missing. Usage: scripts/deps.sh [build|test]
+set -euo pipefail
+
+packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev)
+if [[ "${1:-build}" == test ]]; then
+    # Offscreen GUI tests, the browser test and the screenshot script.
+    packages+=(xvfb xauth chromium nodejs npm python3 imagemagick)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$p")
+    fi
+done
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing: ${missing[*]}"
+sudo=()
+[[ $(id -u) -ne 0 ]] && sudo=(sudo)
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -1,0 +1,51 @@
+#pragma once
+
+#include <string>
+
+#include "settings/comment_history.h"
+
+namespace brindlewick {
+
+// The values the main window holds and the settings file stores.
+struct Settings {
+    std::string comment;
+    int useCopyrightSymbol = 1;
+    int showAll = 0;
+    std::string showAllFileName;
+    CommentHistory history;
+};
+
+inline constexpr int kHistorySlots = 15;
+inline constexpr const char* kDefaultComment = "All rights reserved";
+
+// The settings file "brindlewick.ini", section "options".
+class SettingsFile {
+public:
+    explicit SettingsFile(std::string path) : path_(std::move(path)) {}
+
+    // $XDG_CONFIG_HOME/brindlewick.ini, else $HOME/.config/brindlewick.ini.
+    static SettingsFile Default();
+
+    const std::string& Path() const { return path_; }
+
+    // Reads the history (sorted, prefix duplicates skipped), "ShowAllFileName",
+    // "UseCopyrightSymbol" (default 1) and "ShowAll" (default 0) into values.
+    // An empty history gets kDefaultComment. A missing or unreadable file
+    // gives the defaults. values.comment is left as it is.
+    void LoadSettings(Settings& values) const;
+
+    // Writes history entries 0..14 until one cannot be stored, then the three
+    // other keys; other keys and lines of the file are kept. Returns whether
+    // every history entry it tried was written. Throws Error when the file
+    // itself cannot be written.
+    bool SaveSettings(const Settings& values) const;
+
+private:
+    std::string path_;
+};
+
+// Parses like atoi: leading blanks, an optional sign, digits up to the first
+// other character; no digits gives 0. Saturates instead of overflowing.
+int ParseProfileInt(std::string_view text);
+
+}  // namespace brindlewick
