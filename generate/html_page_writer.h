@@ -45,6 +45,7 @@ private:
     void Discard() noexcept;
 
     int fd_ = -1;
+    unsigned serial_ = 0;  // numbers this writer's temporary files
     std::string target_;
     std::string temp_;
     std::string buffer_;

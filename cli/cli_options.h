@@ -1,0 +1,38 @@
+#pragma once
+
+#include <istream>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace brindlewick::cli {
+
+struct CliOptions {
+    std::optional<std::string> comment;
+    std::optional<bool> copyright;
+    std::optional<bool> gallery;
+    std::vector<std::string> paths;  // as given, in order
+    bool readStdin = false;          // "-" was given
+    bool nulSeparated = false;       // "-0": standard input is NUL-separated
+    bool help = false;
+    bool version = false;
+};
+
+// Thrown for a command line that cannot be understood.
+struct UsageError {
+    std::string message;
+};
+
+CliOptions ParseArguments(const std::vector<std::string>& args);
+
+// Appends the paths read from in, one per line (or per NUL), skipping empty
+// ones and a carriage return before a line feed.
+void ReadPaths(std::istream& in, bool nulSeparated, std::vector<std::string>& paths);
+
+// The path made absolute against cwd and normalised ("./", "..", doubled and
+// trailing "/" removed).
+std::string AbsolutePath(const std::string& path, const std::string& cwd);
+
+extern const char* const kUsage;
+
+}  // namespace brindlewick::cli

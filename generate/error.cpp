@@ -1,0 +1,29 @@
+#include "generate/error.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace brindlewick {
+
+Error::Error(std::string cause, std::string path, int errnum)
+    : std::runtime_error(cause + ": " + path),
+      cause_(std::move(cause)),
+      path_(std::move(path)),
+      errnum_(errnum) {}
+
+bool Error::IsDiskFull() const {
+    return errnum_ == ENOSPC || errnum_ == EDQUOT;
+}
+
+std::string Error::AccessMessage() const {
+    if (IsDiskFull()) {
+        return "Disk full while accessing " + path_ + ".";
+    }
+    return cause_ + " while accessing " + path_ + ".";
+}
+
+Error Error::FromErrno(int errnum, std::string path) {
+    return Error(std::strerror(errnum), std::move(path), errnum);
+}
+
+}  // namespace brindlewick

@@ -1,0 +1,104 @@
+#include "generate/generation_run.h"
+
+#include <filesystem>
+#include <string_view>
+#include <unordered_set>
+
+#include "generate/html_page_writer.h"
+#include "generate/page_text.h"
+
+namespace brindlewick {
+namespace {
+
+constexpr const char* kWouldOverwriteInput = "it would replace one of the listed files";
+
+std::string GalleryPath() {
+    std::error_code ec;
+    const std::filesystem::path cwd = std::filesystem::current_path(ec);
+    return ec ? std::string(kGalleryFileName) : (cwd / kGalleryFileName).string();
+}
+
+}  // namespace
+
+RunReport RunGeneration(Settings& values, const ImageList& images, const SettingsFile& settings,
+                        const ProgressCallback& progress, HtmlPageWriter* writer) {
+    RunReport report;
+    if (images.Empty()) {
+        return report;  // NothingToDo: nothing written, nothing saved
+    }
+    HtmlPageWriter plainWriter;
+    HtmlPageWriter& out = writer ? *writer : plainWriter;
+    const std::string footer = FooterText(values.comment, values.useCopyrightSymbol != 0);
+
+    // A page is never written over one of the files being processed (an
+    // "index.html" in the list would otherwise replace itself).
+    const std::unordered_set<std::string_view> inputs(images.Items().begin(), images.Items().end());
+    const auto skip = [&](std::string path, std::string reason) {
+        report.failures.push_back({std::move(path), std::move(reason)});
+    };
+
+    const std::size_t total = images.Count();
+    report.outcome = RunReport::Outcome::Finished;
+    try {
+        if (values.showAll != 0) {
+            const std::string galleryPath = GalleryPath();
+            if (inputs.contains(galleryPath)) {
+                skip(galleryPath, kWouldOverwriteInput);
+            } else if (!out.WriteGallery(kGalleryFileName, images, footer)) {
+                skip(galleryPath, out.LastOpenError());
+            }
+        }
+        for (std::size_t i = 0; i < total; ++i) {
+            if (progress && !progress(i, total)) {
+                report.outcome = RunReport::Outcome::Stopped;
+                break;
+            }
+            const std::string& path = images.GetAt(i);
+            std::string page = PageName(path);
+            if (inputs.contains(page)) {
+                skip(std::move(page), kWouldOverwriteInput);
+            } else if (out.WritePage(page, ImageName(path), footer)) {
+                ++report.pagesWritten;
+            } else {
+                skip(std::move(page), out.LastOpenError());
+            }
+        }
+        if (progress && report.outcome == RunReport::Outcome::Finished) {
+            progress(total, total);
+        }
+    } catch (const Error& error) {
+        // A write failed mid-page: the run ends here; history and settings stay.
+        report.outcome = RunReport::Outcome::WriteError;
+        report.writeError = error;
+        return report;
+    }
+
+    if (!values.history.FindPrefix(values.comment)) {
+        values.history.InsertAt(0, values.comment);
+        report.historyChanged = true;
+    }
+    try {
+        report.historySaved = settings.SaveSettings(values);
+    } catch (const Error& error) {
+        report.historySaved = false;
+        report.settingsError = error;
+    }
+    return report;
+}
+
+std::string ProcessedMessage(std::size_t pagesWritten) {
+    return "Processed " + std::to_string(pagesWritten) + " file(s)\n";
+}
+
+std::string FailureLines(const std::vector<PageFailure>& failures) {
+    std::string lines;
+    for (const PageFailure& failure : failures) {
+        lines += failure.path;
+        lines += ": ";
+        lines += failure.reason;
+        lines += '\n';
+    }
+    return lines;
+}
+
+}  // namespace brindlewick

@@ -1,0 +1,115 @@
+#include "generate/image_list.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace brindlewick {
+namespace {
+
+unsigned char FoldAscii(unsigned char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
+}
+
+}  // namespace
+
+int ComparePathsIgnoringCase(std::string_view a, std::string_view b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        const unsigned char ca = FoldAscii(static_cast<unsigned char>(a[i]));
+        const unsigned char cb = FoldAscii(static_cast<unsigned char>(b[i]));
+        if (ca != cb) {
+            return ca < cb ? -1 : 1;
+        }
+    }
+    if (a.size() == b.size()) {
+        return 0;
+    }
+    return a.size() < b.size() ? -1 : 1;
+}
+
+bool PathLessIgnoringCase(std::string_view a, std::string_view b) {
+    return ComparePathsIgnoringCase(a, b) < 0;
+}
+
+int ImageList::Find(std::string_view path) const {
+    const auto it = std::lower_bound(
+        items_.begin(), items_.end(), path,
+        [](const std::string& item, std::string_view p) { return PathLessIgnoringCase(item, p); });
+    if (it != items_.end() && ComparePathsIgnoringCase(*it, path) == 0) {
+        return static_cast<int>(it - items_.begin());
+    }
+    return -1;
+}
+
+int ImageList::AddImagePath(std::string path) {
+    const auto it = std::lower_bound(items_.begin(), items_.end(), path,
+                                     [](const std::string& item, const std::string& p) {
+                                         return PathLessIgnoringCase(item, p);
+                                     });
+    if (it != items_.end() && ComparePathsIgnoringCase(*it, path) == 0) {
+        return -1;
+    }
+    ++insertionCounter_;
+    return static_cast<int>(items_.insert(it, std::move(path)) - items_.begin());
+}
+
+std::size_t ImageList::AddImagePaths(std::vector<std::string> paths) {
+    // Sort the batch (stable, so the first of equal paths wins), drop its own
+    // duplicates, then merge it with the list, skipping paths already listed.
+    std::stable_sort(paths.begin(), paths.end(), PathLessIgnoringCase);
+    paths.erase(std::unique(paths.begin(), paths.end(),
+                            [](const std::string& a, const std::string& b) {
+                                return ComparePathsIgnoringCase(a, b) == 0;
+                            }),
+                paths.end());
+
+    std::vector<std::string> merged;
+    merged.reserve(items_.size() + paths.size());
+    std::size_t added = 0;
+    auto old = items_.begin();
+    for (std::string& path : paths) {
+        while (old != items_.end() && PathLessIgnoringCase(*old, path)) {
+            merged.push_back(std::move(*old++));
+        }
+        if (old != items_.end() && ComparePathsIgnoringCase(*old, path) == 0) {
+            continue;
+        }
+        merged.push_back(std::move(path));
+        ++added;
+    }
+    std::move(old, items_.end(), std::back_inserter(merged));
+    items_ = std::move(merged);
+    insertionCounter_ += static_cast<long>(added);
+    return added;
+}
+
+void ImageList::RemoveAt(std::size_t index) {
+    if (index >= items_.size()) {
+        throw std::out_of_range("ImageList::RemoveAt");
+    }
+    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
+}
+
+void ImageList::RemoveIndices(std::vector<std::size_t> indices) {
+    std::sort(indices.begin(), indices.end());
+    indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+    std::size_t next = 0;  // position in indices
+    std::size_t out = 0;
+    for (std::size_t i = 0; i < items_.size(); ++i) {
+        if (next < indices.size() && indices[next] == i) {
+            ++next;
+            continue;
+        }
+        if (out != i) {
+            items_[out] = std::move(items_[i]);
+        }
+        ++out;
+    }
+    items_.resize(out);
+}
+
+void ImageList::DeleteAllItems() {
+    items_.clear();
+}
+
+}  // namespace brindlewick
