@@ -5,30 +5,24 @@
 
 namespace brindlewick {
 
-// What became of a request to open a link in the desktop's handler.
-enum class LaunchResult {
-    Opened,     // handed over to the handler
-    NoHandler,  // the desktop has no handler for the link's scheme
-    Failed,     // a handler exists but the hand-over failed
-};
-
-// Opens web and mailto links in the user's programs. The About box uses one of
-// these, so that tests can replace the desktop with a fake.
+// Opens web and mailto links in the user's programs. The About box goes through
+// one of these, so that tests can replace the desktop with a fake.
 class LinkLauncher {
 public:
     virtual ~LinkLauncher() = default;
-    virtual LaunchResult Open(const QUrl& url) = 0;
+    // False when the desktop has no program for links of the scheme ("https",
+    // "mailto").
+    virtual bool HasHandler(const QString& scheme) = 0;
+    // Hands the URL to the desktop's program; false when the hand-over failed.
+    virtual bool Open(const QUrl& url) = 0;
 };
 
-// Asks the desktop's MIME database (xdg-mime) for the handler of the URL's
-// scheme and, if there is one, hands the URL to QDesktopServices.
+// The desktop's own handlers: asks the MIME database (xdg-mime) which program
+// takes a scheme, and hands links over with QDesktopServices.
 class DesktopLinkLauncher final : public LinkLauncher {
 public:
-    LaunchResult Open(const QUrl& url) override;
+    bool HasHandler(const QString& scheme) override;
+    bool Open(const QUrl& url) override;
 };
-
-// True when the desktop has a default handler for URLs of the given scheme
-// ("https", "mailto").
-bool HasSchemeHandler(const QString& scheme);
 
 }  // namespace brindlewick

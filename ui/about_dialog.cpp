@@ -1,0 +1,212 @@
+#include "ui/about_dialog.h"
+
+#include <QFontMetrics>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRect>
+#include <QUrl>
+
+#include "ui/link_launcher.h"
+#include "ui/message_box.h"
+
+namespace brindlewick {
+
+namespace {
+
+// The copyright line, shown in the box and at the end of the notice.
+constexpr const char* kCopyrightLine = "Copyright \u00a9 2025 Brindlewick";
+
+// Size of the dialog template, in dialog units.
+constexpr int kDialogWidth = 217;
+constexpr int kDialogHeight = 125;
+
+// Converts dialog units to pixels for a font: a horizontal unit is a quarter
+// of the font's average character width, a vertical unit an eighth of its
+// height.
+class DialogUnits {
+public:
+    explicit DialogUnits(const QFont& font) {
+        const QFontMetrics metrics(font);
+        const int alphabetWidth = metrics.horizontalAdvance(
+            QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
+        baseX_ = (alphabetWidth / 26 + 1) / 2;
+        baseY_ = metrics.height();
+    }
+    int X(int units) const { return (units * baseX_ + 2) / 4; }
+    int Y(int units) const { return (units * baseY_ + 4) / 8; }
+    QRect Rect(int x, int y, int width, int height) const {
+        return QRect(X(x), Y(y), X(width), Y(height));
+    }
+
+private:
+    int baseX_ = 0;
+    int baseY_ = 0;
+};
+
+// Shows the wait cursor until Restore() or the end of the scope.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { Restore(); }
+    WaitCursor(const WaitCursor&) = delete;
+    WaitCursor& operator=(const WaitCursor&) = delete;
+    void Restore() {
+        if (active_) {
+            QGuiApplication::restoreOverrideCursor();
+            active_ = false;
+        }
+    }
+
+private:
+    bool active_ = true;
+};
+
+}  // namespace
+
+QString AboutDescription() {
+    return QStringLiteral(
+        "This is a small 32-bit utility for generating an html \"wrapper\" around an image "
+        "file so it can be displayed full size.  You can then have a thumbnail of the image in "
+        "a main page and link to the URL of the generated wrapper page.  It is freeware, so "
+        "feel free to use it as often as you like.\n"
+        "It was written in C++ with Qt 6 and built and tested on Debian 12.");
+}
+
+QString TermsOfUseNotice() {
+    return QStringLiteral(
+               "\n\n"
+               "Brindlewick is freeware for personal use: you may use it free of "
+               "charge for as long as you like.\n\n"
+               "It comes without any warranty. The authors accept no liability for "
+               "any loss or damage, direct or indirect, that arises from using it.\n\n"
+               "You may pass on copies provided that the package is complete and "
+               "unchanged and that you charge nothing for it. Putting it on a "
+               "commercial collection or bundling it with a product needs the "
+               "authors' written permission.\n\n"
+               "Please send reports of faults and ideas for improvements to ") +
+           QString::fromLatin1(kFeedbackAddress) +
+           QStringLiteral(".\n\nNewer versions are found at ") + QString::fromLatin1(kWebAddress) +
+           QStringLiteral("\n\n") + QString::fromUtf8(kCopyrightLine);
+}
+
+AboutDialog::AboutDialog(const QString& name, const QString& version, const QString& description,
+                         const QIcon& icon, QWidget* parent, MessagePresenter* presenter,
+                         LinkLauncher* launcher)
+    : QDialog(parent),
+      icon_(icon),
+      text_(description + TermsOfUseNotice()),
+      title_(name + QLatin1Char(' ') + version),
+      presenter_(presenter),
+      launcher_(launcher) {
+    if (presenter_ == nullptr) {
+        ownPresenter_ = std::make_unique<QtMessagePresenter>();
+        presenter_ = ownPresenter_.get();
+    }
+    if (launcher_ == nullptr) {
+        ownLauncher_ = std::make_unique<DesktopLinkLauncher>();
+        launcher_ = ownLauncher_.get();
+    }
+    BuildControls();
+}
+
+AboutDialog::~AboutDialog() = default;
+
+void AboutDialog::BuildControls() {
+    const DialogUnits units(font());
+    setWindowTitle(QStringLiteral("About ") + title_);
+    setFixedSize(units.X(kDialogWidth), units.Y(kDialogHeight));
+
+    // Created in tab order: OK first, so it takes the focus when the box opens.
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setGeometry(units.Rect(178, 104, 32, 14));
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    auto* nameAndVersion = new QLabel(title_, this);
+    nameAndVersion->setObjectName(QStringLiteral("nameAndVersion"));
+    nameAndVersion->setTextFormat(Qt::PlainText);
+    nameAndVersion->setAlignment(Qt::AlignCenter);
+    nameAndVersion->setGeometry(units.Rect(45, 5, 109, 8));
+
+    auto* copyright = new QLabel(QString::fromUtf8(kCopyrightLine), this);
+    copyright->setObjectName(QStringLiteral("copyright"));
+    copyright->setTextFormat(Qt::PlainText);
+    copyright->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    copyright->setGeometry(units.Rect(45, 16, 129, 8));
+
+    auto* text = new QPlainTextEdit(this);
+    text->setObjectName(QStringLiteral("aboutText"));
+    text->setReadOnly(true);
+    text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    text->setFocusPolicy(Qt::ClickFocus);
+    text->setPlainText(text_);
+    text->setGeometry(units.Rect(6, 29, 204, 69));
+
+    auto* iconLabel = new QLabel(this);
+    iconLabel->setObjectName(QStringLiteral("aboutIcon"));
+    const QRect iconRect = units.Rect(189, 4, 21, 20);
+    iconLabel->setGeometry(iconRect);
+    if (!icon_.isNull()) {
+        const int side = qMin(iconRect.width(), iconRect.height());
+        iconLabel->setPixmap(icon_.pixmap(side, side));
+    }
+
+    auto* web = new QPushButton(QStringLiteral("Web"), this);
+    web->setObjectName(QStringLiteral("webButton"));
+    web->setGeometry(units.Rect(6, 104, 50, 14));
+    connect(web, &QPushButton::clicked, this, &AboutDialog::OnWeb);
+
+    auto* mail = new QPushButton(QStringLiteral("Mail"), this);
+    mail->setObjectName(QStringLiteral("mailButton"));
+    mail->setGeometry(units.Rect(62, 104, 50, 14));
+    connect(mail, &QPushButton::clicked, this, &AboutDialog::OnMail);
+}
+
+void AboutDialog::OnWeb() {
+    const QString address = QString::fromLatin1(kWebAddress);
+    if (!launcher_->HasHandler(QStringLiteral("https"))) {
+        presenter_->Show(this, MessageIcon::Warning,
+                         QStringLiteral("Sorry.  I can't navigate you straight to my website as "
+                                        "\nI need a DLL that ships with Microsoft Internet "
+                                        "Explorer 3.x onwards\n\nPlease navigate to ") +
+                             address + QStringLiteral(" manually"));
+        return;
+    }
+    if (!launcher_->Open(QUrl(address))) {
+        presenter_->Show(this, MessageIcon::Warning,
+                         QStringLiteral("Couldn't find the entry point I needed in URLMON.DLL\n"
+                                        "Please contact the author for an updated version, \n"
+                                        "or visit the Microsoft Website (its a Microsoft DLL)"));
+    }
+}
+
+void AboutDialog::OnMail() {
+    WaitCursor wait;
+    if (!launcher_->HasHandler(QStringLiteral("mailto"))) {
+        wait.Restore();
+        presenter_->Show(
+            this, MessageIcon::Warning,
+            QStringLiteral("Can't generate a mail message.  Do you have mail installed?"));
+        return;
+    }
+    // Every character of the subject but letters, digits and "-._~" is
+    // percent-encoded, so that mail clients read it the same way.
+    const QByteArray subject = QUrl::toPercentEncoding(QStringLiteral("Feedback: ") + title_);
+    const QUrl mail = QUrl::fromEncoded(
+        QByteArray("mailto:") + kFeedbackAddress + "?subject=" + subject, QUrl::StrictMode);
+    wait.Restore();
+    if (!launcher_->Open(mail)) {
+        presenter_->Show(this, MessageIcon::Warning, QStringLiteral("Error trying to send mail."));
+    }
+}
+
+int ShowAboutBox(const QString& name, const QString& version, const QString& description,
+                 const QIcon& icon, QWidget* parent) {
+    AboutDialog box(name, version, description, icon, parent);
+    return box.exec();
+}
+
+}  // namespace brindlewick
