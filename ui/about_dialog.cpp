@@ -118,27 +118,31 @@ void AboutDialog::BuildControls() {
     setWindowTitle(QStringLiteral("About ") + title_);
     setFixedSize(units.X(kDialogWidth), units.Y(kDialogHeight));
 
-    // Created in tab order: OK first, so it takes the focus when the box opens.
+    // The controls of template IDD_ABOUT (199), created in template order, which
+    // is the tab order: OK first, so it has the focus when the box opens. Each
+    // control's objectName is the name of its identifier: IDOK (1),
+    // IDC_NAME_VERSION (1200), IDC_ABOUT_ICON (1201), IDC_ABOUT_TEXT (1203),
+    // IDC_WEB (1219), IDC_MAIL (1220); the copyright line has none.
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
-    ok->setObjectName(QStringLiteral("okButton"));
+    ok->setObjectName(QStringLiteral("IDOK"));
     ok->setGeometry(units.Rect(178, 104, 32, 14));
     ok->setDefault(true);
     connect(ok, &QPushButton::clicked, this, &QDialog::accept);
 
     auto* nameAndVersion = new QLabel(title_, this);
-    nameAndVersion->setObjectName(QStringLiteral("nameAndVersion"));
+    nameAndVersion->setObjectName(QStringLiteral("IDC_NAME_VERSION"));
     nameAndVersion->setTextFormat(Qt::PlainText);
     nameAndVersion->setAlignment(Qt::AlignCenter);
     nameAndVersion->setGeometry(units.Rect(45, 5, 109, 8));
 
     auto* copyright = new QLabel(QString::fromUtf8(kCopyrightLine), this);
-    copyright->setObjectName(QStringLiteral("copyright"));
+    copyright->setObjectName(QStringLiteral("IDC_COPYRIGHT_LINE"));
     copyright->setTextFormat(Qt::PlainText);
     copyright->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     copyright->setGeometry(units.Rect(45, 16, 129, 8));
 
     auto* text = new QPlainTextEdit(this);
-    text->setObjectName(QStringLiteral("aboutText"));
+    text->setObjectName(QStringLiteral("IDC_ABOUT_TEXT"));
     text->setReadOnly(true);
     text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text->setFocusPolicy(Qt::ClickFocus);
@@ -146,7 +150,7 @@ void AboutDialog::BuildControls() {
     text->setGeometry(units.Rect(6, 29, 204, 69));
 
     auto* iconLabel = new QLabel(this);
-    iconLabel->setObjectName(QStringLiteral("aboutIcon"));
+    iconLabel->setObjectName(QStringLiteral("IDC_ABOUT_ICON"));
     const QRect iconRect = units.Rect(189, 4, 21, 20);
     iconLabel->setGeometry(iconRect);
     if (!icon_.isNull()) {
@@ -155,12 +159,12 @@ void AboutDialog::BuildControls() {
     }
 
     auto* web = new QPushButton(QStringLiteral("Web"), this);
-    web->setObjectName(QStringLiteral("webButton"));
+    web->setObjectName(QStringLiteral("IDC_WEB"));
     web->setGeometry(units.Rect(6, 104, 50, 14));
     connect(web, &QPushButton::clicked, this, &AboutDialog::OnWeb);
 
     auto* mail = new QPushButton(QStringLiteral("Mail"), this);
-    mail->setObjectName(QStringLiteral("mailButton"));
+    mail->setObjectName(QStringLiteral("IDC_MAIL"));
     mail->setGeometry(units.Rect(62, 104, 50, 14));
     connect(mail, &QPushButton::clicked, this, &AboutDialog::OnMail);
 }

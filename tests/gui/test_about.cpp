@@ -91,10 +91,10 @@ private slots:
         AboutDialog box(QStringLiteral("Brindlewick"), QStringLiteral("v1.51"), AboutDescription(),
                         TestIcon(), nullptr, &presenter, &launcher);
         QCOMPARE(box.windowTitle(), QStringLiteral("About Brindlewick v1.51"));
-        QCOMPARE(box.findChild<QLabel*>("nameAndVersion")->text(),
+        QCOMPARE(box.findChild<QLabel*>("IDC_NAME_VERSION")->text(),
                  QStringLiteral("Brindlewick v1.51"));
 
-        const QString text = box.findChild<QPlainTextEdit*>("aboutText")->toPlainText();
+        const QString text = box.findChild<QPlainTextEdit*>("IDC_ABOUT_TEXT")->toPlainText();
         QVERIFY(text.startsWith(QString::fromUtf8(kFirstSentence)));
         // The notice follows the description directly and names both addresses.
         QVERIFY(text.endsWith(TermsOfUseNotice()));
@@ -102,10 +102,10 @@ private slots:
         QVERIFY(TermsOfUseNotice().startsWith(QStringLiteral("\n\n")));
         QVERIFY(text.contains(QString::fromLatin1(kWebAddress)));
         QVERIFY(text.contains(QString::fromLatin1(kFeedbackAddress)));
-        QVERIFY(box.findChild<QPlainTextEdit*>("aboutText")->isReadOnly());
+        QVERIFY(box.findChild<QPlainTextEdit*>("IDC_ABOUT_TEXT")->isReadOnly());
 
-        QVERIFY(!box.findChild<QLabel*>("aboutIcon")->pixmap().isNull());
-        QVERIFY(box.findChild<QPushButton*>("okButton")->isDefault());
+        QVERIFY(!box.findChild<QLabel*>("IDC_ABOUT_ICON")->pixmap().isNull());
+        QVERIFY(box.findChild<QPushButton*>("IDOK")->isDefault());
         QVERIFY(presenter.messages.empty());
         QVERIFY(launcher.opened.isEmpty());
     }
@@ -113,7 +113,7 @@ private slots:
     void nullIconLeavesIconEmptyAndOtherArgumentsAreUsedAsGiven() {
         AboutDialog box(QStringLiteral("Other"), QStringLiteral("v2"), QStringLiteral("Short."),
                         QIcon(), nullptr, nullptr, nullptr);
-        QVERIFY(box.findChild<QLabel*>("aboutIcon")->pixmap().isNull());
+        QVERIFY(box.findChild<QLabel*>("IDC_ABOUT_ICON")->pixmap().isNull());
         QCOMPARE(box.windowTitle(), QStringLiteral("About Other v2"));
         QCOMPARE(box.Text(), QStringLiteral("Short.") + TermsOfUseNotice());
     }
@@ -125,9 +125,9 @@ private slots:
         for (const QWidget* child : box.findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
             QVERIFY2(area.contains(child->geometry()), qPrintable(child->objectName()));
         }
-        const QRect ok = box.findChild<QPushButton*>("okButton")->geometry();
-        const QRect web = box.findChild<QPushButton*>("webButton")->geometry();
-        const QRect mail = box.findChild<QPushButton*>("mailButton")->geometry();
+        const QRect ok = box.findChild<QPushButton*>("IDOK")->geometry();
+        const QRect web = box.findChild<QPushButton*>("IDC_WEB")->geometry();
+        const QRect mail = box.findChild<QPushButton*>("IDC_MAIL")->geometry();
         QVERIFY(web.right() < mail.left() && mail.right() < ok.left());
         QCOMPARE(web.top(), ok.top());
     }
@@ -158,7 +158,7 @@ private slots:
         Configure(launcher, desktop);
         AboutDialog box(QStringLiteral("Brindlewick"), QStringLiteral("v1.51"), AboutDescription(),
                         QIcon(), nullptr, &presenter, &launcher);
-        box.findChild<QPushButton*>("webButton")->click();
+        box.findChild<QPushButton*>("IDC_WEB")->click();
 
         QCOMPARE(launcher.schemesAsked, QStringList{QStringLiteral("https")});
         if (desktop == Desktop::NoHandler) {
@@ -194,7 +194,7 @@ private slots:
         Configure(launcher, desktop);
         AboutDialog box(QStringLiteral("Brindlewick"), QStringLiteral("v1.51"), AboutDescription(),
                         QIcon(), nullptr, &presenter, &launcher);
-        box.findChild<QPushButton*>("mailButton")->click();
+        box.findChild<QPushButton*>("IDC_MAIL")->click();
 
         QCOMPARE(launcher.schemesAsked, QStringList{QStringLiteral("mailto")});
         if (desktop == Desktop::NoHandler) {
@@ -236,7 +236,7 @@ private slots:
             QVERIFY(box != nullptr);
             sawBox = box->parentWidget() == &parent &&
                      box->windowTitle() == QStringLiteral("About Brindlewick v1.51");
-            box->findChild<QPushButton*>("okButton")->click();
+            box->findChild<QPushButton*>("IDOK")->click();
         });
         const int result = ShowAboutBox(QStringLiteral("Brindlewick"), QStringLiteral("v1.51"),
                                         AboutDescription(), QIcon(), &parent);
