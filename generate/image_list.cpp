@@ -50,7 +50,9 @@ int ImageList::AddImagePath(std::string path) {
         return -1;
     }
     ++insertionCounter_;
-    return static_cast<int>(items_.insert(it, std::move(path)) - items_.begin());
+    const auto index = it - items_.begin();
+    items_.insert(it, std::move(path));
+    return static_cast<int>(index);
 }
 
 std::size_t ImageList::AddImagePaths(std::vector<std::string> paths) {

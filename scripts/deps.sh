@@ -6,7 +6,11 @@ set -euo pipefail
 packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev)
 if [[ "${1:-build}" == test ]]; then
     # Offscreen GUI tests, the browser test and the screenshot script.
-    packages+=(xvfb xauth chromium nodejs npm python3 imagemagick)
+    packages+=(xvfb xauth chromium python3 imagemagick)
+    # Node.js (20 or newer) drives the browser test; a nodejs build that bundles
+    # npm conflicts with Debian's npm package, so look for the commands.
+    command -v node >/dev/null || packages+=(nodejs)
+    command -v npm >/dev/null || packages+=(npm)
 fi
 
 missing=()

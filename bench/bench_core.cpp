@@ -1,0 +1,173 @@
+// Prints the core's throughput next to floors measured in the same run:
+//  1. wrapper pages per second against plain open/write/close of the same bytes;
+//  2. adding shuffled paths to the image list against sorting the same strings;
+//  3. the command-line front end's peak memory for many images.
+// Usage: brindlewick-bench [PAGES] [PATHS]   (defaults 20000 and 100000)
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "generate/generation_run.h"
+#include "generate/html_page_writer.h"
+#include "generate/page_text.h"
+
+namespace fs = std::filesystem;
+using namespace brindlewick;
+using Clock = std::chrono::steady_clock;
+
+namespace {
+
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+fs::path MakeTempDir() {
+    std::string pattern = (fs::temp_directory_path() / "bw-bench-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    return pattern;
+}
+
+std::string ReadAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+}
+
+void RemovePages(const ImageList& images) {
+    for (const std::string& path : images.Items()) {
+        ::unlink(PageName(path).c_str());
+    }
+}
+
+void BenchPages(std::size_t count) {
+    const fs::path dir = MakeTempDir();
+    ImageList images;
+    std::vector<std::string> paths;
+    for (std::size_t i = 0; i < count; ++i) {
+        paths.push_back((dir / ("holiday photo " + std::to_string(i) + ".jpg")).string());
+    }
+    images.AddImagePaths(paths);
+    const SettingsFile settings((dir / "brindlewick.ini").string());
+
+    // The same bytes, for the floor.
+    Settings values;
+    values.comment = "All rights reserved";
+    RunGeneration(values, images, settings);
+    std::vector<std::pair<std::string, std::string>> pages;
+    for (const std::string& path : images.Items()) {
+        pages.emplace_back(PageName(path), ReadAll(PageName(path)));
+    }
+
+    double best = 1e9;
+    double bestFloor = 1e9;
+    for (int round = 0; round < 3; ++round) {
+        RemovePages(images);
+        auto start = Clock::now();
+        RunGeneration(values, images, settings);
+        best = std::min(best, Seconds(start));
+
+        RemovePages(images);
+        start = Clock::now();
+        for (const auto& [name, bytes] : pages) {
+            const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+            if (fd < 0 || ::write(fd, bytes.data(), bytes.size()) < 0 || ::close(fd) != 0) {
+                std::perror(name.c_str());
+                std::exit(1);
+            }
+        }
+        bestFloor = std::min(bestFloor, Seconds(start));
+    }
+    std::printf("Wrapper pages (%zu images, best of 3):\n", count);
+    std::printf("  generation run   %8.0f pages/s\n", count / best);
+    std::printf("  open/write/close %8.0f pages/s (floor)\n", count / bestFloor);
+    std::printf("  ratio            %8.2f of the floor\n", bestFloor / best);
+    fs::remove_all(dir);
+}
+
+void BenchImageList(std::size_t count) {
+    std::vector<std::string> paths;
+    paths.reserve(count);
+    for (std::size_t i = 0; i < count; ++i) {
+        paths.push_back("/home/user/Pictures/Holiday " + std::to_string(i % 97) + "/IMG_" +
+                        std::to_string(i) + (i % 2 ? ".JPG" : ".jpg"));
+    }
+    std::shuffle(paths.begin(), paths.end(), std::mt19937(7));
+
+    double best = 1e9;
+    double bestSort = 1e9;
+    for (int round = 0; round < 5; ++round) {
+        std::vector<std::string> batch = paths;
+        auto start = Clock::now();
+        ImageList list;
+        list.AddImagePaths(std::move(batch));
+        best = std::min(best, Seconds(start));
+
+        std::vector<std::string> copy = paths;
+        start = Clock::now();
+        std::sort(copy.begin(), copy.end(), PathLessIgnoringCase);
+        bestSort = std::min(bestSort, Seconds(start));
+    }
+    std::printf("Image list (%zu shuffled paths, best of 5):\n", count);
+    std::printf("  AddImagePaths    %8.1f ms\n", best * 1e3);
+    std::printf("  std::sort        %8.1f ms (same strings, same order)\n", bestSort * 1e3);
+    std::printf("  ratio            %8.2f x the sort\n", best / bestSort);
+}
+
+void BenchCliMemory(const std::string& cli, std::size_t count) {
+    const fs::path dir = MakeTempDir();
+    const fs::path list = dir / "paths";
+    {
+        std::ofstream out(list);
+        for (std::size_t i = 0; i < count; ++i) {
+            out << (dir / ("img" + std::to_string(i) + ".gif")).string() << '\n';
+        }
+    }
+    const auto start = Clock::now();
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int in = ::open(list.c_str(), O_RDONLY);
+        const int null = ::open("/dev/null", O_WRONLY);
+        ::dup2(in, 0);
+        ::dup2(null, 1);
+        ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
+        if (::chdir(dir.c_str()) != 0) {
+            std::_Exit(127);
+        }
+        ::execl(cli.c_str(), cli.c_str(), "--gallery", "-", static_cast<char*>(nullptr));
+        std::_Exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    std::printf("brindlewick-cli with %zu images on standard input:\n", count);
+    std::printf("  exit status %d, %.1f s, peak memory %.1f MiB\n", WEXITSTATUS(status),
+                Seconds(start), usage.ru_maxrss / 1024.0);
+    fs::remove_all(dir);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::size_t pages = argc > 1 ? std::strtoul(argv[1], nullptr, 10) : 20000;
+    const std::size_t paths = argc > 2 ? std::strtoul(argv[2], nullptr, 10) : 100000;
+    BenchPages(pages);
+    BenchImageList(paths);
+    BenchCliMemory(BRINDLEWICK_CLI, paths);
+}

@@ -1,0 +1,214 @@
+// Runs brindlewick-cli in a temporary folder and checks the bytes it writes.
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <filesystem>
+
+#include "temp_dir.h"
+
+namespace brindlewick {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+namespace fs = std::filesystem;
+
+const std::string kHead =
+    "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">"
+    "<META NAME=\"Generator\" CONTENT=\"Brindlewick\"><TITLE>";
+const std::string kBody =
+    "</TITLE></HEAD><BODY TEXT=\"#000000\" LINK=\"#0000ff\" VLINK=\"#800080\" "
+    "BGCOLOR=\"#ffffff\">";
+
+std::string Footer(const std::string& text) {
+    return "<P ALIGN=\"CENTER\"><HR WIDTH=\"75%\"></P><P ALIGN=\"CENTER\">" + text +
+           "</P></BODY></HTML>";
+}
+
+std::string WrapperPage(const std::string& title, const std::string& src,
+                        const std::string& footer) {
+    return kHead + title + kBody + "<P ALIGN=\"CENTER\"><IMG SRC=\"" + src + "\" ALT=\"" + title +
+           "\"></P>" + Footer(footer);
+}
+
+struct Result {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+class Cli : public ::testing::Test {
+protected:
+    Cli() { fs::create_directory(dir_.Path() / "pics"); }
+
+    // Runs the CLI in the pictures folder with the settings in dir_/config.
+    Result Run(const std::vector<std::string>& args, const std::string& input = "",
+               long fileSizeLimit = 0) {
+        WriteFile(dir_ / "stdin", input);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int in = ::open((dir_ / "stdin").c_str(), O_RDONLY);
+            const int out = ::open((dir_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int err = ::open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            ::dup2(in, 0), ::dup2(out, 1), ::dup2(err, 2);
+            ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+            if (fileSizeLimit > 0) {
+                const rlimit limit{static_cast<rlim_t>(fileSizeLimit),
+                                   static_cast<rlim_t>(fileSizeLimit)};
+                ::setrlimit(RLIMIT_FSIZE, &limit);
+            }
+            if (::chdir((dir_ / "pics").c_str()) != 0) {
+                std::_Exit(126);
+            }
+            std::vector<char*> argv{const_cast<char*>(BRINDLEWICK_CLI)};
+            for (const std::string& arg : args) {
+                argv.push_back(const_cast<char*>(arg.c_str()));
+            }
+            argv.push_back(nullptr);
+            ::execv(BRINDLEWICK_CLI, argv.data());
+            std::_Exit(127);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
+                ReadFile(dir_ / "stdout"), ReadFile(dir_ / "stderr")};
+    }
+
+    std::string Pic(const std::string& name) {
+        WriteFile(dir_.Path() / "pics" / name, "GIF89a");
+        return (dir_.Path() / "pics" / name).string();
+    }
+    std::string Page(const std::string& name) { return ReadFile(dir_.Path() / "pics" / name); }
+    fs::path Settings() { return dir_.Path() / "config/brindlewick.ini"; }
+
+    TempDir dir_;
+};
+
+TEST_F(Cli, FirstRunWritesPagesGalleryAndSettings) {
+    Pic("cat.gif"), Pic("Dog.JPG");
+    const Result r = Run({"--gallery", "cat.gif", "./Dog.JPG", "CAT.GIF"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Processed 2 file(s)\n");
+    EXPECT_EQ(r.err, "");
+    // The default comment, with the copyright sign on by default.
+    EXPECT_EQ(Page("cat.html"), WrapperPage("cat.gif", "cat.gif", "&copy; All rights reserved"));
+    EXPECT_EQ(Page("Dog.html"), WrapperPage("Dog.JPG", "Dog.JPG", "&copy; All rights reserved"));
+    const std::string pics = (dir_.Path() / "pics").string();
+    EXPECT_EQ(Page("ShowAll.html"),
+              kHead + "Gallery" + kBody + "<IMG SRC=\"" + pics +
+                  "/cat.gif\" ALT=\"cat.gif\" VSPACE=10 HSPACE=30><IMG SRC=\"" + pics +
+                  "/Dog.JPG\" ALT=\"Dog.JPG\" VSPACE=10 HSPACE=30>" +
+                  Footer("&copy; All rights reserved"));
+    const std::string ini = ReadFile(Settings());
+    EXPECT_NE(ini.find("txt0=All rights reserved"), std::string::npos) << ini;
+    EXPECT_NE(ini.find("ShowAll=1"), std::string::npos) << ini;
+}
+
+TEST_F(Cli, SwitchesAndCommentAreRememberedForTheNextRun) {
+    Pic("a.gif");
+    ASSERT_EQ(Run({"-c", "100% <b>%s</b>", "--no-copyright", "a.gif"}).status, 0);
+    EXPECT_EQ(Page("a.html"), WrapperPage("a.gif", "a.gif", "100% <b>%s</b>"));
+    // Without -c the run takes the first history entry in sorted order.
+    ASSERT_EQ(Run({"a.gif"}).status, 0);
+    EXPECT_EQ(Page("a.html"), WrapperPage("a.gif", "a.gif", "100% <b>%s</b>"));
+    ASSERT_EQ(Run({"--copyright", "--comment=Zed", "a.gif"}).status, 0);
+    EXPECT_EQ(Page("a.html"), WrapperPage("a.gif", "a.gif", "&copy; Zed"));
+}
+
+TEST_F(Cli, UnsafeAndForeignNamesAreEscapedAndEncoded) {
+    Pic("a&b <c> \"q\".gif");
+    Pic("100% #1?.gif");
+    Pic("Caf\xC3\xA9 \xF0\x9F\x98\x80.jpg");
+    Pic("raw\xE9.gif");
+    const Result r = Run({"-c", "\xC3\xA9t\xC3\xA9", "--no-copyright", "-"},
+                         "a&b <c> \"q\".gif\n100% #1?.gif\nCaf\xC3\xA9 \xF0\x9F\x98\x80.jpg\n"
+                         "raw\xE9.gif\n");
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(Page("a&b <c> \"q\".html"),
+              WrapperPage("a&amp;b &lt;c&gt; &quot;q&quot;.gif",
+                          "a&amp;b &lt;c&gt; &quot;q&quot;.gif", "\xE9t\xE9"));
+    EXPECT_EQ(Page("100% #1?.html"),
+              WrapperPage("100% #1?.gif", "100%25 %231%3F.gif", "\xE9t\xE9"));
+    EXPECT_EQ(Page("Caf\xC3\xA9 \xF0\x9F\x98\x80.html"),
+              WrapperPage("Caf\xE9 &#128512;.jpg", "Caf\xE9 &#128512;.jpg", "\xE9t\xE9"));
+    EXPECT_EQ(Page("raw\xE9.html"), WrapperPage("raw\xE9.gif", "raw%E9.gif", "\xE9t\xE9"));
+}
+
+TEST_F(Cli, PagesThatCannotBeWrittenAreListedAndFail) {
+    Pic("ok.gif");
+    Pic("index.html");
+    const Result r = Run({"ok.gif", "index.html", "../nowhere/x.gif"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Processed 1 file(s)\n");
+    EXPECT_EQ(r.err, (dir_.Path() / "nowhere/x.html").string() + ": No such file or directory\n" +
+                         (dir_.Path() / "pics/index.html").string() +
+                         ": it would replace one of the listed files\n");
+    EXPECT_EQ(Page("index.html"), "GIF89a");
+}
+
+TEST_F(Cli, FullMediumStopsTheRunAndKeepsEverythingWhole) {
+    Pic("a.gif"), Pic("b.gif");
+    WriteFile(dir_.Path() / "pics/b.html", "old page");
+    ASSERT_EQ(Run({"-c", "short", "a.gif"}).status, 0);
+    const std::string settingsBefore = ReadFile(Settings());
+    // A comment too long for the file size limit: the first page fails mid-way.
+    const Result r = Run({"-c", std::string(5000, 'x'), "a.gif", "b.gif"}, "", 4096);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "");
+    EXPECT_EQ(r.err,
+              "File too large while accessing " + (dir_.Path() / "pics/a.html").string() + ".\n");
+    EXPECT_EQ(Page("a.html"), WrapperPage("a.gif", "a.gif", "&copy; short"));
+    EXPECT_EQ(Page("b.html"), "old page");
+    EXPECT_EQ(ReadFile(Settings()), settingsBefore);
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path() / "pics"), {}), 4);
+}
+
+TEST_F(Cli, SettingsThatCannotBeSavedDoNotStopThePages) {
+    WriteFile(dir_.Path() / "config", "a file, not a folder");
+    Pic("a.gif");
+    const Result r = Run({"a.gif"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Processed 1 file(s)\n");
+    EXPECT_TRUE(r.err.starts_with("Settings could not be saved: ")) << r.err;
+    EXPECT_FALSE(Page("a.html").empty());
+}
+
+TEST_F(Cli, UsageErrorsAndEmptyListsExitWithTwo) {
+    EXPECT_EQ(Run({}).status, 2);
+    const Result empty = Run({"-"}, "\n\n");
+    EXPECT_EQ(empty.status, 2);
+    EXPECT_EQ(empty.err, "Nothing to do!\n");
+    EXPECT_FALSE(fs::exists(Settings()));
+    EXPECT_EQ(Run({"--bogus", "a.gif"}).status, 2);
+    EXPECT_EQ(Run({"a.gif", "-c"}).status, 2);
+    const Result version = Run({"--version"});
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out, "v1.51\n");
+    EXPECT_NE(Run({"--help"}).out.find("Usage: brindlewick-cli"), std::string::npos);
+}
+
+TEST_F(Cli, ManyPathsFromStandardInput) {
+    constexpr int kCount = 100000;
+    std::string input;
+    for (int i = 0; i < kCount; ++i) {
+        input += "img" + std::to_string(i) + ".gif";
+        input += '\0';
+    }
+    input += "odd\nname.gif";  // a line break is part of a NUL-separated name
+    input += '\0';
+    const Result r = Run({"-0", "-"}, input);
+    EXPECT_EQ(r.status, 0) << r.err.substr(0, 500);
+    EXPECT_EQ(r.out, "Processed 100001 file(s)\n");
+    EXPECT_EQ(Page("img99999.html"),
+              WrapperPage("img99999.gif", "img99999.gif", "&copy; All rights reserved"));
+    EXPECT_EQ(Page("odd\nname.html"),
+              WrapperPage("odd&#10;name.gif", "odd%0Aname.gif", "&copy; All rights reserved"));
+}
+
+}  // namespace
+}  // namespace brindlewick

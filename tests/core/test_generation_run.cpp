@@ -1,0 +1,172 @@
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <cerrno>
+#include <filesystem>
+
+#include "generate/generation_run.h"
+#include "generate/html_page_writer.h"
+#include "temp_dir.h"
+
+namespace brindlewick {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+namespace fs = std::filesystem;
+
+// Runs in a temporary folder that is also the current directory, so the
+// gallery lands there, with the settings file beside it.
+class GenerationRun : public ::testing::Test {
+protected:
+    GenerationRun() : settings_(dir_ / "config/brindlewick.ini"), oldCwd_(fs::current_path()) {
+        fs::current_path(dir_.Path());
+        values_.comment = "Me";
+        values_.history.AddSorted("Holiday pictures");
+    }
+    ~GenerationRun() override { fs::current_path(oldCwd_); }
+
+    std::string Image(const std::string& name) {
+        WriteFile(dir_ / name, "GIF89a");
+        return dir_ / name;
+    }
+    RunReport Run(const ProgressCallback& progress = {}, HtmlPageWriter* writer = nullptr) {
+        return RunGeneration(values_, images_, settings_, progress, writer);
+    }
+
+    TempDir dir_;
+    SettingsFile settings_;
+    fs::path oldCwd_;
+    Settings values_;
+    ImageList images_;
+};
+
+TEST_F(GenerationRun, EmptyListWritesAndSavesNothing) {
+    values_.showAll = 1;
+    const RunReport report = Run();
+    EXPECT_EQ(report.outcome, RunReport::Outcome::NothingToDo);
+    EXPECT_FALSE(fs::exists(dir_ / "ShowAll.html"));
+    EXPECT_FALSE(fs::exists(settings_.Path()));
+    EXPECT_EQ(values_.history.Count(), 1u);
+}
+
+TEST_F(GenerationRun, WritesGalleryAndPagesThenRemembersTheComment) {
+    images_.AddImagePath(Image("b.gif"));
+    images_.AddImagePath(Image("a.jpg"));
+    values_.showAll = 1;
+    std::vector<std::size_t> ticks;
+    const RunReport report = Run([&](std::size_t done, std::size_t total) {
+        EXPECT_EQ(total, 2u);
+        ticks.push_back(done);
+        return true;
+    });
+    EXPECT_EQ(report.outcome, RunReport::Outcome::Finished);
+    EXPECT_EQ(report.pagesWritten, 2u);
+    EXPECT_TRUE(report.failures.empty());
+    EXPECT_EQ(ticks, (std::vector<std::size_t>{0, 1, 2}));
+    const std::string gallery = ReadFile(dir_ / "ShowAll.html");
+    EXPECT_LT(gallery.find("a.jpg"), gallery.find("b.gif"));
+    EXPECT_NE(ReadFile(dir_ / "a.html").find("&copy; Me</P>"), std::string::npos);
+    EXPECT_TRUE(fs::exists(dir_ / "b.html"));
+    EXPECT_TRUE(report.historyChanged);
+    EXPECT_EQ(values_.history.GetAt(0), "Me");
+
+    Settings reloaded;
+    settings_.LoadSettings(reloaded);
+    EXPECT_EQ(reloaded.history.Entries(), (std::vector<std::string>{"Holiday pictures", "Me"}));
+    EXPECT_EQ(reloaded.showAll, 1);
+}
+
+TEST_F(GenerationRun, CommentThatBeginsAnEntryIsNotAddedAgain) {
+    images_.AddImagePath(Image("a.gif"));
+    values_.comment = "HOLIDAY";
+    values_.useCopyrightSymbol = 0;
+    const RunReport report = Run();
+    EXPECT_FALSE(report.historyChanged);
+    EXPECT_EQ(values_.history.Count(), 1u);
+    EXPECT_NE(ReadFile(dir_ / "a.html").find("\">HOLIDAY</P>"), std::string::npos);
+}
+
+TEST_F(GenerationRun, SameStemLaterImageWins) {
+    images_.AddImagePath(Image("a.gif"));
+    images_.AddImagePath(Image("a.jpg"));
+    const RunReport report = Run();
+    EXPECT_EQ(report.pagesWritten, 2u);
+    EXPECT_NE(ReadFile(dir_ / "a.html").find("SRC=\"a.jpg\""), std::string::npos);
+}
+
+TEST_F(GenerationRun, CountsOnlyPagesWrittenAndNamesTheOthers) {
+    images_.AddImagePath(Image("a.gif"));
+    images_.AddImagePath(dir_ / "gone/b.gif");  // folder missing
+    images_.AddImagePath(Image("index.html"));  // its page would be itself
+    images_.AddImagePath(Image("c.gif"));
+    WriteFile(dir_ / "c.html", "listed too");
+    images_.AddImagePath(dir_ / "c.html");  // would be replaced by c.gif's page
+    const RunReport report = Run();
+    EXPECT_EQ(report.outcome, RunReport::Outcome::Finished);
+    EXPECT_EQ(report.pagesWritten, 1u);
+    // In list order: c.gif and c.html (both would replace c.html), gone/b.gif, index.html.
+    ASSERT_EQ(report.failures.size(), 4u);
+    EXPECT_EQ(report.failures[0].path, dir_ / "c.html");
+    EXPECT_EQ(report.failures[2].path, dir_ / "gone/b.html");
+    EXPECT_EQ(report.failures[2].reason, "No such file or directory");
+    EXPECT_EQ(report.failures[3].path, dir_ / "index.html");
+    EXPECT_EQ(ReadFile(dir_ / "index.html"), "GIF89a");
+    EXPECT_EQ(ReadFile(dir_ / "c.html"), "listed too");
+    EXPECT_EQ(ProcessedMessage(report.pagesWritten), "Processed 1 file(s)\n");
+    EXPECT_EQ(FailureLines({report.failures[2]}),
+              dir_ / "gone/b.html" + ": No such file or directory\n");
+    EXPECT_TRUE(fs::exists(settings_.Path()));  // skipped pages do not stop the save
+}
+
+TEST_F(GenerationRun, WriteErrorEndsTheRunAndSavesNothing) {
+    // Fails on the second file it writes: the gallery is the first.
+    class SecondFileFails : public HtmlPageWriter {
+    protected:
+        void WriteRaw(std::string_view bytes) override {
+            if (++files_ == 2) {
+                throw Error::FromErrno(ENOSPC, "/somewhere/b.html");
+            }
+            HtmlPageWriter::WriteRaw(bytes);
+        }
+        int files_ = 0;
+    } writer;
+    images_.AddImagePath(Image("a.gif"));
+    images_.AddImagePath(Image("b.gif"));
+    WriteFile(dir_ / "a.html", "old");
+    values_.showAll = 1;
+    const RunReport report = Run({}, &writer);
+    EXPECT_EQ(report.outcome, RunReport::Outcome::WriteError);
+    ASSERT_TRUE(report.writeError.has_value());
+    EXPECT_EQ(report.writeError->AccessMessage(), "Disk full while accessing /somewhere/b.html.");
+    EXPECT_TRUE(fs::exists(dir_ / "ShowAll.html"));
+    EXPECT_EQ(ReadFile(dir_ / "a.html"), "old");
+    EXPECT_EQ(values_.history.Count(), 1u);
+    EXPECT_FALSE(fs::exists(settings_.Path()));
+}
+
+TEST_F(GenerationRun, StoppingBetweenPagesStillSavesTheHistory) {
+    images_.AddImagePath(Image("a.gif"));
+    images_.AddImagePath(Image("b.gif"));
+    images_.AddImagePath(Image("c.gif"));
+    const RunReport report = Run([](std::size_t done, std::size_t) { return done < 2; });
+    EXPECT_EQ(report.outcome, RunReport::Outcome::Stopped);
+    EXPECT_EQ(report.pagesWritten, 2u);
+    EXPECT_FALSE(fs::exists(dir_ / "c.html"));
+    EXPECT_EQ(values_.history.GetAt(0), "Me");
+    EXPECT_TRUE(fs::exists(settings_.Path()));
+}
+
+TEST_F(GenerationRun, SettingsThatCannotBeSavedAreReportedNotFatal) {
+    WriteFile(dir_ / "config", "a file where the folder should be");
+    images_.AddImagePath(Image("a.gif"));
+    const RunReport report = Run();
+    EXPECT_EQ(report.outcome, RunReport::Outcome::Finished);
+    EXPECT_EQ(report.pagesWritten, 1u);
+    ASSERT_TRUE(report.settingsError.has_value());
+    EXPECT_NE(report.settingsError->Path().find("config"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace brindlewick

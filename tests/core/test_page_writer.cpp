@@ -1,0 +1,164 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <cerrno>
+#include <filesystem>
+
+#include "generate/error.h"
+#include "generate/html_page_writer.h"
+#include "temp_dir.h"
+
+namespace brindlewick {
+namespace {
+
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+
+const std::string kHead =
+    "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">"
+    "<META NAME=\"Generator\" CONTENT=\"Brindlewick\"><TITLE>";
+const std::string kBody =
+    "</TITLE></HEAD><BODY TEXT=\"#000000\" LINK=\"#0000ff\" VLINK=\"#800080\" "
+    "BGCOLOR=\"#ffffff\">";
+const std::string kFooterStart = "<P ALIGN=\"CENTER\"><HR WIDTH=\"75%\"></P><P ALIGN=\"CENTER\">";
+const std::string kFooterEnd = "</P></BODY></HTML>";
+
+std::string WrapperPage(const std::string& name, const std::string& footer) {
+    return kHead + name + kBody + "<P ALIGN=\"CENTER\"><IMG SRC=\"" + name + "\" ALT=\"" + name +
+           "\"></P>" + kFooterStart + footer + kFooterEnd;
+}
+
+// Files left in a folder, to show that no temporary file stays behind.
+std::size_t FileCount(const std::filesystem::path& dir) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir),
+                                                  std::filesystem::directory_iterator()));
+}
+
+// Accepts `limit` bytes, then fails as a full disk does.
+class FillingWriter : public HtmlPageWriter {
+public:
+    explicit FillingWriter(std::size_t limit) : limit_(limit) {}
+
+protected:
+    void WriteRaw(std::string_view bytes) override {
+        if (written_ + bytes.size() > limit_) {
+            HtmlPageWriter::WriteRaw(bytes.substr(0, limit_ - written_));
+            throw Error::FromErrno(ENOSPC, "the page");
+        }
+        written_ += bytes.size();
+        HtmlPageWriter::WriteRaw(bytes);
+    }
+
+private:
+    std::size_t limit_;
+    std::size_t written_ = 0;
+};
+
+TEST(HtmlPageWriter, WrapperPageIsTheTemplatesOnOneLine) {
+    TempDir dir;
+    HtmlPageWriter writer;
+    ASSERT_TRUE(writer.WritePage(dir / "cat.html", "cat.gif", "&copy; Me"));
+    EXPECT_FALSE(writer.IsOpen());
+    const std::string page = ReadFile(dir / "cat.html");
+    EXPECT_EQ(page, WrapperPage("cat.gif", "&copy; Me"));
+    EXPECT_EQ(page.find_first_of("\r\n"), std::string::npos);
+    EXPECT_EQ(FileCount(dir.Path()), 1u);
+}
+
+TEST(HtmlPageWriter, ReplacesAnExistingPageWithAWorldReadableOne) {
+    TempDir dir;
+    const mode_t oldMask = ::umask(022);
+    WriteFile(dir / "cat.html", "an older and much longer page than the new one will be ...");
+    HtmlPageWriter writer;
+    ASSERT_TRUE(writer.WritePage(dir / "cat.html", "cat.gif", "x"));
+    EXPECT_EQ(ReadFile(dir / "cat.html"), WrapperPage("cat.gif", "x"));
+    struct stat st {};
+    ASSERT_EQ(::stat((dir / "cat.html").c_str(), &st), 0);
+    ::umask(oldMask);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);  // web servers must be able to read it
+}
+
+TEST(HtmlPageWriter, GalleryListsFullPathsInListOrder) {
+    TempDir dir;
+    ImageList images;
+    images.AddImagePath("/pics/b.jpg");
+    images.AddImagePath("/pics/A.gif");
+    HtmlPageWriter writer;
+    ASSERT_TRUE(writer.WriteGallery(dir / "ShowAll.html", images, "c"));
+    EXPECT_EQ(ReadFile(dir / "ShowAll.html"),
+              kHead + "Gallery" + kBody +
+                  "<IMG SRC=\"/pics/A.gif\" ALT=\"A.gif\" VSPACE=10 HSPACE=30>"
+                  "<IMG SRC=\"/pics/b.jpg\" ALT=\"b.jpg\" VSPACE=10 HSPACE=30>" +
+                  kFooterStart + "c" + kFooterEnd);
+}
+
+TEST(HtmlPageWriter, LargeGalleryIsWrittenWhole) {
+    TempDir dir;
+    std::vector<std::string> paths;
+    for (int i = 0; i < 5000; ++i) {
+        paths.push_back("/pics/image" + std::to_string(i) + ".gif");
+    }
+    ImageList images;
+    images.AddImagePaths(paths);
+    HtmlPageWriter writer;
+    ASSERT_TRUE(writer.WriteGallery(dir / "ShowAll.html", images, ""));
+    const std::string page = ReadFile(dir / "ShowAll.html");
+    EXPECT_GT(page.size(), 64u * 1024);  // more than one buffer's worth
+    EXPECT_TRUE(page.ends_with(kFooterEnd));
+    std::size_t entries = 0;
+    for (std::size_t at = page.find("<IMG "); at != std::string::npos;
+         at = page.find("<IMG ", at + 1)) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 5000u);
+}
+
+TEST(HtmlPageWriter, PageThatCannotBeCreatedIsRefusedWithTheReason) {
+    TempDir dir;
+    HtmlPageWriter writer;
+    EXPECT_FALSE(writer.WritePage(dir / "missing/cat.html", "cat.gif", "x"));
+    EXPECT_EQ(writer.LastOpenError(), "No such file or directory");
+    EXPECT_FALSE(writer.IsOpen());
+
+    std::filesystem::create_directory(dir / "cat.html");
+    EXPECT_FALSE(writer.WritePage(dir / "cat.html", "cat.gif", "x"));
+    EXPECT_EQ(writer.LastOpenError(), "Is a directory");
+
+    if (::geteuid() != 0) {  // root may write anywhere
+        std::filesystem::create_directory(dir / "ro");
+        std::filesystem::permissions(
+            dir / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
+        EXPECT_FALSE(writer.WritePage(dir / "ro/cat.html", "cat.gif", "x"));
+        EXPECT_EQ(writer.LastOpenError(), "Permission denied");
+    }
+}
+
+TEST(HtmlPageWriter, FullDiskThrowsAndLeavesTheOldPageWhole) {
+    TempDir dir;
+    WriteFile(dir / "cat.html", "old page");
+    FillingWriter writer(100);
+    try {
+        writer.WritePage(dir / "cat.html", "cat.gif", "x");
+        FAIL() << "no error";
+    } catch (const Error& error) {
+        EXPECT_TRUE(error.IsDiskFull());
+        EXPECT_EQ(error.AccessMessage(), "Disk full while accessing the page.");
+    }
+    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_EQ(ReadFile(dir / "cat.html"), "old page");
+    EXPECT_EQ(FileCount(dir.Path()), 1u);  // the temporary file is gone
+}
+
+TEST(Error, MessagesNameThePathAndTheCause) {
+    EXPECT_EQ(Error::FromErrno(ENOSPC, "/pics/a.html").AccessMessage(),
+              "Disk full while accessing /pics/a.html.");
+    EXPECT_EQ(Error::FromErrno(EIO, "/pics/a.html").AccessMessage(),
+              "Input/output error while accessing /pics/a.html.");
+    EXPECT_EQ(Error::FromErrno(EFBIG, "/pics/a.html").AccessMessage(),
+              "File too large while accessing /pics/a.html.");
+}
+
+}  // namespace
+}  // namespace brindlewick
