@@ -1,0 +1,29 @@
+#include "ui/comment_history_model.h"
+
+#include "ui/path_text.h"
+
+namespace brindlewick {
+
+CommentHistoryModel::CommentHistoryModel(CommentHistory& history, QObject* parent)
+    : QAbstractListModel(parent), history_(history) {}
+
+int CommentHistoryModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(history_.Count());
+}
+
+QVariant CommentHistoryModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= rowCount()) {
+        return {};
+    }
+    if (role == Qt::DisplayRole || role == Qt::EditRole) {
+        return FromUtf8(history_.GetAt(static_cast<std::size_t>(index.row())));
+    }
+    return {};
+}
+
+void CommentHistoryModel::NotifyInsertedAtTop() {
+    beginInsertRows({}, 0, 0);
+    endInsertRows();
+}
+
+}  // namespace brindlewick

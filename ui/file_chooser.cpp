@@ -1,0 +1,31 @@
+#include "ui/file_chooser.h"
+
+#include <QDir>
+#include <QFileDialog>
+
+namespace brindlewick {
+
+std::unique_ptr<QFileDialog> CreateAddFilesDialog(QWidget* parent) {
+    auto dialog = std::make_unique<QFileDialog>(parent);
+    // Qt's own dialog, so that the filters match ignoring case on every desktop.
+    dialog->setOption(QFileDialog::DontUseNativeDialog, true);
+    dialog->setAcceptMode(QFileDialog::AcceptOpen);
+    dialog->setFileMode(QFileDialog::ExistingFiles);
+    dialog->setFilter(dialog->filter() & ~QDir::CaseSensitive);
+    const QStringList filters{QString::fromLatin1(kImageFilesFilter),
+                              QString::fromLatin1(kAllFilesFilter)};
+    dialog->setNameFilters(filters);
+    dialog->selectNameFilter(filters.front());
+    dialog->setDirectory(QDir::current());
+    return dialog;
+}
+
+QStringList QtFileChooser::ChooseFiles(QWidget* parent) {
+    const auto dialog = CreateAddFilesDialog(parent);
+    if (dialog->exec() != QDialog::Accepted) {
+        return {};
+    }
+    return dialog->selectedFiles();
+}
+
+}  // namespace brindlewick

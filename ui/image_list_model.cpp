@@ -1,0 +1,85 @@
+#include "ui/image_list_model.h"
+
+#include <algorithm>
+
+#include "ui/path_text.h"
+
+namespace brindlewick {
+
+ImageListModel::ImageListModel(ImageList& images, QObject* parent)
+    : QAbstractTableModel(parent), images_(images) {}
+
+int ImageListModel::rowCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : static_cast<int>(images_.Count());
+}
+
+int ImageListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : 1;
+}
+
+QVariant ImageListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.column() != 0 || index.row() >= rowCount()) {
+        return {};
+    }
+    if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
+        return FromPathBytes(images_.GetAt(static_cast<std::size_t>(index.row())));
+    }
+    return {};
+}
+
+QVariant ImageListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (section == 0 && orientation == Qt::Horizontal && role == Qt::DisplayRole) {
+        return QStringLiteral("Filename");
+    }
+    return {};
+}
+
+Qt::ItemFlags ImageListModel::flags(const QModelIndex& index) const {
+    if (!index.isValid()) {
+        return Qt::NoItemFlags;
+    }
+    return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
+}
+
+int ImageListModel::AddImagePath(std::string path) {
+    if (images_.Find(path) >= 0) {
+        return -1;
+    }
+    const auto& items = images_.Items();
+    const auto place = std::lower_bound(items.begin(), items.end(), path,
+                                        [](const std::string& item, const std::string& value) {
+                                            return PathLessIgnoringCase(item, value);
+                                        });
+    const int row = static_cast<int>(place - items.begin());
+    beginInsertRows({}, row, row);
+    const int added = images_.AddImagePath(std::move(path));
+    endInsertRows();
+    return added;
+}
+
+std::size_t ImageListModel::AddImagePaths(std::vector<std::string> paths) {
+    if (paths.empty()) {
+        return 0;
+    }
+    beginResetModel();
+    const std::size_t added = images_.AddImagePaths(std::move(paths));
+    endResetModel();
+    return added;
+}
+
+void ImageListModel::RemoveRows(std::vector<std::size_t> rows) {
+    if (rows.empty()) {
+        return;
+    }
+    beginResetModel();
+    images_.RemoveIndices(std::move(rows));
+    endResetModel();
+}
+
+void ImageListModel::DeleteAllItems() {
+    beginResetModel();
+    images_.DeleteAllItems();
+    endResetModel();
+}
+
+}  // namespace brindlewick

@@ -1,0 +1,309 @@
+#include "ui/main_dialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QDir>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QShortcut>
+#include <algorithm>
+
+#include "generate/html_page_writer.h"
+#include "ui/about_dialog.h"
+#include "ui/comment_history_model.h"
+#include "ui/dialog_units.h"
+#include "ui/file_chooser.h"
+#include "ui/image_list_ctrl.h"
+#include "ui/message_box.h"
+#include "ui/path_text.h"
+#include "ui/progress.h"
+#include "ui/resource.h"
+
+namespace brindlewick {
+
+namespace {
+
+constexpr const char* kVersionText = "v1.51";
+
+// Check state to value, or value to check state; a value outside 0..2 is
+// first reset to 0.
+void ExchangeCheck(QAbstractButton& button, int& value, bool saveAndValidate) {
+    if (saveAndValidate) {
+        value = button.isChecked() ? 1 : 0;
+        return;
+    }
+    if (value < 0 || value > 2) {
+        value = 0;
+    }
+    button.setChecked(value != 0);
+}
+
+// Ends a progress display however the run ends.
+class ProgressScope {
+public:
+    ProgressScope(ProgressPresenter& progress, QWidget* parent, std::size_t total)
+        : progress_(progress) {
+        progress_.Begin(parent, total);
+    }
+    ~ProgressScope() { progress_.End(); }
+    ProgressScope(const ProgressScope&) = delete;
+    ProgressScope& operator=(const ProgressScope&) = delete;
+
+private:
+    ProgressPresenter& progress_;
+};
+
+template <typename Widget>
+Widget* NamedControl(Widget* widget, const char* name) {
+    widget->setObjectName(QString::fromLatin1(name));
+    return widget;
+}
+
+}  // namespace
+
+QIcon LoadMainIcon() {
+    QIcon icon;
+    icon.addFile(QString::fromLatin1(kMainIcon16), QSize(16, 16));
+    icon.addFile(QString::fromLatin1(kMainIcon32), QSize(32, 32));
+    return icon;
+}
+
+MainDialog::MainDialog(SettingsFile settingsFile, Services services, QWidget* parent)
+    : QDialog(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      settingsFile_(std::move(settingsFile)),
+      services_(std::move(services)),
+      icon_(LoadMainIcon()) {
+    if (services_.messages == nullptr) {
+        ownMessages_ = std::make_unique<QtMessagePresenter>();
+        services_.messages = ownMessages_.get();
+    }
+    if (services_.fileChooser == nullptr) {
+        ownFileChooser_ = std::make_unique<QtFileChooser>();
+        services_.fileChooser = ownFileChooser_.get();
+    }
+    if (services_.progress == nullptr) {
+        ownProgress_ = std::make_unique<QtProgressPresenter>();
+        services_.progress = ownProgress_.get();
+    }
+    CreateControls();
+    OnInitDialog();
+}
+
+MainDialog::~MainDialog() = default;
+
+void MainDialog::CreateControls() {
+    setObjectName(QStringLiteral("IDD_MAIN"));
+    setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    const DialogUnits units(font());
+    setFixedSize(units.X(214), units.Y(190));
+
+    // Template order, which is also the tab order.
+    generate_ =
+        NamedControl(new QPushButton(QStringLiteral("Generate Pages"), this), "IDC_GENERATE");
+    generate_->setGeometry(units.Rect(12, 172, 73, 14));
+
+    about_ = NamedControl(new QPushButton(QStringLiteral("About"), this), "IDC_ABOUT");
+    about_->setGeometry(units.Rect(144, 172, 57, 14));
+
+    // A check box drawn as a push button: pressed means "use the copyright sign".
+    copyright_ = NamedControl(new QPushButton(QStringLiteral("\u00a9"), this), "IDC_COPYRIGHT");
+    copyright_->setCheckable(true);
+    copyright_->setAutoDefault(false);
+    copyright_->setGeometry(units.Rect(11, 14, 15, 13));
+
+    imageList_ = NamedControl(new ImageListCtrl(this), "IDC_IMAGELIST");
+    imageList_->setGeometry(units.Rect(12, 45, 189, 84));
+
+    addFiles_ = NamedControl(new QPushButton(QStringLiteral("Add files"), this), "IDC_ADDFILES");
+    addFiles_->setDefault(true);
+    addFiles_->setGeometry(units.Rect(144, 135, 57, 14));
+
+    deleteAll_ = NamedControl(new QPushButton(QStringLiteral("Delete All"), this), "IDC_DELETEALL");
+    deleteAll_->setGeometry(units.Rect(12, 135, 57, 14));
+
+    fileSelection_ = new QGroupBox(QStringLiteral("File selection"), this);
+    fileSelection_->setGeometry(units.Rect(5, 33, 204, 123));
+    commentGroup_ = new QGroupBox(QStringLiteral("Comment"), this);
+    commentGroup_->setGeometry(units.Rect(5, 2, 204, 31));
+
+    commentBox_ = NamedControl(new QComboBox(this), "IDC_COMMENT");
+    commentBox_->setEditable(true);
+    commentBox_->setInsertPolicy(QComboBox::NoInsert);
+    commentBox_->setCompleter(nullptr);
+    historyModel_ = new CommentHistoryModel(values_.history, commentBox_);
+    commentBox_->setModel(historyModel_);
+    // The template's 62 units include the drop-down list; the closed box is
+    // as high as the copyright toggle beside it.
+    const QRect comboRect = units.Rect(26, 14, 175, 62);
+    const int closedHeight = units.Y(13);
+    commentBox_->setGeometry(comboRect.x(), comboRect.y(), comboRect.width(), closedHeight);
+    commentBox_->setMaxVisibleItems(
+        std::max(1, (comboRect.height() - closedHeight) / fontMetrics().height()));
+
+    showAll_ = NamedControl(
+        new QCheckBox(QStringLiteral("Generate a \"ShowAll\" page as well"), this), "IDC_SHOWALL");
+    // Fonts here run wider than the template's; the label may reach further
+    // right, where the frame leaves room, rather than be cut off.
+    QRect showAllRect = units.Rect(12, 159, 127, 10);
+    showAllRect.setWidth(std::max(showAllRect.width(), showAll_->sizeHint().width()));
+    showAllRect.setHeight(std::max(showAllRect.height(), showAll_->sizeHint().height()));
+    showAll_->setGeometry(showAllRect);
+
+    // The frames lie beneath the controls they surround.
+    fileSelection_->lower();
+    commentGroup_->lower();
+
+    QWidget* const tabOrder[] = {generate_, about_,     copyright_,  imageList_,
+                                 addFiles_, deleteAll_, commentBox_, showAll_};
+    for (std::size_t i = 1; i < std::size(tabOrder); ++i) {
+        setTabOrder(tabOrder[i - 1], tabOrder[i]);
+    }
+
+    connect(generate_, &QPushButton::clicked, this, &MainDialog::OnGenerate);
+    connect(about_, &QPushButton::clicked, this, &MainDialog::OnAbout);
+    connect(deleteAll_, &QPushButton::clicked, this, &MainDialog::OnDeleteAll);
+    connect(addFiles_, &QPushButton::clicked, this, &MainDialog::OnAddFiles);
+    auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    connect(help, &QShortcut::activated, this, &MainDialog::OnAbout);
+}
+
+void MainDialog::OnInitDialog() {
+    UpdateData(false);
+    setWindowIcon(icon_);
+    imageList_->PrepareList();
+    LoadSettings();
+    generate_->setFocus(Qt::OtherFocusReason);
+}
+
+bool MainDialog::UpdateData(bool saveAndValidate) {
+    DoDataExchange(saveAndValidate);
+    return true;
+}
+
+void MainDialog::DoDataExchange(bool saveAndValidate) {
+    ExchangeCheck(*copyright_, values_.useCopyrightSymbol, saveAndValidate);
+    if (saveAndValidate) {
+        values_.comment = ToUtf8(commentBox_->currentText());
+    } else if (const auto entry = values_.history.FindPrefix(values_.comment)) {
+        const int row = static_cast<int>(*entry);
+        commentBox_->setCurrentIndex(row);
+        commentBox_->setEditText(commentBox_->itemText(row));
+    } else {
+        commentBox_->setEditText(FromUtf8(values_.comment));
+    }
+    ExchangeCheck(*showAll_, values_.showAll, saveAndValidate);
+}
+
+void MainDialog::LoadSettings() {
+    UpdateData(true);
+    historyModel_->Reset([this] { settingsFile_.LoadSettings(values_); });
+    UpdateData(false);
+}
+
+MessagePresenter& MainDialog::Messages() {
+    return *services_.messages;
+}
+
+void MainDialog::OnGenerate() {
+    UpdateData(true);
+    const std::size_t historyBefore = values_.history.Count();
+    RunReport report;
+    {
+        ProgressPresenter& progress = *services_.progress;
+        const ProgressScope scope(progress, this, imageList_->Images().Count());
+        report = RunGeneration(
+            values_, imageList_->Images(), settingsFile_,
+            [&progress](std::size_t done, std::size_t total) { return progress.Step(done, total); },
+            services_.writer);
+    }
+    if (values_.history.Count() > historyBefore) {
+        historyModel_->NotifyInsertedAtTop();
+    }
+    ShowRunReport(report);
+}
+
+void MainDialog::ShowRunReport(const RunReport& report) {
+    switch (report.outcome) {
+        case RunReport::Outcome::NothingToDo:
+            Messages().Show(this, MessageIcon::Warning, QString::fromUtf8(kNothingToDoMessage));
+            return;
+        case RunReport::Outcome::WriteError:
+            Messages().Show(this, MessageIcon::Critical,
+                            report.writeError ? FromUtf8(report.writeError->AccessMessage())
+                                              : QStringLiteral("The pages could not be written."));
+            return;
+        case RunReport::Outcome::Finished:
+        case RunReport::Outcome::Stopped:
+            break;
+    }
+    Messages().Show(this, MessageIcon::Information,
+                    FromUtf8(ProcessedMessage(report.pagesWritten)));
+    QString warning;
+    if (!report.failures.empty()) {
+        warning = QStringLiteral("These files could not be written:\n\n") +
+                  FromUtf8(FailureLines(report.failures));
+    }
+    if (report.settingsError) {
+        if (!warning.isEmpty()) {
+            warning += QLatin1Char('\n');
+        }
+        warning += QStringLiteral("The settings could not be saved:\n") +
+                   FromUtf8(report.settingsError->AccessMessage());
+    }
+    if (!warning.isEmpty()) {
+        Messages().Show(this, MessageIcon::Warning, warning);
+    }
+}
+
+void MainDialog::OnAbout() {
+    if (services_.showAbout) {
+        services_.showAbout(this);
+        return;
+    }
+    ShowAboutBox(QString::fromUtf8(kApplicationTitle), QString::fromLatin1(kVersionText),
+                 AboutDescription(), icon_, this);
+}
+
+void MainDialog::OnDeleteAll() {
+    imageList_->DeleteAllItems();
+}
+
+void MainDialog::OnAddFiles() {
+    const QStringList files = services_.fileChooser->ChooseFiles(this);
+    if (files.isEmpty()) {
+        return;
+    }
+    // The gallery page of the next run goes to the folder the files came from.
+    QDir::setCurrent(QFileInfo(files.front()).absolutePath());
+    imageList_->AddImagePaths(files);
+}
+
+QMenu* MainDialog::CreateSystemMenu() {
+    auto* menu = new QMenu(this);
+    menu->setObjectName(QStringLiteral("systemMenu"));
+    menu->setAttribute(Qt::WA_DeleteOnClose);
+    connect(menu->addAction(QStringLiteral("Mi&nimize")), &QAction::triggered, this,
+            &QWidget::showMinimized);
+    connect(menu->addAction(QStringLiteral("&Close")), &QAction::triggered, this, &QDialog::reject);
+    const QString aboutText = QString::fromLatin1(kAboutMenuText);
+    if (!aboutText.isEmpty()) {
+        menu->addSeparator();
+        QAction* about = menu->addAction(aboutText);
+        about->setData(IDM_ABOUTBOX);
+        connect(about, &QAction::triggered, this, &MainDialog::OnAbout);
+    }
+    return menu;
+}
+
+void MainDialog::contextMenuEvent(QContextMenuEvent* event) {
+    CreateSystemMenu()->popup(event->globalPos());
+    event->accept();
+}
+
+}  // namespace brindlewick

@@ -1,0 +1,105 @@
+#pragma once
+
+#include <QDialog>
+#include <QIcon>
+#include <functional>
+#include <memory>
+
+#include "generate/generation_run.h"
+#include "settings/settings_file.h"
+
+class QAbstractButton;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QMenu;
+class QPushButton;
+
+namespace brindlewick {
+
+class CommentHistoryModel;
+class FileChooser;
+class HtmlPageWriter;
+class ImageListCtrl;
+class MessagePresenter;
+class ProgressPresenter;
+
+// What the main window shows and asks through. Every member may stay empty:
+// the real message boxes, file dialog, progress dialog, About box and page
+// writer are used then. Tests fill them in so that nothing modal blocks.
+struct MainDialogServices {
+    MessagePresenter* messages = nullptr;
+    FileChooser* fileChooser = nullptr;
+    ProgressPresenter* progress = nullptr;
+    std::function<void(QWidget* parent)> showAbout;
+    HtmlPageWriter* writer = nullptr;
+};
+
+// The main window: comment box, the two switches, the image list and the
+// buttons that feed it and run the generation.
+class MainDialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    using Services = MainDialogServices;
+
+    explicit MainDialog(SettingsFile settingsFile, MainDialogServices services = {},
+                        QWidget* parent = nullptr);
+    ~MainDialog() override;
+
+    // Copies the controls into the values (true) or the values into the
+    // controls (false).
+    bool UpdateData(bool saveAndValidate = true);
+
+    void OnGenerate();
+    void OnAbout();
+    void OnDeleteAll();
+    void OnAddFiles();
+
+    // The values the controls are bound to.
+    const Settings& Values() const { return values_; }
+    Settings& Values() { return values_; }
+    ImageListCtrl& ImageList() { return *imageList_; }
+    QComboBox& CommentBox() { return *commentBox_; }
+    const QIcon& Icon() const { return icon_; }
+    // The window menu: Minimize, Close, a separator and the About entry.
+    QMenu* CreateSystemMenu();
+
+protected:
+    void contextMenuEvent(QContextMenuEvent* event) override;
+
+private:
+    void CreateControls();
+    void OnInitDialog();
+    void DoDataExchange(bool saveAndValidate);
+    void LoadSettings();
+    void ShowRunReport(const RunReport& report);
+    MessagePresenter& Messages();
+
+    SettingsFile settingsFile_;
+    Services services_;
+    std::unique_ptr<MessagePresenter> ownMessages_;
+    std::unique_ptr<FileChooser> ownFileChooser_;
+    std::unique_ptr<ProgressPresenter> ownProgress_;
+
+    Settings values_;
+    QIcon icon_;
+
+    // Controls, owned by the dialog.
+    QPushButton* generate_ = nullptr;
+    QPushButton* about_ = nullptr;
+    QPushButton* copyright_ = nullptr;
+    ImageListCtrl* imageList_ = nullptr;
+    QPushButton* addFiles_ = nullptr;
+    QPushButton* deleteAll_ = nullptr;
+    QGroupBox* fileSelection_ = nullptr;
+    QGroupBox* commentGroup_ = nullptr;
+    QComboBox* commentBox_ = nullptr;
+    QCheckBox* showAll_ = nullptr;
+    CommentHistoryModel* historyModel_ = nullptr;
+};
+
+// Loads the program icon in its 16 and 32 pixel sizes.
+QIcon LoadMainIcon();
+
+}  // namespace brindlewick

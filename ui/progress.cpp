@@ -1,0 +1,61 @@
+#include "ui/progress.h"
+
+#include <QProgressDialog>
+#include <algorithm>
+#include <limits>
+
+#include "ui/message_box.h"
+
+namespace brindlewick {
+
+namespace {
+
+constexpr int kShowAfterMilliseconds = 500;
+
+// QProgressDialog counts in int; scale very long runs down.
+int Scaled(std::size_t value, std::size_t total) {
+    constexpr std::size_t kMax = std::numeric_limits<int>::max();
+    if (total <= kMax) {
+        return static_cast<int>(value);
+    }
+    return static_cast<int>(static_cast<double>(value) / static_cast<double>(total) * kMax);
+}
+
+}  // namespace
+
+QString ProgressText(std::size_t page, std::size_t total) {
+    return QStringLiteral("%1 of %2").arg(page).arg(total);
+}
+
+QtProgressPresenter::QtProgressPresenter() = default;
+QtProgressPresenter::~QtProgressPresenter() = default;
+
+void QtProgressPresenter::Begin(QWidget* parent, std::size_t total) {
+    dialog_ = std::make_unique<QProgressDialog>(ProgressText(0, total), QStringLiteral("Cancel"), 0,
+                                                Scaled(total, total), parent);
+    dialog_->setWindowTitle(QString::fromUtf8(kApplicationTitle));
+    dialog_->setWindowModality(Qt::WindowModal);
+    dialog_->setMinimumDuration(kShowAfterMilliseconds);
+    dialog_->setAutoClose(false);
+    dialog_->setAutoReset(false);
+    dialog_->setValue(0);
+}
+
+bool QtProgressPresenter::Step(std::size_t done, std::size_t total) {
+    if (!dialog_) {
+        return true;
+    }
+    if (dialog_->wasCanceled()) {
+        return false;
+    }
+    dialog_->setLabelText(ProgressText(std::min(done + 1, total), total));
+    // On a modal dialog this also handles pending events, the Cancel click among them.
+    dialog_->setValue(Scaled(done, total));
+    return !dialog_->wasCanceled();
+}
+
+void QtProgressPresenter::End() {
+    dialog_.reset();
+}
+
+}  // namespace brindlewick

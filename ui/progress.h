@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QString>
+#include <cstddef>
+#include <memory>
+
+class QProgressDialog;
+class QWidget;
+
+namespace brindlewick {
+
+// Shows how far a generation run has got and lets the user stop it; tests
+// replace it.
+class ProgressPresenter {
+public:
+    virtual ~ProgressPresenter() = default;
+    virtual void Begin(QWidget* parent, std::size_t total) = 0;
+    // Called before each page; false asks the run to stop there.
+    virtual bool Step(std::size_t done, std::size_t total) = 0;
+    virtual void End() = 0;
+};
+
+// A modal progress dialog, "n of N" with Cancel, that appears only when the
+// run looks like taking longer than half a second.
+class QtProgressPresenter final : public ProgressPresenter {
+public:
+    QtProgressPresenter();
+    ~QtProgressPresenter() override;
+
+    void Begin(QWidget* parent, std::size_t total) override;
+    bool Step(std::size_t done, std::size_t total) override;
+    void End() override;
+
+private:
+    std::unique_ptr<QProgressDialog> dialog_;
+};
+
+// "n of N".
+QString ProgressText(std::size_t page, std::size_t total);
+
+}  // namespace brindlewick
