@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,11 +19,18 @@ class IniFile {
 public:
     // Empty when the file is missing or unreadable; never throws.
     static IniFile Load(const std::string& path);
+    // Empty when the file is missing; throws Error when it exists but cannot
+    // be read whole (unreadable, not a regular file, larger than kMaxFileSize),
+    // so that a caller about to rewrite it does not destroy what it holds.
+    static IniFile LoadForUpdate(const std::string& path);
+    static constexpr std::size_t kMaxFileSize = 4 * 1024 * 1024;
     static IniFile Parse(std::string_view text);
 
     std::optional<std::string> Get(std::string_view section, std::string_view key) const;
     // False (and nothing changes) when the value holds a line break or the key
-    // is empty or holds "=", "[" at its start or a line break.
+    // is empty or holds "=", "[" at its start or a line break. A value that
+    // begins or ends with blanks or is wrapped in quotes is stored in quotes,
+    // so that it reads back as given.
     bool Set(std::string_view section, std::string_view key, std::string_view value);
 
     std::string Text() const;
