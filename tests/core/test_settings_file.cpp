@@ -1,0 +1,126 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <filesystem>
+
+#include "generate/error.h"
+#include "settings/settings_file.h"
+#include "temp_dir.h"
+
+namespace brindlewick {
+namespace {
+
+using test::ReadFile;
+using test::ScopedEnv;
+using test::TempDir;
+using test::WriteFile;
+
+class SettingsFileTest : public testing::Test {
+protected:
+    Settings Load(const std::string& text) {
+        WriteFile(file_.Path(), text);
+        Settings values;
+        file_.LoadSettings(values);
+        return values;
+    }
+
+    TempDir dir_;
+    ScopedEnv config_{"XDG_CONFIG_HOME", dir_.Path().string()};
+    SettingsFile file_ = SettingsFile::Default();
+};
+
+TEST_F(SettingsFileTest, LivesInTheConfigFolderAndStartsWithDefaults) {
+    EXPECT_EQ(file_.Path(), dir_ / "brindlewick.ini");
+    {
+        ScopedEnv relative("XDG_CONFIG_HOME", "relative");
+        ScopedEnv home("HOME", "/home/someone");
+        EXPECT_EQ(SettingsFile::Default().Path(), "/home/someone/.config/brindlewick.ini");
+    }
+    Settings values;
+    file_.LoadSettings(values);
+    EXPECT_EQ(values.history.Entries(), std::vector<std::string>{kDefaultComment});
+    EXPECT_EQ(values.useCopyrightSymbol, 1);
+    EXPECT_EQ(values.showAll, 0);
+    EXPECT_FALSE(std::filesystem::exists(file_.Path()));
+}
+
+TEST_F(SettingsFileTest, HistoryLoadsSortedWithoutEntriesAnEarlierOneBeginsWith) {
+    EXPECT_EQ(Load("[options]\ntxt0=Zed\ntxt1=alpha\n").history.Entries(),
+              (std::vector<std::string>{"alpha", "Zed"}));
+    EXPECT_EQ(Load("[options]\ntxt0=Holiday pictures\ntxt2=HOLIDAY\n").history.Entries(),
+              std::vector<std::string>{"Holiday pictures"});
+    EXPECT_EQ(Load("[options]\ntxt0=Holiday\ntxt2=Holiday pictures\ntxt15=lost\n").history.Count(),
+              2u);
+}
+
+TEST_F(SettingsFileTest, SwitchesParseLikeIntegersAndOnlyCheckBoxStatesSurvive) {
+    Settings values =
+        Load("[options]\nUseCopyrightSymbol=yes\nShowAll=7\nShowAllFileName=g.html\n");
+    EXPECT_EQ(values.useCopyrightSymbol, 0);
+    EXPECT_EQ(values.showAll, 0);
+    EXPECT_EQ(values.showAllFileName, "g.html");
+    values = Load("[options]\nUseCopyrightSymbol= 0x1\nShowAll=+1 page\n");
+    EXPECT_EQ(values.useCopyrightSymbol, 0);
+    EXPECT_EQ(values.showAll, 1);
+    EXPECT_EQ(ParseProfileInt("  -42abc"), -42);
+    EXPECT_EQ(ParseProfileInt("99999999999999999999"), INT_MAX);
+    EXPECT_EQ(ParseProfileInt("-99999999999999999999"), INT_MIN);
+    EXPECT_EQ(ParseProfileInt("- 1"), 0);
+}
+
+TEST_F(SettingsFileTest, SaveWritesFifteenEntriesAndKeepsTheRestOfTheFile) {
+    const std::string other = "; mine\r\n[window]\r\nx=1\r\n\r\n";
+    WriteFile(file_.Path(), other + "[options]\r\ntxt15=extra\r\n");
+    Settings values;
+    for (int i = 0; i < 16; ++i) {
+        values.history.InsertAt(values.history.Count(), "comment " + std::to_string(i));
+    }
+    const std::string longComment(100, 'c');
+    values.history.InsertAt(0, longComment);  // pushes "comment 14" and "comment 15" out
+    values.showAll = 1;
+    values.showAllFileName = "ShowAll.html";
+    EXPECT_TRUE(file_.SaveSettings(values));
+
+    const std::string text = ReadFile(file_.Path());
+    EXPECT_TRUE(
+        text.starts_with(other + "[options]\r\ntxt15=extra\r\ntxt0=" + longComment + "\r\n"))
+        << text;
+    EXPECT_EQ(text.find("comment 14"), std::string::npos);
+    EXPECT_EQ(text.find("\n\n"), std::string::npos);  // CRLF kept throughout
+
+    Settings reread;
+    file_.LoadSettings(reread);
+    EXPECT_EQ(reread.history.Count(), 15u);  // txt15 is no history slot
+    EXPECT_EQ(reread.history.GetAt(0), longComment);
+    EXPECT_EQ(reread.showAll, 1);
+    EXPECT_EQ(reread.useCopyrightSymbol, 1);
+    EXPECT_EQ(reread.showAllFileName, "ShowAll.html");
+}
+
+TEST_F(SettingsFileTest, AnEntryThatCannotBeStoredStopsTheHistoryButNotTheSwitches) {
+    WriteFile(file_.Path(), "[options]\ntxt0=a\ntxt1=b\ntxt2=c\nShowAll=1\n");
+    Settings values;
+    values.history.InsertAt(0, "new");
+    values.history.InsertAt(1, "two\nlines");
+    values.history.InsertAt(2, "after");
+    values.showAll = 0;
+    EXPECT_FALSE(file_.SaveSettings(values));
+    EXPECT_EQ(ReadFile(file_.Path()),
+              "[options]\ntxt0=new\ntxt1=b\ntxt2=c\nShowAll=0\n"
+              "ShowAllFileName=\nUseCopyrightSymbol=1\n");
+}
+
+TEST_F(SettingsFileTest, SaveNeverDestroysAFileItCouldNotRead) {
+    const std::string huge = "[options]\ntxt0=keep\n" + std::string(8 << 20, ';');
+    Settings values = Load(huge);
+    EXPECT_EQ(values.history.Entries(), std::vector<std::string>{kDefaultComment});
+    EXPECT_THROW(file_.SaveSettings(values), Error);
+    EXPECT_EQ(ReadFile(file_.Path()), huge);
+
+    WriteFile(dir_.Path() / "file", "");
+    const SettingsFile below((dir_.Path() / "file/brindlewick.ini").string());
+    EXPECT_THROW(below.SaveSettings(values), Error);
+}
+
+}  // namespace
+}  // namespace brindlewick
