@@ -212,7 +212,6 @@ MessagePresenter& MainDialog::Messages() {
 
 void MainDialog::OnGenerate() {
     UpdateData(true);
-    const std::size_t historyBefore = values_.history.Count();
     RunReport report;
     {
         ProgressPresenter& progress = *services_.progress;
@@ -222,7 +221,7 @@ void MainDialog::OnGenerate() {
             [&progress](std::size_t done, std::size_t total) { return progress.Step(done, total); },
             services_.writer);
     }
-    if (values_.history.Count() > historyBefore) {
+    if (report.historyChanged) {
         historyModel_->NotifyInsertedAtTop();
     }
     ShowRunReport(report);

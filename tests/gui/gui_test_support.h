@@ -1,0 +1,138 @@
+#pragma once
+
+// Stand-ins for everything modal, and a settings folder of its own for each test.
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QFile>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QTest>
+#include <cerrno>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "generate/error.h"
+#include "generate/html_page_writer.h"
+#include "ui/file_chooser.h"
+#include "ui/image_list_ctrl.h"
+#include "ui/main_dialog.h"
+#include "ui/message_box.h"
+#include "ui/progress.h"
+
+namespace brindlewick::test {
+
+class RecordingMessages final : public MessagePresenter {
+public:
+    struct Message {
+        MessageIcon icon;
+        QString text;
+    };
+    void Show(QWidget*, MessageIcon icon, const QString& text) override {
+        messages.push_back({icon, text});
+    }
+    std::vector<Message> messages;
+};
+
+class FixedFileChooser final : public FileChooser {
+public:
+    QStringList ChooseFiles(QWidget*) override {
+        ++calls;
+        return files;
+    }
+    QStringList files;
+    int calls = 0;
+};
+
+// Records each step and asks the run to stop once stopAfter pages are done.
+class RecordingProgress final : public ProgressPresenter {
+public:
+    void Begin(QWidget*, std::size_t total) override { begun = total; }
+    bool Step(std::size_t done, std::size_t total) override {
+        steps.push_back({done, total});
+        return done < stopAfter;
+    }
+    void End() override { ++ended; }
+    std::size_t stopAfter = static_cast<std::size_t>(-1);
+    std::size_t begun = 0;
+    int ended = 0;
+    std::vector<std::pair<std::size_t, std::size_t>> steps;
+};
+
+// A medium that fills up on the second write.
+class FillingWriter final : public HtmlPageWriter {
+protected:
+    void WriteRaw(std::string_view bytes) override {
+        if (++writes == 2) {
+            throw Error::FromErrno(ENOSPC, "/full/disk/page.html");
+        }
+        HtmlPageWriter::WriteRaw(bytes);
+    }
+
+private:
+    int writes = 0;
+};
+
+// A main window over a settings file in a temporary folder, with every
+// modal piece replaced.
+struct Window {
+    explicit Window(const QByteArray& settingsText = {}) {
+        if (!settingsText.isNull()) {
+            QFile file(SettingsPath());
+            if (!file.open(QIODevice::WriteOnly) ||
+                file.write(settingsText) != settingsText.size()) {
+                qFatal("cannot write the settings file");
+            }
+        }
+        services.messages = &messages;
+        services.fileChooser = &files;
+        services.progress = &progress;
+        services.showAbout = [this](QWidget*) { ++aboutShown; };
+    }
+
+    MainDialog& Open() {
+        dialog = std::make_unique<MainDialog>(SettingsFile(SettingsPath().toStdString()), services);
+        return *dialog;
+    }
+
+    QString SettingsPath() const { return config.filePath(QStringLiteral("brindlewick.ini")); }
+    QByteArray SettingsBytes() const {
+        QFile file(SettingsPath());
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+    template <typename T>
+    T* Control(const char* name) const {
+        return dialog->findChild<T*>(QString::fromLatin1(name));
+    }
+
+    QTemporaryDir config;
+    RecordingMessages messages;
+    FixedFileChooser files;
+    RecordingProgress progress;
+    int aboutShown = 0;
+    MainDialog::Services services;
+    std::unique_ptr<MainDialog> dialog;
+};
+
+// The texts the list shows, top to bottom.
+inline QStringList ListedPaths(MainDialog& dialog) {
+    QStringList paths;
+    const auto& model = dialog.ImageList().ListModel();
+    for (int row = 0; row < model.rowCount(); ++row) {
+        paths << model.index(row, 0).data().toString();
+    }
+    return paths;
+}
+
+inline QByteArray ReadFile(const QString& path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+inline void Touch(const QString& path) {
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+}
+
+}  // namespace brindlewick::test

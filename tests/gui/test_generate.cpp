@@ -1,0 +1,199 @@
+// "Generate Pages": the messages of a run, the history and the settings file
+// afterwards, stopping a run, and a medium that fills up.
+#include <unistd.h>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <QTest>
+
+#include "gui_test_support.h"
+
+using namespace brindlewick;
+using namespace brindlewick::test;
+
+namespace {
+
+// Lists the images through "Add files", which also makes their folder current.
+void AddThroughDialog(Window& window, const QStringList& files) {
+    window.files.files = files;
+    window.Control<QPushButton>("IDC_ADDFILES")->click();
+}
+
+void Generate(Window& window) {
+    window.Control<QPushButton>("IDC_GENERATE")->click();
+}
+
+}  // namespace
+
+class TestGenerate : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init() { startFolder_ = QDir::currentPath(); }
+    void cleanup() { QDir::setCurrent(startFolder_); }
+
+    void emptyListHasNothingToDo() {
+        Window window;
+        MainDialog& dialog = window.Open();
+        window.Control<QCheckBox>("IDC_SHOWALL")->setChecked(true);
+        Generate(window);
+        QCOMPARE(window.messages.messages.size(), std::size_t(1));
+        QCOMPARE(window.messages.messages[0].icon, MessageIcon::Warning);
+        QCOMPARE(window.messages.messages[0].text, QStringLiteral("Nothing to do!"));
+        QVERIFY(!QFile::exists(window.SettingsPath()));
+        QCOMPARE(dialog.CommentBox().count(), 1);
+    }
+
+    void writesPagesPutsTheCommentOnTopAndSaves() {
+        QTemporaryDir pics;
+        Touch(pics.filePath("b.jpg"));
+        Touch(pics.filePath("a.gif"));
+        Window window("[options]\ntxt0=Older\nShowAll=7\n");
+        MainDialog& dialog = window.Open();
+        AddThroughDialog(window, {pics.filePath("b.jpg"), pics.filePath("a.gif")});
+        dialog.CommentBox().setEditText(QStringLiteral("Trip 2026"));
+        window.Control<QCheckBox>("IDC_SHOWALL")->setChecked(true);
+        Generate(window);
+
+        QCOMPARE(window.messages.messages.size(), std::size_t(1));
+        QCOMPARE(window.messages.messages[0].icon, MessageIcon::Information);
+        QCOMPARE(window.messages.messages[0].text, QStringLiteral("Processed 2 file(s)\n"));
+        QVERIFY(ReadFile(pics.filePath("a.html")).contains("<TITLE>a.gif</TITLE>"));
+        QVERIFY(ReadFile(pics.filePath("b.html")).contains("&copy; Trip 2026"));
+        const QByteArray gallery = ReadFile(pics.filePath("ShowAll.html"));
+        QVERIFY(gallery.indexOf("a.gif") < gallery.indexOf("b.jpg"));
+
+        // The new comment tops the list at once and stays in the edit field.
+        QCOMPARE(dialog.CommentBox().itemText(0), QStringLiteral("Trip 2026"));
+        QCOMPARE(dialog.CommentBox().count(), 2);
+        QCOMPARE(dialog.CommentBox().currentText(), QStringLiteral("Trip 2026"));
+        const QByteArray saved = window.SettingsBytes();
+        QVERIFY(saved.contains("txt0=Trip 2026"));
+        QVERIFY(saved.contains("txt1=Older"));
+        QVERIFY(saved.contains("ShowAll=1"));
+        QVERIFY(saved.contains("UseCopyrightSymbol=1"));
+        QCOMPARE(window.progress.begun, std::size_t(2));
+        QCOMPARE(window.progress.ended, 1);
+
+        // A comment that an entry begins with adds nothing.
+        dialog.CommentBox().setEditText(QStringLiteral("trip"));
+        Generate(window);
+        QCOMPARE(dialog.CommentBox().count(), 2);
+        QCOMPARE(dialog.CommentBox().currentText(), QStringLiteral("trip"));
+    }
+
+    void rangeResetSwitchIsSavedAsOff() {
+        QTemporaryDir pics;
+        Touch(pics.filePath("a.gif"));
+        Window window("[options]\nShowAll=7\n");
+        window.Open();
+        AddThroughDialog(window, {pics.filePath("a.gif")});
+        Generate(window);
+        QVERIFY(window.SettingsBytes().contains("ShowAll=0"));
+        QVERIFY(!QFile::exists(pics.filePath("ShowAll.html")));
+    }
+
+    void pagesThatCannotBeWrittenAreListed() {
+        QTemporaryDir pics;
+        QVERIFY(QDir(pics.path()).mkdir("locked"));
+        Touch(pics.filePath("locked/l.gif"));
+        Touch(pics.filePath("ok.gif"));
+        QFile::setPermissions(pics.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner);
+        // Permissions do not stop every user (root); the missing folder does.
+        QFile probe(pics.filePath("locked/probe"));
+        const bool lockedHolds = !probe.open(QIODevice::WriteOnly);
+        probe.remove();
+
+        Window window;
+        window.Open();
+        AddThroughDialog(window, {pics.filePath("ok.gif"), pics.filePath("locked/l.gif"),
+                                  pics.filePath("missing/m.gif")});
+        Generate(window);
+        QFile::setPermissions(pics.filePath("locked"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+
+        const auto& shown = window.messages.messages;
+        QCOMPARE(shown.size(), std::size_t(2));
+        QCOMPARE(shown[0].icon, MessageIcon::Information);
+        QCOMPARE(shown[0].text, lockedHolds ? QStringLiteral("Processed 1 file(s)\n")
+                                            : QStringLiteral("Processed 2 file(s)\n"));
+        QCOMPARE(shown[1].icon, MessageIcon::Warning);
+        QVERIFY(shown[1].text.contains(pics.filePath("missing/m.html") + ": "));
+        QCOMPARE(shown[1].text.contains(pics.filePath("locked/l.html")), lockedHolds);
+        QVERIFY(!shown[1].text.contains(pics.filePath("ok.html")));
+        QVERIFY(QFile::exists(pics.filePath("ok.html")));
+        // The run went on to save.
+        QVERIFY(QFile::exists(window.SettingsPath()));
+    }
+
+    void aWriteErrorEndsTheRunAndKeepsHistoryAndSettings() {
+        QTemporaryDir pics;
+        Touch(pics.filePath("a.gif"));
+        Touch(pics.filePath("b.gif"));
+        const QByteArray stored = "[options]\ntxt0=Before\n";
+        Window window(stored);
+        FillingWriter writer;
+        window.services.writer = &writer;
+        MainDialog& dialog = window.Open();
+        AddThroughDialog(window, {pics.filePath("a.gif"), pics.filePath("b.gif")});
+        dialog.CommentBox().setEditText(QStringLiteral("Never stored"));
+        Generate(window);
+
+        QCOMPARE(window.messages.messages.size(), std::size_t(1));
+        QCOMPARE(window.messages.messages[0].icon, MessageIcon::Critical);
+        QCOMPARE(window.messages.messages[0].text,
+                 QStringLiteral("Disk full while accessing /full/disk/page.html."));
+        QCOMPARE(dialog.CommentBox().count(), 1);
+        QCOMPARE(dialog.Values().history.Count(), std::size_t(1));
+        QCOMPARE(window.SettingsBytes(), stored);
+        QCOMPARE(window.progress.ended, 1);
+    }
+
+    void cancellingStopsAfterTheCurrentPageAndSaves() {
+        QTemporaryDir pics;
+        QStringList files;
+        for (const char* name : {"1.gif", "2.gif", "3.gif", "4.gif"}) {
+            files << pics.filePath(name);
+            Touch(files.back());
+        }
+        Window window;
+        window.progress.stopAfter = 2;
+        MainDialog& dialog = window.Open();
+        AddThroughDialog(window, files);
+        dialog.CommentBox().setEditText(QStringLiteral("Stopped early"));
+        Generate(window);
+
+        QCOMPARE(window.messages.messages.size(), std::size_t(1));
+        QCOMPARE(window.messages.messages[0].text, QStringLiteral("Processed 2 file(s)\n"));
+        QVERIFY(QFile::exists(pics.filePath("2.html")));
+        QVERIFY(!QFile::exists(pics.filePath("3.html")));
+        QCOMPARE(dialog.CommentBox().itemText(0), QStringLiteral("Stopped early"));
+        QVERIFY(window.SettingsBytes().contains("txt0=Stopped early"));
+    }
+
+    void progressDialogCountsPagesAndCancels() {
+        QWidget parent;
+        QtProgressPresenter progress;
+        progress.Begin(&parent, 3);
+        auto* dialog = parent.findChild<QProgressDialog*>();
+        QVERIFY(dialog != nullptr);
+        QVERIFY(dialog->isModal() || dialog->windowModality() == Qt::WindowModal);
+        QVERIFY(progress.Step(0, 3));
+        QCOMPARE(dialog->labelText(), QStringLiteral("1 of 3"));
+        QVERIFY(progress.Step(1, 3));
+        QCOMPARE(dialog->labelText(), QStringLiteral("2 of 3"));
+        dialog->cancel();
+        QVERIFY(!progress.Step(2, 3));
+        progress.End();
+        QVERIFY(parent.findChild<QProgressDialog*>() == nullptr);
+    }
+
+private:
+    QString startFolder_;
+};
+
+QTEST_MAIN(TestGenerate)
+#include "test_generate.moc"

@@ -1,0 +1,210 @@
+// The image list: order and duplicates, Delete and "Delete All", drops from a
+// file manager, the column, and the "Add files" dialog.
+#include <QAbstractItemView>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileSystemModel>
+#include <QHeaderView>
+#include <QListView>
+#include <QMimeData>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrl>
+
+#include "gui_test_support.h"
+#include "ui/image_list_ctrl.h"
+
+using namespace brindlewick;
+using namespace brindlewick::test;
+
+namespace {
+
+void Drop(ImageListCtrl& list, QMimeData& mime) {
+    const QPoint at = list.viewport()->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list.viewport(), &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(list.viewport(), &drop);
+    QVERIFY(drop.isAccepted());
+}
+
+bool IsVisible(ImageListCtrl& list, int row) {
+    const QRect item = list.visualRect(list.model()->index(row, 0));
+    return item.isValid() && list.viewport()->rect().intersects(item);
+}
+
+}  // namespace
+
+class TestImageList : public QObject {
+    Q_OBJECT
+
+private slots:
+    void keepsOneOfEachPathInOrderIgnoringCase() {
+        Window window;
+        MainDialog& dialog = window.Open();
+        ImageListCtrl& list = dialog.ImageList();
+        QCOMPARE(list.AddImagePath(QStringLiteral("/pics/b.gif")), 0);
+        QCOMPARE(list.AddImagePath(QStringLiteral("/pics/a.gif")), 0);
+        QCOMPARE(list.AddImagePath(QStringLiteral("/Pics/C.gif")), 2);
+        QCOMPARE(list.AddImagePath(QStringLiteral("/Pics/A.GIF")), -1);
+        QCOMPARE(list.AddImagePaths({"/PICS/B.GIF", "/pics/d.gif", "/pics/D.gif"}), std::size_t(1));
+        QCOMPARE(ListedPaths(dialog),
+                 (QStringList{"/pics/a.gif", "/pics/b.gif", "/Pics/C.gif", "/pics/d.gif"}));
+
+        window.Control<QPushButton>("IDC_DELETEALL")->click();
+        QCOMPARE(ListedPaths(dialog), QStringList{});
+        list.AddImagePath(QStringLiteral("/x/b.gif"));
+        list.AddImagePath(QStringLiteral("/x/a.gif"));
+        QCOMPARE(ListedPaths(dialog), (QStringList{"/x/a.gif", "/x/b.gif"}));
+    }
+
+    void deleteRemovesEverySelectedItemAtOnce() {
+        Window window;
+        MainDialog& dialog = window.Open();
+        ImageListCtrl& list = dialog.ImageList();
+        list.AddImagePaths({"/p/1.gif", "/p/2.gif", "/p/3.gif", "/p/4.gif", "/p/5.gif"});
+        for (int row : {0, 2, 4}) {
+            list.selectionModel()->select(list.model()->index(row, 0),
+                                          QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        }
+        QTest::keyClick(&list, Qt::Key_Delete);
+        QCOMPARE(ListedPaths(dialog), (QStringList{"/p/2.gif", "/p/4.gif"}));
+        // Nothing selected: Delete does nothing.
+        QTest::keyClick(&list, Qt::Key_Delete);
+        QCOMPARE(ListedPaths(dialog).size(), 2);
+    }
+
+    void dropAddsLocalFilesAndFoldersOnly() {
+        QTemporaryDir dir;
+        Touch(dir.filePath("b photo.jpg"));
+        Touch(dir.filePath("A.GIF"));
+        QVERIFY(QDir(dir.path()).mkdir("folder.d"));
+        Window window;
+        MainDialog& dialog = window.Open();
+        ImageListCtrl& list = dialog.ImageList();
+        list.AddImagePath(dir.filePath("zz.bmp"));
+        list.selectionModel()->select(list.model()->index(0, 0),
+                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
+
+        QMimeData mime;
+        mime.setUrls({QUrl::fromLocalFile(dir.filePath("b photo.jpg")),
+                      QUrl(QStringLiteral("https://example.org/remote.gif")),
+                      QUrl::fromLocalFile(dir.filePath("folder.d") + "/"),
+                      QUrl::fromLocalFile(dir.filePath("A.GIF"))});
+        Drop(list, mime);
+        QCOMPARE(ListedPaths(dialog),
+                 (QStringList{dir.filePath("A.GIF"), dir.filePath("b photo.jpg"),
+                              dir.filePath("folder.d"), dir.filePath("zz.bmp")}));
+        // The item selected before the drop still is.
+        const QModelIndexList selected = list.selectionModel()->selectedRows();
+        QCOMPARE(selected.size(), 1);
+        QCOMPARE(selected.front().data().toString(), dir.filePath("zz.bmp"));
+
+        // The same drop again changes nothing.
+        Drop(list, mime);
+        QCOMPARE(ListedPaths(dialog).size(), 4);
+
+        // Text without local files is not taken.
+        QMimeData remote;
+        remote.setUrls({QUrl(QStringLiteral("https://example.org/x.gif"))});
+        QCOMPARE(ImageListCtrl::DroppedPaths(remote), QStringList{});
+    }
+
+    void newItemsAreScrolledIntoView() {
+        Window window;
+        MainDialog& dialog = window.Open();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        ImageListCtrl& list = dialog.ImageList();
+        QStringList many;
+        for (int i = 0; i < 300; ++i) {
+            many << QStringLiteral("/m/%1.gif").arg(i, 4, 10, QLatin1Char('0'));
+        }
+        list.AddImagePaths(many);
+        QVERIFY(IsVisible(list, 299));
+        QVERIFY(!IsVisible(list, 0));
+
+        QCOMPARE(list.AddImagePath(QStringLiteral("/m/0000a.gif")), 1);
+        QVERIFY(IsVisible(list, 1));
+        QCOMPARE(list.AddImagePath(QStringLiteral("/z.gif")), 301);
+        QVERIFY(IsVisible(list, 301));
+    }
+
+    void oneColumnHalfAsWideAgainThatSortsNothing() {
+        Window window;
+        MainDialog& dialog = window.Open();
+        ImageListCtrl& list = dialog.ImageList();
+        QCOMPARE(list.model()->columnCount(), 1);
+        QCOMPARE(list.model()->headerData(0, Qt::Horizontal).toString(),
+                 QStringLiteral("Filename"));
+        QCOMPARE(list.header()->sectionSize(0),
+                 static_cast<int>(list.frameGeometry().width() * 1.5));
+        QVERIFY(!list.header()->sectionsClickable());
+        QVERIFY(!list.isSortingEnabled());
+        QCOMPARE(list.selectionMode(), QAbstractItemView::ExtendedSelection);
+
+        list.AddImagePaths({"/b.gif", "/a.gif"});
+        QTest::mouseClick(list.header()->viewport(), Qt::LeftButton, {},
+                          QPoint(list.header()->sectionSize(0) / 2, 5));
+        QCOMPARE(ListedPaths(dialog), (QStringList{"/a.gif", "/b.gif"}));
+    }
+
+    void addFilesAddsTheChoiceAndMovesToItsFolder() {
+        QTemporaryDir dir;
+        Window window;
+        MainDialog& dialog = window.Open();
+        const QString before = QDir::currentPath();
+
+        window.files.files = {};
+        window.Control<QPushButton>("IDC_ADDFILES")->click();
+        QCOMPARE(window.files.calls, 1);
+        QCOMPARE(QDir::currentPath(), before);
+        QVERIFY(ListedPaths(dialog).isEmpty());
+
+        window.files.files = {dir.filePath("b.jpg"), dir.filePath("a.gif")};
+        window.Control<QPushButton>("IDC_ADDFILES")->click();
+        QCOMPARE(ListedPaths(dialog), (QStringList{dir.filePath("a.gif"), dir.filePath("b.jpg")}));
+        QCOMPARE(QDir::currentPath(), QDir(dir.path()).canonicalPath());
+        QDir::setCurrent(before);
+    }
+
+    void fileDialogMatchesImageFilesIgnoringCase() {
+        QTemporaryDir dir;
+        for (const char* name : {"CAT.JPG", "dog.gif", "Bird.Bmp", "notes.txt"}) {
+            Touch(dir.filePath(name));
+        }
+        QDir::setCurrent(dir.path());
+        const auto dialog = CreateAddFilesDialog(nullptr);
+        QCOMPARE(dialog->nameFilters(),
+                 (QStringList{"Image Files (*.gif *.jpg *.bmp)", "All Files (*)"}));
+        QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("Image Files (*.gif *.jpg *.bmp)"));
+        QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
+
+        auto* model = dialog->findChild<QFileSystemModel*>();
+        QVERIFY(model != nullptr);
+        QSignalSpy loaded(model, &QFileSystemModel::directoryLoaded);
+        dialog->show();
+        QVERIFY(loaded.count() > 0 || loaded.wait(5000));
+        auto* view = dialog->findChild<QListView*>(QStringLiteral("listView"));
+        QVERIFY(view != nullptr);
+        const auto shown = [&] {
+            QStringList names;
+            const QModelIndex root = view->rootIndex();
+            for (int row = 0; row < view->model()->rowCount(root); ++row) {
+                names << view->model()->index(row, 0, root).data().toString();
+            }
+            names.sort(Qt::CaseInsensitive);
+            return names;
+        };
+        QTRY_COMPARE(shown(), (QStringList{"Bird.Bmp", "CAT.JPG", "dog.gif"}));
+        dialog->selectNameFilter(QStringLiteral("All Files (*)"));
+        QTRY_COMPARE(shown(), (QStringList{"Bird.Bmp", "CAT.JPG", "dog.gif", "notes.txt"}));
+        dialog->reject();
+    }
+};
+
+QTEST_MAIN(TestImageList)
+#include "test_image_list.moc"
