@@ -1,6 +1,5 @@
 #include "ui/about_dialog.h"
 
-#include <QFontMetrics>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -8,6 +7,7 @@
 #include <QRect>
 #include <QUrl>
 
+#include "ui/dialog_units.h"
 #include "ui/link_launcher.h"
 #include "ui/message_box.h"
 
@@ -21,29 +21,6 @@ constexpr const char* kCopyrightLine = "Copyright \u00a9 2025 Brindlewick";
 // Size of the dialog template, in dialog units.
 constexpr int kDialogWidth = 217;
 constexpr int kDialogHeight = 125;
-
-// Converts dialog units to pixels for a font: a horizontal unit is a quarter
-// of the font's average character width, a vertical unit an eighth of its
-// height.
-class DialogUnits {
-public:
-    explicit DialogUnits(const QFont& font) {
-        const QFontMetrics metrics(font);
-        const int alphabetWidth = metrics.horizontalAdvance(
-            QStringLiteral("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"));
-        baseX_ = (alphabetWidth / 26 + 1) / 2;
-        baseY_ = metrics.height();
-    }
-    int X(int units) const { return (units * baseX_ + 2) / 4; }
-    int Y(int units) const { return (units * baseY_ + 4) / 8; }
-    QRect Rect(int x, int y, int width, int height) const {
-        return QRect(X(x), Y(y), X(width), Y(height));
-    }
-
-private:
-    int baseX_ = 0;
-    int baseY_ = 0;
-};
 
 // Shows the wait cursor until Restore() or the end of the scope.
 class WaitCursor {

@@ -8,6 +8,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include "gui_test_support.h"
 #include "ui/about_dialog.h"
 #include "ui/link_launcher.h"
 #include "ui/message_box.h"
@@ -242,6 +243,33 @@ private slots:
                                         AboutDescription(), QIcon(), &parent);
         QVERIFY(sawBox);
         QCOMPARE(result, int(QDialog::Accepted));
+    }
+
+    // The main window's About button opens the real box, with the window's icon
+    // and the window as its parent.
+    void aboutButtonOfTheMainWindowShowsTheBox() {
+        test::Window window;
+        window.services.showAbout = {};
+        MainDialog& dialog = window.Open();
+        QString caption;
+        QString text;
+        bool hasIcon = false;
+        QWidget* parent = nullptr;
+        QTimer::singleShot(0, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            QVERIFY(box != nullptr);
+            caption = box->windowTitle();
+            text = box->findChild<QPlainTextEdit*>("IDC_ABOUT_TEXT")->toPlainText();
+            hasIcon = !box->findChild<QLabel*>("IDC_ABOUT_ICON")->pixmap().isNull();
+            parent = box->parentWidget();
+            box->close();
+        });
+        window.Control<QPushButton>("IDC_ABOUT")->click();
+        QCOMPARE(caption, QStringLiteral("About Brindlewick v1.51"));
+        QVERIFY(text.startsWith(QString::fromUtf8(kFirstSentence)));
+        QVERIFY(hasIcon);
+        QCOMPARE(parent, &dialog);
+        QVERIFY(window.messages.messages.empty());
     }
 
     // The desktop launcher asks xdg-mime for the scheme's handler; a fake
