@@ -6,13 +6,11 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
-#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
 #include <algorithm>
 
-#include "generate/html_page_writer.h"
 #include "ui/about_dialog.h"
 #include "ui/comment_history_model.h"
 #include "ui/dialog_units.h"
