@@ -3,7 +3,7 @@
 # only those that are missing. Usage: scripts/deps.sh [build|test]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev)
+packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev dpkg-dev file)
 if [[ "${1:-build}" == test ]]; then
     # Offscreen GUI tests, the browser test and the screenshot script.
     packages+=(xvfb xauth chromium python3 imagemagick)
