@@ -31,28 +31,36 @@ bool PathLessIgnoringCase(std::string_view a, std::string_view b) {
     return ComparePathsIgnoringCase(a, b) < 0;
 }
 
-int ImageList::Find(std::string_view path) const {
-    const auto it = std::lower_bound(
+std::vector<std::string>::const_iterator ImageList::LowerBound(std::string_view path) const {
+    return std::lower_bound(
         items_.begin(), items_.end(), path,
         [](const std::string& item, std::string_view p) { return PathLessIgnoringCase(item, p); });
+}
+
+int ImageList::Find(std::string_view path) const {
+    const auto it = LowerBound(path);
     if (it != items_.end() && ComparePathsIgnoringCase(*it, path) == 0) {
         return static_cast<int>(it - items_.begin());
     }
     return -1;
 }
 
-int ImageList::AddImagePath(std::string path) {
-    const auto it = std::lower_bound(items_.begin(), items_.end(), path,
-                                     [](const std::string& item, const std::string& p) {
-                                         return PathLessIgnoringCase(item, p);
-                                     });
+int ImageList::InsertPosition(std::string_view path) const {
+    const auto it = LowerBound(path);
     if (it != items_.end() && ComparePathsIgnoringCase(*it, path) == 0) {
         return -1;
     }
+    return static_cast<int>(it - items_.begin());
+}
+
+int ImageList::AddImagePath(std::string path) {
+    const int index = InsertPosition(path);
+    if (index < 0) {
+        return -1;
+    }
     ++insertionCounter_;
-    const auto index = it - items_.begin();
-    items_.insert(it, std::move(path));
-    return static_cast<int>(index);
+    items_.insert(items_.begin() + index, std::move(path));
+    return index;
 }
 
 std::size_t ImageList::AddImagePaths(std::vector<std::string> paths) {

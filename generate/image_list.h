@@ -33,6 +33,8 @@ public:
 
     // Index of the path (equal ignoring case), or -1.
     int Find(std::string_view path) const;
+    // The index AddImagePath would give the path, or -1 when it is listed.
+    int InsertPosition(std::string_view path) const;
 
     void RemoveAt(std::size_t index);
     // Removes every listed index at once; out-of-range and repeated indices are ignored.
@@ -43,6 +45,8 @@ public:
     long InsertionCounter() const { return insertionCounter_; }
 
 private:
+    std::vector<std::string>::const_iterator LowerBound(std::string_view path) const;
+
     std::vector<std::string> items_;
     long insertionCounter_ = 0;
 };

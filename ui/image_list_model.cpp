@@ -1,7 +1,5 @@
 #include "ui/image_list_model.h"
 
-#include <algorithm>
-
 #include "ui/path_text.h"
 
 namespace brindlewick {
@@ -42,15 +40,10 @@ Qt::ItemFlags ImageListModel::flags(const QModelIndex& index) const {
 }
 
 int ImageListModel::AddImagePath(std::string path) {
-    if (images_.Find(path) >= 0) {
+    const int row = images_.InsertPosition(path);
+    if (row < 0) {
         return -1;
     }
-    const auto& items = images_.Items();
-    const auto place = std::lower_bound(items.begin(), items.end(), path,
-                                        [](const std::string& item, const std::string& value) {
-                                            return PathLessIgnoringCase(item, value);
-                                        });
-    const int row = static_cast<int>(place - items.begin());
     beginInsertRows({}, row, row);
     const int added = images_.AddImagePath(std::move(path));
     endInsertRows();
