@@ -16,7 +16,7 @@ namespace brindlewick {
 namespace {
 
 // The copyright line, shown in the box and at the end of the notice.
-constexpr const char* kCopyrightLine = "Copyright \u00a9 2025 Brindlewick";
+constexpr const char* kCopyrightLine = "Copyright \u00a9 2026 Brindlewick";
 
 // Size of the dialog template, in dialog units.
 constexpr int kDialogWidth = 217;
