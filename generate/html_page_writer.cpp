@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "generate/error.h"
+#include "generate/file_io.h"
 #include "generate/page_templates.h"
 #include "generate/page_text.h"
 
@@ -126,16 +127,7 @@ void HtmlPageWriter::Flush() {
 }
 
 void HtmlPageWriter::WriteRaw(std::string_view bytes) {
-    while (!bytes.empty()) {
-        const ssize_t n = ::write(fd_, bytes.data(), bytes.size());
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw Error::FromErrno(errno, target_);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(n));
-    }
+    WriteAll(fd_, bytes, target_);
 }
 
 void HtmlPageWriter::Close() {

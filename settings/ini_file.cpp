@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "generate/error.h"
+#include "generate/file_io.h"
 #include "generate/image_list.h"
 
 namespace brindlewick {
@@ -198,19 +199,6 @@ std::filesystem::path ResolveLinks(const std::filesystem::path& path) {
         target = link.is_absolute() ? link : target.parent_path() / link;
     }
     throw Error::FromErrno(ELOOP, path.string());
-}
-
-void WriteAll(int fd, std::string_view data, const std::string& path) {
-    while (!data.empty()) {
-        const ssize_t written = ::write(fd, data.data(), data.size());
-        if (written < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw Error::FromErrno(errno, path);
-        }
-        data.remove_prefix(static_cast<std::size_t>(written));
-    }
 }
 
 }  // namespace

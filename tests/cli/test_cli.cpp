@@ -8,33 +8,20 @@
 #include <gtest/gtest.h>
 #include <filesystem>
 
+#include "page_bytes.h"
 #include "temp_dir.h"
 
 namespace brindlewick {
 namespace {
 
+using test::Footer;
+using test::kBody;
+using test::kHead;
 using test::ReadFile;
 using test::TempDir;
+using test::WrapperPage;
 using test::WriteFile;
 namespace fs = std::filesystem;
-
-const std::string kHead =
-    "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">"
-    "<META NAME=\"Generator\" CONTENT=\"Brindlewick\"><TITLE>";
-const std::string kBody =
-    "</TITLE></HEAD><BODY TEXT=\"#000000\" LINK=\"#0000ff\" VLINK=\"#800080\" "
-    "BGCOLOR=\"#ffffff\">";
-
-std::string Footer(const std::string& text) {
-    return "<P ALIGN=\"CENTER\"><HR WIDTH=\"75%\"></P><P ALIGN=\"CENTER\">" + text +
-           "</P></BODY></HTML>";
-}
-
-std::string WrapperPage(const std::string& title, const std::string& src,
-                        const std::string& footer) {
-    return kHead + title + kBody + "<P ALIGN=\"CENTER\"><IMG SRC=\"" + src + "\" ALT=\"" + title +
-           "\"></P>" + Footer(footer);
-}
 
 struct Result {
     int status = -1;

@@ -7,28 +7,20 @@
 
 #include "generate/error.h"
 #include "generate/html_page_writer.h"
+#include "page_bytes.h"
 #include "temp_dir.h"
 
 namespace brindlewick {
 namespace {
 
+using test::Footer;
+using test::kBody;
+using test::kHead;
+using test::kPageEnd;
 using test::ReadFile;
 using test::TempDir;
+using test::WrapperPage;
 using test::WriteFile;
-
-const std::string kHead =
-    "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; charset=windows-1252\">"
-    "<META NAME=\"Generator\" CONTENT=\"Brindlewick\"><TITLE>";
-const std::string kBody =
-    "</TITLE></HEAD><BODY TEXT=\"#000000\" LINK=\"#0000ff\" VLINK=\"#800080\" "
-    "BGCOLOR=\"#ffffff\">";
-const std::string kFooterStart = "<P ALIGN=\"CENTER\"><HR WIDTH=\"75%\"></P><P ALIGN=\"CENTER\">";
-const std::string kFooterEnd = "</P></BODY></HTML>";
-
-std::string WrapperPage(const std::string& name, const std::string& footer) {
-    return kHead + name + kBody + "<P ALIGN=\"CENTER\"><IMG SRC=\"" + name + "\" ALT=\"" + name +
-           "\"></P>" + kFooterStart + footer + kFooterEnd;
-}
 
 // Files left in a folder, to show that no temporary file stays behind.
 std::size_t FileCount(const std::filesystem::path& dir) {
@@ -62,7 +54,7 @@ TEST(HtmlPageWriter, WrapperPageIsTheTemplatesOnOneLine) {
     ASSERT_TRUE(writer.WritePage(dir / "cat.html", "cat.gif", "&copy; Me"));
     EXPECT_FALSE(writer.IsOpen());
     const std::string page = ReadFile(dir / "cat.html");
-    EXPECT_EQ(page, WrapperPage("cat.gif", "&copy; Me"));
+    EXPECT_EQ(page, WrapperPage("cat.gif", "cat.gif", "&copy; Me"));
     EXPECT_EQ(page.find_first_of("\r\n"), std::string::npos);
     EXPECT_EQ(FileCount(dir.Path()), 1u);
 }
@@ -73,7 +65,7 @@ TEST(HtmlPageWriter, ReplacesAnExistingPageWithAWorldReadableOne) {
     WriteFile(dir / "cat.html", "an older and much longer page than the new one will be ...");
     HtmlPageWriter writer;
     ASSERT_TRUE(writer.WritePage(dir / "cat.html", "cat.gif", "x"));
-    EXPECT_EQ(ReadFile(dir / "cat.html"), WrapperPage("cat.gif", "x"));
+    EXPECT_EQ(ReadFile(dir / "cat.html"), WrapperPage("cat.gif", "cat.gif", "x"));
     struct stat st {};
     ASSERT_EQ(::stat((dir / "cat.html").c_str(), &st), 0);
     ::umask(oldMask);
@@ -91,7 +83,7 @@ TEST(HtmlPageWriter, GalleryListsFullPathsInListOrder) {
               kHead + "Gallery" + kBody +
                   "<IMG SRC=\"/pics/A.gif\" ALT=\"A.gif\" VSPACE=10 HSPACE=30>"
                   "<IMG SRC=\"/pics/b.jpg\" ALT=\"b.jpg\" VSPACE=10 HSPACE=30>" +
-                  kFooterStart + "c" + kFooterEnd);
+                  Footer("c"));
 }
 
 TEST(HtmlPageWriter, LargeGalleryIsWrittenWhole) {
@@ -106,7 +98,7 @@ TEST(HtmlPageWriter, LargeGalleryIsWrittenWhole) {
     ASSERT_TRUE(writer.WriteGallery(dir / "ShowAll.html", images, ""));
     const std::string page = ReadFile(dir / "ShowAll.html");
     EXPECT_GT(page.size(), 64u * 1024);  // more than one buffer's worth
-    EXPECT_TRUE(page.ends_with(kFooterEnd));
+    EXPECT_TRUE(page.ends_with(kPageEnd));
     std::size_t entries = 0;
     for (std::size_t at = page.find("<IMG "); at != std::string::npos;
          at = page.find("<IMG ", at + 1)) {
