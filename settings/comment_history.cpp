@@ -6,6 +6,19 @@
 
 namespace brindlewick {
 
+CommentHistory& CommentHistory::operator=(const CommentHistory& other) {
+    if (this != &other) {
+        if (observer_ != nullptr) {
+            observer_->AboutToReplaceAll();
+        }
+        entries_ = other.entries_;
+        if (observer_ != nullptr) {
+            observer_->ReplacedAll();
+        }
+    }
+    return *this;
+}
+
 std::optional<std::size_t> CommentHistory::FindPrefix(std::string_view text) const {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const std::string_view entry = entries_[i];
@@ -24,14 +37,21 @@ std::size_t CommentHistory::AddSorted(std::string text) {
     const auto place = std::find_if(entries_.begin(), entries_.end(), [&](const std::string& e) {
         return ComparePathsIgnoringCase(e, text) > 0;
     });
-    const auto index = static_cast<std::size_t>(place - entries_.begin());
-    entries_.insert(place, std::move(text));
-    return index;
+    return Insert(static_cast<std::size_t>(place - entries_.begin()), std::move(text));
 }
 
 std::size_t CommentHistory::InsertAt(std::size_t index, std::string text) {
-    index = std::min(index, entries_.size());
+    return Insert(std::min(index, entries_.size()), std::move(text));
+}
+
+std::size_t CommentHistory::Insert(std::size_t index, std::string text) {
+    if (observer_ != nullptr) {
+        observer_->AboutToInsert(index);
+    }
     entries_.insert(entries_.begin() + static_cast<std::ptrdiff_t>(index), std::move(text));
+    if (observer_ != nullptr) {
+        observer_->Inserted(index);
+    }
     return index;
 }
 

@@ -11,6 +11,28 @@ namespace brindlewick {
 // The remembered comments, in the order the comment box lists them.
 class CommentHistory {
 public:
+    // Told around every change, so that a view over the history can follow it.
+    class Observer {
+    public:
+        virtual void AboutToInsert(std::size_t index) = 0;
+        virtual void Inserted(std::size_t index) = 0;
+        // Every entry is about to be replaced / has been replaced.
+        virtual void AboutToReplaceAll() = 0;
+        virtual void ReplacedAll() = 0;
+
+    protected:
+        ~Observer() = default;
+    };
+
+    CommentHistory() = default;
+    // A copy holds the same entries and is watched by nobody; assigning
+    // replaces the entries and keeps the observer, which is told.
+    CommentHistory(const CommentHistory& other) : entries_(other.entries_) {}
+    CommentHistory& operator=(const CommentHistory& other);
+
+    // At most one observer; null removes it.
+    void SetObserver(Observer* observer) { observer_ = observer; }
+
     std::size_t Count() const { return entries_.size(); }
     const std::string& GetAt(std::size_t index) const { return entries_.at(index); }
     const std::vector<std::string>& Entries() const { return entries_; }
@@ -23,7 +45,10 @@ public:
     std::size_t InsertAt(std::size_t index, std::string text);
 
 private:
+    std::size_t Insert(std::size_t index, std::string text);
+
     std::vector<std::string> entries_;
+    Observer* observer_ = nullptr;
 };
 
 }  // namespace brindlewick

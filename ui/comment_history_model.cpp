@@ -5,7 +5,13 @@
 namespace brindlewick {
 
 CommentHistoryModel::CommentHistoryModel(CommentHistory& history, QObject* parent)
-    : QAbstractListModel(parent), history_(history) {}
+    : QAbstractListModel(parent), history_(history) {
+    history_.SetObserver(this);
+}
+
+CommentHistoryModel::~CommentHistoryModel() {
+    history_.SetObserver(nullptr);
+}
 
 int CommentHistoryModel::rowCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(history_.Count());
@@ -21,9 +27,21 @@ QVariant CommentHistoryModel::data(const QModelIndex& index, int role) const {
     return {};
 }
 
-void CommentHistoryModel::NotifyInsertedAtTop() {
-    beginInsertRows({}, 0, 0);
+void CommentHistoryModel::AboutToInsert(std::size_t index) {
+    const int row = static_cast<int>(index);
+    beginInsertRows({}, row, row);
+}
+
+void CommentHistoryModel::Inserted(std::size_t) {
     endInsertRows();
+}
+
+void CommentHistoryModel::AboutToReplaceAll() {
+    beginResetModel();
+}
+
+void CommentHistoryModel::ReplacedAll() {
+    endResetModel();
 }
 
 }  // namespace brindlewick

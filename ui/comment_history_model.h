@@ -8,29 +8,22 @@ namespace brindlewick {
 
 // Shows a CommentHistory as the list of the comment box. The history stays
 // the only store of the comments.
-class CommentHistoryModel final : public QAbstractListModel {
+class CommentHistoryModel final : public QAbstractListModel, private CommentHistory::Observer {
     Q_OBJECT
 
 public:
     explicit CommentHistoryModel(CommentHistory& history, QObject* parent = nullptr);
+    ~CommentHistoryModel() override;
 
     int rowCount(const QModelIndex& parent = {}) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    // Runs change, which may rewrite the history freely, as a model reset.
-    template <typename Change>
-    void Reset(Change&& change) {
-        beginResetModel();
-        change();
-        endResetModel();
-    }
-
-    // Tells the views that the history gained an entry at the top. The
-    // generation run inserts it itself, so views hear of it afterwards; they
-    // keep their current entry, only its row moves down by one.
-    void NotifyInsertedAtTop();
-
 private:
+    void AboutToInsert(std::size_t index) override;
+    void Inserted(std::size_t index) override;
+    void AboutToReplaceAll() override;
+    void ReplacedAll() override;
+
     CommentHistory& history_;
 };
 

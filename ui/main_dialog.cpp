@@ -93,7 +93,11 @@ MainDialog::MainDialog(SettingsFile settingsFile, Services services, QWidget* pa
     OnInitDialog();
 }
 
-MainDialog::~MainDialog() = default;
+MainDialog::~MainDialog() {
+    // The history model watches values_.history, which goes before the
+    // dialog's children do; end the watch while both are alive.
+    delete historyModel_;
+}
 
 void MainDialog::CreateControls() {
     setObjectName(QStringLiteral("IDD_MAIN"));
@@ -200,7 +204,7 @@ void MainDialog::DoDataExchange(bool saveAndValidate) {
 
 void MainDialog::LoadSettings() {
     UpdateData(true);
-    historyModel_->Reset([this] { settingsFile_.LoadSettings(values_); });
+    settingsFile_.LoadSettings(values_);
     UpdateData(false);
 }
 
@@ -218,9 +222,6 @@ void MainDialog::OnGenerate() {
             values_, imageList_->Images(), settingsFile_,
             [&progress](std::size_t done, std::size_t total) { return progress.Step(done, total); },
             services_.writer);
-    }
-    if (report.historyChanged) {
-        historyModel_->NotifyInsertedAtTop();
     }
     ShowRunReport(report);
 }

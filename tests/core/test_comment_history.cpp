@@ -39,5 +39,42 @@ TEST(CommentHistory, InsertAtPutsTheEntryThereWithoutSorting) {
     EXPECT_EQ(history.Entries(), (std::vector<std::string>{"z", "b", "c", "a"}));
 }
 
+// Records what it is told and the count the history has at that moment, which
+// is what a view reading the history during the notice would see.
+class RecordingObserver final : public CommentHistory::Observer {
+public:
+    explicit RecordingObserver(const CommentHistory& history) : history_(history) {}
+    std::vector<std::string> log;
+
+private:
+    void Note(const std::string& what) {
+        log.push_back(what + " with " + std::to_string(history_.Count()));
+    }
+    void AboutToInsert(std::size_t index) override { Note("before " + std::to_string(index)); }
+    void Inserted(std::size_t index) override { Note("after " + std::to_string(index)); }
+    void AboutToReplaceAll() override { Note("before all"); }
+    void ReplacedAll() override { Note("after all"); }
+
+    const CommentHistory& history_;
+};
+
+TEST(CommentHistory, ObserverHearsOfEveryChangeBeforeAndAfter) {
+    CommentHistory history;
+    RecordingObserver observer(history);
+    history.SetObserver(&observer);
+    history.AddSorted("b");
+    history.AddSorted("a");
+    history.InsertAt(0, "new");
+    CommentHistory copy = history;  // watched by nobody
+    copy.AddSorted("c");
+    history = copy;
+    history.SetObserver(nullptr);
+    history.AddSorted("unheard");
+    EXPECT_EQ(observer.log,
+              (std::vector<std::string>{"before 0 with 0", "after 0 with 1", "before 0 with 1",
+                                        "after 0 with 2", "before 0 with 2", "after 0 with 3",
+                                        "before all with 3", "after all with 4"}));
+}
+
 }  // namespace
 }  // namespace brindlewick
