@@ -379,7 +379,10 @@ void IniFile::Save(const std::string& path) const {
     // Write beside the target and rename into place, so that a failure at any
     // point leaves the previous file whole.
     const std::string targetName = target.string();
-    std::string temporary = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    std::string hidden = ".";
+    hidden += target.filename().string();
+    hidden += ".XXXXXX";
+    std::string temporary = (folder / hidden).string();
     UniqueFd fd(::mkstemp(temporary.data()));
     if (!fd.Valid()) {
         throw Error::FromErrno(errno, targetName);
