@@ -68,30 +68,19 @@ bool HtmlPageWriter::OpenOutput(const std::string& fileName) {
 
 bool HtmlPageWriter::WritePage(const std::string& pageName, std::string_view imageName,
                                std::string_view footerText) {
-    if (!OpenOutput(pageName)) {
-        return false;
-    }
-    try {
+    return WriteWhole(pageName, [&] {
         const std::string title = HtmlAttributeText(imageName);
         std::string page;
         AppendFormatted(page, PageTemplates::kHead, {title});
         AppendFormatted(page, PageTemplates::kImageParagraph, {HtmlSourceText(imageName), title});
         AppendFormatted(page, PageTemplates::kFooter, {FooterBodyText(footerText)});
         WriteString(page);
-        Close();
-    } catch (...) {
-        Discard();
-        throw;
-    }
-    return true;
+    });
 }
 
 bool HtmlPageWriter::WriteGallery(const std::string& fileName, const ImageList& images,
                                   std::string_view footerText) {
-    if (!OpenOutput(fileName)) {
-        return false;
-    }
-    try {
+    return WriteWhole(fileName, [&] {
         std::string piece;
         AppendFormatted(piece, PageTemplates::kHead, {"Gallery"});
         WriteString(piece);
@@ -104,12 +93,7 @@ bool HtmlPageWriter::WriteGallery(const std::string& fileName, const ImageList& 
         piece.clear();
         AppendFormatted(piece, PageTemplates::kFooter, {FooterBodyText(footerText)});
         WriteString(piece);
-        Close();
-    } catch (...) {
-        Discard();
-        throw;
-    }
-    return true;
+    });
 }
 
 void HtmlPageWriter::WriteString(std::string_view text) {

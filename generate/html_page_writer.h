@@ -37,6 +37,24 @@ protected:
     virtual void WriteRaw(std::string_view bytes);
 
 private:
+    // Opens fileName, lets fill write the page and commits it; false when the
+    // file cannot be created. If fill or the commit throws, the page is
+    // discarded and the error passed on.
+    template <typename Fill>
+    bool WriteWhole(const std::string& fileName, Fill&& fill) {
+        if (!OpenOutput(fileName)) {
+            return false;
+        }
+        try {
+            fill();
+            Close();
+        } catch (...) {
+            Discard();
+            throw;
+        }
+        return true;
+    }
+
     void WriteString(std::string_view text);
     void Flush();
     // Commits the open file: flushes, closes and renames it over the target.

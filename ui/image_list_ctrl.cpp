@@ -152,15 +152,11 @@ void ImageListCtrl::keyPressEvent(QKeyEvent* event) {
 }
 
 void ImageListCtrl::dragEnterEvent(QDragEnterEvent* event) {
-    if (event->mimeData()->hasUrls()) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->ignore();
-    }
+    dragMoveEvent(event);
 }
 
 void ImageListCtrl::dragMoveEvent(QDragMoveEvent* event) {
+    // Anything that carries URLs may be dropped; dropEvent sorts out which.
     if (event->mimeData()->hasUrls()) {
         event->setDropAction(Qt::CopyAction);
         event->accept();
