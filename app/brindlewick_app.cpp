@@ -1,5 +1,6 @@
 #include "app/brindlewick_app.h"
 
+#include "base/version.h"
 #include "ui/main_dialog.h"
 #include "ui/message_box.h"
 
@@ -8,7 +9,8 @@ namespace brindlewick {
 BrindlewickApp::BrindlewickApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("brindlewick"));
     setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
-    setApplicationVersion(QStringLiteral("1.5.1"));
+    setApplicationVersion(
+        QString::fromUtf8(kPackageVersion.data(), static_cast<qsizetype>(kPackageVersion.size())));
     setDesktopFileName(QStringLiteral("brindlewick"));
     setWindowIcon(LoadMainIcon());
 }

@@ -1,45 +1,20 @@
 #include "generate/image_list.h"
 
 #include <algorithm>
-#include <stdexcept>
+#include <iterator>
+
+#include "base/case_fold.h"
 
 namespace brindlewick {
-namespace {
-
-unsigned char FoldAscii(unsigned char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
-}
-
-}  // namespace
-
-int ComparePathsIgnoringCase(std::string_view a, std::string_view b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        const unsigned char ca = FoldAscii(static_cast<unsigned char>(a[i]));
-        const unsigned char cb = FoldAscii(static_cast<unsigned char>(b[i]));
-        if (ca != cb) {
-            return ca < cb ? -1 : 1;
-        }
-    }
-    if (a.size() == b.size()) {
-        return 0;
-    }
-    return a.size() < b.size() ? -1 : 1;
-}
-
-bool PathLessIgnoringCase(std::string_view a, std::string_view b) {
-    return ComparePathsIgnoringCase(a, b) < 0;
-}
-
 std::vector<std::string>::const_iterator ImageList::LowerBound(std::string_view path) const {
     return std::lower_bound(
         items_.begin(), items_.end(), path,
-        [](const std::string& item, std::string_view p) { return PathLessIgnoringCase(item, p); });
+        [](const std::string& item, std::string_view p) { return LessIgnoringCase(item, p); });
 }
 
 int ImageList::Find(std::string_view path) const {
     const auto it = LowerBound(path);
-    if (it != items_.end() && ComparePathsIgnoringCase(*it, path) == 0) {
+    if (it != items_.end() && CompareIgnoringCase(*it, path) == 0) {
         return static_cast<int>(it - items_.begin());
     }
     return -1;
@@ -47,7 +22,7 @@ int ImageList::Find(std::string_view path) const {
 
 int ImageList::InsertPosition(std::string_view path) const {
     const auto it = LowerBound(path);
-    if (it != items_.end() && ComparePathsIgnoringCase(*it, path) == 0) {
+    if (it != items_.end() && CompareIgnoringCase(*it, path) == 0) {
         return -1;
     }
     return static_cast<int>(it - items_.begin());
@@ -58,7 +33,6 @@ int ImageList::AddImagePath(std::string path) {
     if (index < 0) {
         return -1;
     }
-    ++insertionCounter_;
     items_.insert(items_.begin() + index, std::move(path));
     return index;
 }
@@ -66,10 +40,10 @@ int ImageList::AddImagePath(std::string path) {
 std::size_t ImageList::AddImagePaths(std::vector<std::string> paths) {
     // Sort the batch (stable, so the first of equal paths wins), drop its own
     // duplicates, then merge it with the list, skipping paths already listed.
-    std::stable_sort(paths.begin(), paths.end(), PathLessIgnoringCase);
+    std::stable_sort(paths.begin(), paths.end(), LessIgnoringCase);
     paths.erase(std::unique(paths.begin(), paths.end(),
                             [](const std::string& a, const std::string& b) {
-                                return ComparePathsIgnoringCase(a, b) == 0;
+                                return CompareIgnoringCase(a, b) == 0;
                             }),
                 paths.end());
 
@@ -78,10 +52,10 @@ std::size_t ImageList::AddImagePaths(std::vector<std::string> paths) {
     std::size_t added = 0;
     auto old = items_.begin();
     for (std::string& path : paths) {
-        while (old != items_.end() && PathLessIgnoringCase(*old, path)) {
+        while (old != items_.end() && LessIgnoringCase(*old, path)) {
             merged.push_back(std::move(*old++));
         }
-        if (old != items_.end() && ComparePathsIgnoringCase(*old, path) == 0) {
+        if (old != items_.end() && CompareIgnoringCase(*old, path) == 0) {
             continue;
         }
         merged.push_back(std::move(path));
@@ -89,15 +63,7 @@ std::size_t ImageList::AddImagePaths(std::vector<std::string> paths) {
     }
     std::move(old, items_.end(), std::back_inserter(merged));
     items_ = std::move(merged);
-    insertionCounter_ += static_cast<long>(added);
     return added;
-}
-
-void ImageList::RemoveAt(std::size_t index) {
-    if (index >= items_.size()) {
-        throw std::out_of_range("ImageList::RemoveAt");
-    }
-    items_.erase(items_.begin() + static_cast<std::ptrdiff_t>(index));
 }
 
 void ImageList::RemoveIndices(std::vector<std::size_t> indices) {

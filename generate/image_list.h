@@ -7,13 +7,9 @@
 
 namespace brindlewick {
 
-// Ordering and equality of image paths: byte-wise with ASCII letters folded to
-// lower case, so "C:/Pics/A.GIF" equals "c:/pics/a.gif".
-int ComparePathsIgnoringCase(std::string_view a, std::string_view b);
-bool PathLessIgnoringCase(std::string_view a, std::string_view b);
-
 // The list of image paths a generation run works through: always in ascending
-// order ignoring case, no two paths equal ignoring case.
+// order ignoring ASCII case (CompareIgnoringCase), no two paths equal ignoring
+// case.
 class ImageList {
 public:
     // Adds one path at its sorted place. Returns its index, or -1 when a path
@@ -36,19 +32,14 @@ public:
     // The index AddImagePath would give the path, or -1 when it is listed.
     int InsertPosition(std::string_view path) const;
 
-    void RemoveAt(std::size_t index);
     // Removes every listed index at once; out-of-range and repeated indices are ignored.
     void RemoveIndices(std::vector<std::size_t> indices);
     void DeleteAllItems();
-
-    // Counts every path ever added; never decreased, not even by DeleteAllItems.
-    long InsertionCounter() const { return insertionCounter_; }
 
 private:
     std::vector<std::string>::const_iterator LowerBound(std::string_view path) const;
 
     std::vector<std::string> items_;
-    long insertionCounter_ = 0;
 };
 
 }  // namespace brindlewick

@@ -2,28 +2,15 @@
 
 #include <algorithm>
 
-#include "generate/image_list.h"
+#include "base/case_fold.h"
 
 namespace brindlewick {
-
-CommentHistory& CommentHistory::operator=(const CommentHistory& other) {
-    if (this != &other) {
-        if (observer_ != nullptr) {
-            observer_->AboutToReplaceAll();
-        }
-        entries_ = other.entries_;
-        if (observer_ != nullptr) {
-            observer_->ReplacedAll();
-        }
-    }
-    return *this;
-}
 
 std::optional<std::size_t> CommentHistory::FindPrefix(std::string_view text) const {
     for (std::size_t i = 0; i < entries_.size(); ++i) {
         const std::string_view entry = entries_[i];
         if (entry.size() >= text.size() &&
-            ComparePathsIgnoringCase(entry.substr(0, text.size()), text) == 0) {
+            CompareIgnoringCase(entry.substr(0, text.size()), text) == 0) {
             return i;
         }
     }
@@ -35,7 +22,7 @@ std::size_t CommentHistory::AddSorted(std::string text) {
     // order they were added in. The list need not be sorted (InsertAt breaks
     // the order); a linear scan gives a defined place either way.
     const auto place = std::find_if(entries_.begin(), entries_.end(), [&](const std::string& e) {
-        return ComparePathsIgnoringCase(e, text) > 0;
+        return CompareIgnoringCase(e, text) > 0;
     });
     return Insert(static_cast<std::size_t>(place - entries_.begin()), std::move(text));
 }

@@ -16,19 +16,15 @@ public:
     public:
         virtual void AboutToInsert(std::size_t index) = 0;
         virtual void Inserted(std::size_t index) = 0;
-        // Every entry is about to be replaced / has been replaced.
-        virtual void AboutToReplaceAll() = 0;
-        virtual void ReplacedAll() = 0;
 
     protected:
         ~Observer() = default;
     };
 
     CommentHistory() = default;
-    // A copy holds the same entries and is watched by nobody; assigning
-    // replaces the entries and keeps the observer, which is told.
+    // A copy holds the same entries and is watched by nobody.
     CommentHistory(const CommentHistory& other) : entries_(other.entries_) {}
-    CommentHistory& operator=(const CommentHistory& other);
+    CommentHistory& operator=(const CommentHistory&) = delete;
 
     // At most one observer; null removes it.
     void SetObserver(Observer* observer) { observer_ = observer; }

@@ -11,9 +11,10 @@
 #include <system_error>
 #include <utility>
 
-#include "generate/error.h"
-#include "generate/file_io.h"
-#include "generate/image_list.h"
+#include "base/case_fold.h"
+#include "base/error.h"
+#include "base/file_saver.h"
+#include "base/text.h"
 
 namespace brindlewick {
 namespace {
@@ -31,7 +32,7 @@ std::string_view Trim(std::string_view text) {
 }
 
 bool NamesEqual(std::string_view a, std::string_view b) {
-    return a.size() == b.size() && ComparePathsIgnoringCase(a, b) == 0;
+    return EqualIgnoringCase(a, b);
 }
 
 bool HasLineBreak(std::string_view text) {
@@ -74,76 +75,6 @@ LineInfo Classify(std::string_view line, bool firstLine) {
     return info;
 }
 
-// True when text is well-formed UTF-8 (no overlong forms, no surrogates,
-// nothing above U+10FFFF).
-bool IsValidUtf8(std::string_view text) {
-    std::size_t i = 0;
-    while (i < text.size()) {
-        const auto c = static_cast<unsigned char>(text[i]);
-        std::size_t length = 0;
-        unsigned char low = 0x80;
-        unsigned char high = 0xBF;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            length = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            length = 3;
-            low = c == 0xE0 ? 0xA0 : 0x80;
-            high = c == 0xED ? 0x9F : 0xBF;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            length = 4;
-            low = c == 0xF0 ? 0x90 : 0x80;
-            high = c == 0xF4 ? 0x8F : 0xBF;
-        } else {
-            return false;
-        }
-        if (text.size() - i < length) {
-            return false;
-        }
-        for (std::size_t k = 1; k < length; ++k) {
-            const auto next = static_cast<unsigned char>(text[i + k]);
-            const unsigned char min = k == 1 ? low : 0x80;
-            const unsigned char max = k == 1 ? high : 0xBF;
-            if (next < min || next > max) {
-                return false;
-            }
-        }
-        i += length;
-    }
-    return true;
-}
-
-void AppendUtf8(std::string& out, char32_t code) {
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
-
-// windows-1252 to UTF-8. The five bytes the code page leaves undefined map to
-// the C1 controls of the same number, as Windows itself converts them.
-std::string FromWindows1252(std::string_view text) {
-    static constexpr char16_t kHigh[32] = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    std::string out;
-    out.reserve(text.size() * 2);
-    for (const char ch : text) {
-        const auto c = static_cast<unsigned char>(ch);
-        AppendUtf8(out, c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c);
-    }
-    return out;
-}
-
 // A value as it is stored: wrapped in quotes when the reader would otherwise
 // trim its blanks or strip quotes of its own.
 std::string StoredValue(std::string_view value) {
@@ -182,24 +113,6 @@ public:
 private:
     int fd_;
 };
-
-// Follows the path while it is a symbolic link, so that saving replaces the
-// file the link points to and keeps the link. A dangling link gives its target.
-std::filesystem::path ResolveLinks(const std::filesystem::path& path) {
-    std::filesystem::path target = path;
-    for (int hops = 0; hops < 40; ++hops) {
-        std::error_code ec;
-        if (!std::filesystem::is_symlink(target, ec)) {
-            return target;
-        }
-        const auto link = std::filesystem::read_symlink(target, ec);
-        if (ec) {
-            throw Error::FromErrno(ec.value(), target.string());
-        }
-        target = link.is_absolute() ? link : target.parent_path() / link;
-    }
-    throw Error::FromErrno(ELOOP, path.string());
-}
 
 }  // namespace
 
@@ -300,7 +213,7 @@ std::optional<std::string> IniFile::Get(std::string_view section, std::string_vi
             if (IsValidUtf8(info.value)) {
                 return std::string(info.value);
             }
-            return FromWindows1252(info.value);
+            return Windows1252ToUtf8(info.value);
         }
     }
     return std::nullopt;
@@ -365,49 +278,16 @@ std::string IniFile::Text() const {
 }
 
 void IniFile::Save(const std::string& path) const {
-    const std::filesystem::path target = ResolveLinks(path);
-    std::filesystem::path folder = target.parent_path();
-    if (folder.empty()) {
-        folder = ".";
-    }
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    if (ec) {
-        throw Error::FromErrno(ec.value(), folder.string());
-    }
-
-    // Write beside the target and rename into place, so that a failure at any
-    // point leaves the previous file whole.
-    const std::string targetName = target.string();
-    std::string hidden = ".";
-    hidden += target.filename().string();
-    hidden += ".XXXXXX";
-    std::string temporary = (folder / hidden).string();
-    UniqueFd fd(::mkstemp(temporary.data()));
-    if (!fd.Valid()) {
-        throw Error::FromErrno(errno, targetName);
-    }
-    try {
-        struct stat existing {};
-        if (::stat(targetName.c_str(), &existing) == 0 &&
-            ::fchmod(fd.Get(), existing.st_mode & 07777) != 0) {
-            throw Error::FromErrno(errno, targetName);
+    // Missing folders are made (a first start with no ~/.config); a link at
+    // the file's name is written through, so linked dotfiles stay linked.
+    if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty()) {
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        if (ec) {
+            throw Error::FromErrno(ec.value(), folder.string());
         }
-        WriteAll(fd.Get(), Text(), targetName);
-        if (::fsync(fd.Get()) != 0) {
-            throw Error::FromErrno(errno, targetName);
-        }
-        if (const int closeError = fd.Close(); closeError != 0) {
-            throw Error::FromErrno(closeError, targetName);
-        }
-        if (::rename(temporary.c_str(), targetName.c_str()) != 0) {
-            throw Error::FromErrno(errno, targetName);
-        }
-    } catch (...) {
-        fd.Close();
-        ::unlink(temporary.c_str());
-        throw;
     }
+    FileSaver::Save(path, Text(), FileSaver::Symlinks::Follow, FileSaver::Durability::SyncEachFile);
 }
 
 }  // namespace brindlewick

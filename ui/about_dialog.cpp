@@ -18,7 +18,7 @@ namespace {
 // The copyright line, shown in the box and at the end of the notice.
 constexpr const char* kCopyrightLine = "Copyright \u00a9 2026 Brindlewick";
 
-// Size of the dialog template, in dialog units.
+// Size of the box, in dialog units.
 constexpr int kDialogWidth = 217;
 constexpr int kDialogHeight = 125;
 
@@ -95,11 +95,8 @@ void AboutDialog::BuildControls() {
     setWindowTitle(QStringLiteral("About ") + title_);
     setFixedSize(units.X(kDialogWidth), units.Y(kDialogHeight));
 
-    // The controls of template IDD_ABOUT (199), created in template order, which
-    // is the tab order: OK first, so it has the focus when the box opens. Each
-    // control's objectName is the name of its identifier: IDOK (1),
-    // IDC_NAME_VERSION (1200), IDC_ABOUT_ICON (1201), IDC_ABOUT_TEXT (1203),
-    // IDC_WEB (1219), IDC_MAIL (1220); the copyright line has none.
+    // The About box's controls, in tab order: OK first, so it has the focus
+    // when the box opens. Each control's objectName names it for the tests.
     auto* ok = new QPushButton(QStringLiteral("OK"), this);
     ok->setObjectName(QStringLiteral("IDOK"));
     ok->setGeometry(units.Rect(178, 104, 32, 14));

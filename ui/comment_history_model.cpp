@@ -36,12 +36,4 @@ void CommentHistoryModel::Inserted(std::size_t) {
     endInsertRows();
 }
 
-void CommentHistoryModel::AboutToReplaceAll() {
-    beginResetModel();
-}
-
-void CommentHistoryModel::ReplacedAll() {
-    endResetModel();
-}
-
 }  // namespace brindlewick

@@ -21,8 +21,6 @@ public:
 private:
     void AboutToInsert(std::size_t index) override;
     void Inserted(std::size_t index) override;
-    void AboutToReplaceAll() override;
-    void ReplacedAll() override;
 
     CommentHistory& history_;
 };

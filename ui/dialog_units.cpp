@@ -34,7 +34,7 @@ int DialogUnits::Y(int units) const {
 }
 
 QRect DialogUnits::Rect(int x, int y, int width, int height) const {
-    // Each edge is converted on its own, as the template's rectangle is.
+    // Each edge is converted on its own, so neighbouring controls meet exactly.
     const int left = X(x);
     const int top = Y(y);
     return QRect(left, top, X(x + width) - left, Y(y + height) - top);

@@ -12,14 +12,10 @@ namespace brindlewick {
 class DialogUnits {
 public:
     explicit DialogUnits(const QFont& font);
-    DialogUnits(int baseX, int baseY) : baseX_(baseX), baseY_(baseY) {}
-
-    int BaseX() const { return baseX_; }
-    int BaseY() const { return baseY_; }
 
     int X(int units) const;
     int Y(int units) const;
-    // A template rectangle given as x, y, width, height.
+    // A rectangle in dialog units given as x, y, width, height.
     QRect Rect(int x, int y, int width, int height) const;
 
 private:

@@ -5,7 +5,7 @@
 
 namespace brindlewick {
 
-std::unique_ptr<QFileDialog> CreateAddFilesDialog(QWidget* parent) {
+std::unique_ptr<QFileDialog> CreateAddFilesDialog(QWidget* parent, const QString& startFolder) {
     auto dialog = std::make_unique<QFileDialog>(parent);
     // Qt's own dialog, so that the filters match ignoring case on every desktop.
     dialog->setOption(QFileDialog::DontUseNativeDialog, true);
@@ -16,12 +16,12 @@ std::unique_ptr<QFileDialog> CreateAddFilesDialog(QWidget* parent) {
                               QString::fromLatin1(kAllFilesFilter)};
     dialog->setNameFilters(filters);
     dialog->selectNameFilter(filters.front());
-    dialog->setDirectory(QDir::current());
+    dialog->setDirectory(startFolder);
     return dialog;
 }
 
-QStringList QtFileChooser::ChooseFiles(QWidget* parent) {
-    const auto dialog = CreateAddFilesDialog(parent);
+QStringList QtFileChooser::ChooseFiles(QWidget* parent, const QString& startFolder) {
+    const auto dialog = CreateAddFilesDialog(parent, startFolder);
     if (dialog->exec() != QDialog::Accepted) {
         return {};
     }

@@ -15,19 +15,20 @@ inline constexpr const char* kAllFilesFilter = "All Files (*)";
 class FileChooser {
 public:
     virtual ~FileChooser() = default;
-    // The full paths chosen, or none when the user cancelled.
-    virtual QStringList ChooseFiles(QWidget* parent) = 0;
+    // The full paths chosen, or none when the user cancelled. The dialog
+    // opens in startFolder.
+    virtual QStringList ChooseFiles(QWidget* parent, const QString& startFolder) = 0;
 };
 
 // Runs the "Add files" dialog built by CreateAddFilesDialog.
 class QtFileChooser final : public FileChooser {
 public:
-    QStringList ChooseFiles(QWidget* parent) override;
+    QStringList ChooseFiles(QWidget* parent, const QString& startFolder) override;
 };
 
 // An open dialog for several existing files with the image filter selected
 // first and "All Files" second. Names match the filters ignoring case, so
 // CAT.JPG shows among the image files.
-std::unique_ptr<QFileDialog> CreateAddFilesDialog(QWidget* parent);
+std::unique_ptr<QFileDialog> CreateAddFilesDialog(QWidget* parent, const QString& startFolder);
 
 }  // namespace brindlewick

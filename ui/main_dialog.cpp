@@ -11,6 +11,7 @@
 #include <QShortcut>
 #include <algorithm>
 
+#include "base/version.h"
 #include "ui/about_dialog.h"
 #include "ui/comment_history_model.h"
 #include "ui/dialog_units.h"
@@ -24,8 +25,6 @@
 namespace brindlewick {
 
 namespace {
-
-constexpr const char* kVersionText = "v1.51";
 
 // Check state to value, or value to check state; a value outside 0..2 is
 // first reset to 0.
@@ -76,6 +75,8 @@ MainDialog::MainDialog(SettingsFile settingsFile, Services services, QWidget* pa
                           Qt::WindowCloseButtonHint),
       settingsFile_(std::move(settingsFile)),
       services_(std::move(services)),
+      galleryFolder_(ToPathBytes(services_.startFolder.isEmpty() ? QDir::currentPath()
+                                                                 : services_.startFolder)),
       icon_(LoadMainIcon()) {
     if (services_.messages == nullptr) {
         ownMessages_ = std::make_unique<QtMessagePresenter>();
@@ -105,7 +106,7 @@ void MainDialog::CreateControls() {
     const DialogUnits units(font());
     setFixedSize(units.X(214), units.Y(190));
 
-    // Template order, which is also the tab order.
+    // The controls in tab order.
     generate_ =
         NamedControl(new QPushButton(QStringLiteral("Generate Pages"), this), "IDC_GENERATE");
     generate_->setGeometry(units.Rect(12, 172, 73, 14));
@@ -140,8 +141,8 @@ void MainDialog::CreateControls() {
     commentBox_->setCompleter(nullptr);
     historyModel_ = new CommentHistoryModel(values_.history, commentBox_);
     commentBox_->setModel(historyModel_);
-    // The template's 62 units include the drop-down list; the closed box is
-    // as high as the copyright toggle beside it.
+    // The comment box's 62 units include the drop-down list; the closed box
+    // is as high as the copyright toggle beside it.
     const QRect comboRect = units.Rect(26, 14, 175, 62);
     const int closedHeight = units.Y(13);
     commentBox_->setGeometry(comboRect.x(), comboRect.y(), comboRect.width(), closedHeight);
@@ -150,8 +151,8 @@ void MainDialog::CreateControls() {
 
     showAll_ = NamedControl(
         new QCheckBox(QStringLiteral("Generate a \"ShowAll\" page as well"), this), "IDC_SHOWALL");
-    // Fonts here run wider than the template's; the label may reach further
-    // right, where the frame leaves room, rather than be cut off.
+    // Desktop fonts may run wider than the 127 units allow; the label may
+    // reach further right, where the frame leaves room, rather than be cut off.
     QRect showAllRect = units.Rect(12, 159, 127, 10);
     showAllRect.setWidth(std::max(showAllRect.width(), showAll_->sizeHint().width()));
     showAllRect.setHeight(std::max(showAllRect.height(), showAll_->sizeHint().height()));
@@ -183,9 +184,8 @@ void MainDialog::OnInitDialog() {
     generate_->setFocus(Qt::OtherFocusReason);
 }
 
-bool MainDialog::UpdateData(bool saveAndValidate) {
+void MainDialog::UpdateData(bool saveAndValidate) {
     DoDataExchange(saveAndValidate);
-    return true;
 }
 
 void MainDialog::DoDataExchange(bool saveAndValidate) {
@@ -219,7 +219,7 @@ void MainDialog::OnGenerate() {
         ProgressPresenter& progress = *services_.progress;
         const ProgressScope scope(progress, this, imageList_->Images().Count());
         report = RunGeneration(
-            values_, imageList_->Images(), settingsFile_,
+            values_, imageList_->Images(), settingsFile_, galleryFolder_,
             [&progress](std::size_t done, std::size_t total) { return progress.Step(done, total); },
             services_.writer);
     }
@@ -264,8 +264,10 @@ void MainDialog::OnAbout() {
         services_.showAbout(this);
         return;
     }
-    ShowAboutBox(QString::fromUtf8(kApplicationTitle), QString::fromLatin1(kVersionText),
-                 AboutDescription(), icon_, this);
+    ShowAboutBox(
+        QString::fromUtf8(kApplicationTitle),
+        QString::fromUtf8(kVersionText.data(), static_cast<qsizetype>(kVersionText.size())),
+        AboutDescription(), icon_, this);
 }
 
 void MainDialog::OnDeleteAll() {
@@ -273,12 +275,13 @@ void MainDialog::OnDeleteAll() {
 }
 
 void MainDialog::OnAddFiles() {
-    const QStringList files = services_.fileChooser->ChooseFiles(this);
+    const QStringList files =
+        services_.fileChooser->ChooseFiles(this, FromPathBytes(galleryFolder_));
     if (files.isEmpty()) {
         return;
     }
     // The gallery page of the next run goes to the folder the files came from.
-    QDir::setCurrent(QFileInfo(files.front()).absolutePath());
+    galleryFolder_ = ToPathBytes(QFileInfo(files.front()).absolutePath());
     imageList_->AddImagePaths(files);
 }
 

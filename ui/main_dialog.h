@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "generate/generation_run.h"
+#include "run/generation_run.h"
 #include "settings/settings_file.h"
 
 class QAbstractButton;
@@ -33,6 +33,9 @@ struct MainDialogServices {
     ProgressPresenter* progress = nullptr;
     std::function<void(QWidget* parent)> showAbout;
     HtmlPageWriter* writer = nullptr;
+    // The folder the gallery goes to until "Add files" is used; empty for
+    // the folder the program was started in.
+    QString startFolder;
 };
 
 // The main window: comment box, the two switches, the image list and the
@@ -49,7 +52,7 @@ public:
 
     // Copies the controls into the values (true) or the values into the
     // controls (false).
-    bool UpdateData(bool saveAndValidate = true);
+    void UpdateData(bool saveAndValidate = true);
 
     void OnGenerate();
     void OnAbout();
@@ -60,6 +63,9 @@ public:
     const Settings& Values() const { return values_; }
     Settings& Values() { return values_; }
     ImageListCtrl& ImageList() { return *imageList_; }
+    // Where the gallery page goes: the folder the program was started in,
+    // until "Add files" is used; then the folder of the last selection.
+    const std::string& GalleryFolder() const { return galleryFolder_; }
     QComboBox& CommentBox() { return *commentBox_; }
     const QIcon& Icon() const { return icon_; }
     // The window menu: Minimize, Close, a separator and the About entry.
@@ -83,6 +89,7 @@ private:
     std::unique_ptr<ProgressPresenter> ownProgress_;
 
     Settings values_;
+    std::string galleryFolder_;  // file-system bytes
     QIcon icon_;
 
     // Controls, owned by the dialog.

@@ -1,4 +1,5 @@
-// Runs brindlewick-cli in a temporary folder and checks the bytes it writes.
+// Runs brindlewick-cli in a temporary folder and checks the bytes it writes:
+// mostly in-process, and as the real program where the process itself matters.
 
 #include <fcntl.h>
 #include <sys/resource.h>
@@ -7,9 +8,13 @@
 
 #include <gtest/gtest.h>
 #include <filesystem>
+#include <sstream>
 
-#include "page_bytes.h"
-#include "temp_dir.h"
+#include "cli/cli_run.h"
+#include "support/env_guard.h"
+
+#include "support/page_bytes.h"
+#include "support/temp_dir.h"
 
 namespace brindlewick {
 namespace {
@@ -34,8 +39,18 @@ protected:
     Cli() { fs::create_directory(dir_.Path() / "pics"); }
 
     // Runs the CLI in the pictures folder with the settings in dir_/config.
-    Result Run(const std::vector<std::string>& args, const std::string& input = "",
-               long fileSizeLimit = 0) {
+    Result Run(const std::vector<std::string>& args, const std::string& input = "") {
+        const test::EnvGuard config("XDG_CONFIG_HOME", dir_ / "config");
+        std::istringstream in(input);
+        std::ostringstream out;
+        std::ostringstream err;
+        const int status = cli::RunCli(args, {in, out, err, dir_ / "pics"});
+        return {status, out.str(), err.str()};
+    }
+
+    // The same with the real program, in a process of its own.
+    Result RunProgram(const std::vector<std::string>& args, const std::string& input = "",
+                      long fileSizeLimit = 0) {
         WriteFile(dir_ / "stdin", input);
         const pid_t pid = ::fork();
         if (pid == 0) {
@@ -144,7 +159,7 @@ TEST_F(Cli, FullMediumStopsTheRunAndKeepsEverythingWhole) {
     ASSERT_EQ(Run({"-c", "short", "a.gif"}).status, 0);
     const std::string settingsBefore = ReadFile(Settings());
     // A comment too long for the file size limit: the first page fails mid-way.
-    const Result r = Run({"-c", std::string(5000, 'x'), "a.gif", "b.gif"}, "", 4096);
+    const Result r = RunProgram({"-c", std::string(5000, 'x'), "a.gif", "b.gif"}, "", 4096);
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "");
     EXPECT_EQ(r.err,
@@ -173,7 +188,7 @@ TEST_F(Cli, UsageErrorsAndEmptyListsExitWithTwo) {
     EXPECT_FALSE(fs::exists(Settings()));
     EXPECT_EQ(Run({"--bogus", "a.gif"}).status, 2);
     EXPECT_EQ(Run({"a.gif", "-c"}).status, 2);
-    const Result version = Run({"--version"});
+    const Result version = RunProgram({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "v1.51\n");
     EXPECT_NE(Run({"--help"}).out.find("Usage: brindlewick-cli"), std::string::npos);
@@ -188,7 +203,7 @@ TEST_F(Cli, ManyPathsFromStandardInput) {
     }
     input += "odd\nname.gif";  // a line break is part of a NUL-separated name
     input += '\0';
-    const Result r = Run({"-0", "-"}, input);
+    const Result r = RunProgram({"-0", "-"}, input);
     EXPECT_EQ(r.status, 0) << r.err.substr(0, 500);
     EXPECT_EQ(r.out, "Processed 100001 file(s)\n");
     EXPECT_EQ(Page("img99999.html"),

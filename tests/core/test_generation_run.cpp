@@ -4,9 +4,11 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "generate/generation_run.h"
 #include "generate/html_page_writer.h"
-#include "temp_dir.h"
+#include "generate/page_text.h"
+#include "run/generation_run.h"
+#include "support/filling_writer.h"
+#include "support/temp_dir.h"
 
 namespace brindlewick {
 namespace {
@@ -16,28 +18,25 @@ using test::TempDir;
 using test::WriteFile;
 namespace fs = std::filesystem;
 
-// Runs in a temporary folder that is also the current directory, so the
-// gallery lands there, with the settings file beside it.
+// Runs in a temporary folder that is also the gallery's folder, with the
+// settings file beside it.
 class GenerationRun : public ::testing::Test {
 protected:
-    GenerationRun() : settings_(dir_ / "config/brindlewick.ini"), oldCwd_(fs::current_path()) {
-        fs::current_path(dir_.Path());
+    GenerationRun() : settings_(dir_ / "config/brindlewick.ini") {
         values_.comment = "Me";
         values_.history.AddSorted("Holiday pictures");
     }
-    ~GenerationRun() override { fs::current_path(oldCwd_); }
 
     std::string Image(const std::string& name) {
         WriteFile(dir_ / name, "GIF89a");
         return dir_ / name;
     }
     RunReport Run(const ProgressCallback& progress = {}, HtmlPageWriter* writer = nullptr) {
-        return RunGeneration(values_, images_, settings_, progress, writer);
+        return RunGeneration(values_, images_, settings_, dir_.Path().string(), progress, writer);
     }
 
     TempDir dir_;
     SettingsFile settings_;
-    fs::path oldCwd_;
     Settings values_;
     ImageList images_;
 };
@@ -121,25 +120,18 @@ TEST_F(GenerationRun, CountsOnlyPagesWrittenAndNamesTheOthers) {
 }
 
 TEST_F(GenerationRun, WriteErrorEndsTheRunAndSavesNothing) {
-    // Fails on the second file it writes: the gallery is the first.
-    class SecondFileFails : public HtmlPageWriter {
-    protected:
-        void WriteRaw(std::string_view bytes) override {
-            if (++files_ == 2) {
-                throw Error::FromErrno(ENOSPC, "/somewhere/b.html");
-            }
-            HtmlPageWriter::WriteRaw(bytes);
-        }
-        int files_ = 0;
-    } writer;
     images_.AddImagePath(Image("a.gif"));
     images_.AddImagePath(Image("b.gif"));
     WriteFile(dir_ / "a.html", "old");
     values_.showAll = 1;
+    // Room for the gallery alone: the disk fills up on the first page.
+    HtmlPageWriter().WriteGallery(dir_ / "probe.html", images_, FooterText("Me", true));
+    test::FillingPageWriter writer(fs::file_size(dir_ / "probe.html"));
     const RunReport report = Run({}, &writer);
     EXPECT_EQ(report.outcome, RunReport::Outcome::WriteError);
     ASSERT_TRUE(report.writeError.has_value());
-    EXPECT_EQ(report.writeError->AccessMessage(), "Disk full while accessing /somewhere/b.html.");
+    EXPECT_EQ(report.writeError->AccessMessage(),
+              "Disk full while accessing " + (dir_ / "a.html") + ".");
     EXPECT_TRUE(fs::exists(dir_ / "ShowAll.html"));
     EXPECT_EQ(ReadFile(dir_ / "a.html"), "old");
     EXPECT_EQ(values_.history.Count(), 1u);

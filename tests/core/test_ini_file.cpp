@@ -5,9 +5,9 @@
 #include <csignal>
 #include <filesystem>
 
-#include "generate/error.h"
+#include "base/error.h"
 #include "settings/ini_file.h"
-#include "temp_dir.h"
+#include "support/temp_dir.h"
 
 namespace brindlewick {
 namespace {

@@ -5,10 +5,11 @@
 #include <cerrno>
 #include <filesystem>
 
-#include "generate/error.h"
+#include "base/error.h"
 #include "generate/html_page_writer.h"
-#include "page_bytes.h"
-#include "temp_dir.h"
+#include "support/filling_writer.h"
+#include "support/page_bytes.h"
+#include "support/temp_dir.h"
 
 namespace brindlewick {
 namespace {
@@ -28,31 +29,21 @@ std::size_t FileCount(const std::filesystem::path& dir) {
                                                   std::filesystem::directory_iterator()));
 }
 
-// Accepts `limit` bytes, then fails as a full disk does.
-class FillingWriter : public HtmlPageWriter {
-public:
-    explicit FillingWriter(std::size_t limit) : limit_(limit) {}
-
-protected:
-    void WriteRaw(std::string_view bytes) override {
-        if (written_ + bytes.size() > limit_) {
-            HtmlPageWriter::WriteRaw(bytes.substr(0, limit_ - written_));
-            throw Error::FromErrno(ENOSPC, "the page");
-        }
-        written_ += bytes.size();
-        HtmlPageWriter::WriteRaw(bytes);
+// The system's reason a call refuses with, or "" when it does not.
+template <typename Call>
+std::string Refusal(Call&& call) {
+    try {
+        call();
+    } catch (const Error& error) {
+        return error.Cause();
     }
+    return {};
+}
 
-private:
-    std::size_t limit_;
-    std::size_t written_ = 0;
-};
-
-TEST(HtmlPageWriter, WrapperPageIsTheTemplatesOnOneLine) {
+TEST(HtmlPageWriter, WrapperPageIsOneLineOfFixedHtml) {
     TempDir dir;
     HtmlPageWriter writer;
-    ASSERT_TRUE(writer.WritePage(dir / "cat.html", "cat.gif", "&copy; Me"));
-    EXPECT_FALSE(writer.IsOpen());
+    ASSERT_NO_THROW(writer.WritePage(dir / "cat.html", "cat.gif", "&copy; Me"));
     const std::string page = ReadFile(dir / "cat.html");
     EXPECT_EQ(page, WrapperPage("cat.gif", "cat.gif", "&copy; Me"));
     EXPECT_EQ(page.find_first_of("\r\n"), std::string::npos);
@@ -64,7 +55,7 @@ TEST(HtmlPageWriter, ReplacesAnExistingPageWithAWorldReadableOne) {
     const mode_t oldMask = ::umask(022);
     WriteFile(dir / "cat.html", "an older and much longer page than the new one will be ...");
     HtmlPageWriter writer;
-    ASSERT_TRUE(writer.WritePage(dir / "cat.html", "cat.gif", "x"));
+    ASSERT_NO_THROW(writer.WritePage(dir / "cat.html", "cat.gif", "x"));
     EXPECT_EQ(ReadFile(dir / "cat.html"), WrapperPage("cat.gif", "cat.gif", "x"));
     struct stat st {};
     ASSERT_EQ(::stat((dir / "cat.html").c_str(), &st), 0);
@@ -78,7 +69,7 @@ TEST(HtmlPageWriter, GalleryListsFullPathsInListOrder) {
     images.AddImagePath("/pics/b.jpg");
     images.AddImagePath("/pics/A.gif");
     HtmlPageWriter writer;
-    ASSERT_TRUE(writer.WriteGallery(dir / "ShowAll.html", images, "c"));
+    ASSERT_NO_THROW(writer.WriteGallery(dir / "ShowAll.html", images, "c"));
     EXPECT_EQ(ReadFile(dir / "ShowAll.html"),
               kHead + "Gallery" + kBody +
                   "<IMG SRC=\"/pics/A.gif\" ALT=\"A.gif\" VSPACE=10 HSPACE=30>"
@@ -95,7 +86,7 @@ TEST(HtmlPageWriter, LargeGalleryIsWrittenWhole) {
     ImageList images;
     images.AddImagePaths(paths);
     HtmlPageWriter writer;
-    ASSERT_TRUE(writer.WriteGallery(dir / "ShowAll.html", images, ""));
+    ASSERT_NO_THROW(writer.WriteGallery(dir / "ShowAll.html", images, ""));
     const std::string page = ReadFile(dir / "ShowAll.html");
     EXPECT_GT(page.size(), 64u * 1024);  // more than one buffer's worth
     EXPECT_TRUE(page.ends_with(kPageEnd));
@@ -110,35 +101,33 @@ TEST(HtmlPageWriter, LargeGalleryIsWrittenWhole) {
 TEST(HtmlPageWriter, PageThatCannotBeCreatedIsRefusedWithTheReason) {
     TempDir dir;
     HtmlPageWriter writer;
-    EXPECT_FALSE(writer.WritePage(dir / "missing/cat.html", "cat.gif", "x"));
-    EXPECT_EQ(writer.LastOpenError(), "No such file or directory");
-    EXPECT_FALSE(writer.IsOpen());
+    EXPECT_EQ(Refusal([&] { writer.WritePage(dir / "missing/cat.html", "cat.gif", "x"); }),
+              "No such file or directory");
 
     std::filesystem::create_directory(dir / "cat.html");
-    EXPECT_FALSE(writer.WritePage(dir / "cat.html", "cat.gif", "x"));
-    EXPECT_EQ(writer.LastOpenError(), "Is a directory");
+    EXPECT_EQ(Refusal([&] { writer.WritePage(dir / "cat.html", "cat.gif", "x"); }),
+              "Is a directory");
 
     if (::geteuid() != 0) {  // root may write anywhere
         std::filesystem::create_directory(dir / "ro");
         std::filesystem::permissions(
             dir / "ro", std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-        EXPECT_FALSE(writer.WritePage(dir / "ro/cat.html", "cat.gif", "x"));
-        EXPECT_EQ(writer.LastOpenError(), "Permission denied");
+        EXPECT_EQ(Refusal([&] { writer.WritePage(dir / "ro/cat.html", "cat.gif", "x"); }),
+                  "Permission denied");
     }
 }
 
 TEST(HtmlPageWriter, FullDiskThrowsAndLeavesTheOldPageWhole) {
     TempDir dir;
     WriteFile(dir / "cat.html", "old page");
-    FillingWriter writer(100);
+    test::FillingPageWriter writer(100);
     try {
         writer.WritePage(dir / "cat.html", "cat.gif", "x");
         FAIL() << "no error";
     } catch (const Error& error) {
         EXPECT_TRUE(error.IsDiskFull());
-        EXPECT_EQ(error.AccessMessage(), "Disk full while accessing the page.");
+        EXPECT_EQ(error.AccessMessage(), "Disk full while accessing " + (dir / "cat.html") + ".");
     }
-    EXPECT_FALSE(writer.IsOpen());
     EXPECT_EQ(ReadFile(dir / "cat.html"), "old page");
     EXPECT_EQ(FileCount(dir.Path()), 1u);  // the temporary file is gone
 }

@@ -3,15 +3,16 @@
 #include <climits>
 #include <filesystem>
 
-#include "generate/error.h"
+#include "base/error.h"
 #include "settings/settings_file.h"
-#include "temp_dir.h"
+#include "support/env_guard.h"
+#include "support/temp_dir.h"
 
 namespace brindlewick {
 namespace {
 
+using test::EnvGuard;
 using test::ReadFile;
-using test::ScopedEnv;
 using test::TempDir;
 using test::WriteFile;
 
@@ -25,15 +26,15 @@ protected:
     }
 
     TempDir dir_;
-    ScopedEnv config_{"XDG_CONFIG_HOME", dir_.Path().string()};
+    EnvGuard config_{"XDG_CONFIG_HOME", dir_.Path().string()};
     SettingsFile file_ = SettingsFile::Default();
 };
 
 TEST_F(SettingsFileTest, LivesInTheConfigFolderAndStartsWithDefaults) {
     EXPECT_EQ(file_.Path(), dir_ / "brindlewick.ini");
     {
-        ScopedEnv relative("XDG_CONFIG_HOME", "relative");
-        ScopedEnv home("HOME", "/home/someone");
+        EnvGuard relative("XDG_CONFIG_HOME", "relative");
+        EnvGuard home("HOME", "/home/someone");
         EXPECT_EQ(SettingsFile::Default().Path(), "/home/someone/.config/brindlewick.ini");
     }
     Settings values;
@@ -59,9 +60,9 @@ TEST_F(SettingsFileTest, SwitchesParseLikeIntegersAndOnlyCheckBoxStatesSurvive) 
     EXPECT_EQ(values.useCopyrightSymbol, 0);
     EXPECT_EQ(values.showAll, 0);
     EXPECT_EQ(values.showAllFileName, "g.html");
-    values = Load("[options]\nUseCopyrightSymbol= 0x1\nShowAll=+1 page\n");
-    EXPECT_EQ(values.useCopyrightSymbol, 0);
-    EXPECT_EQ(values.showAll, 1);
+    const Settings other = Load("[options]\nUseCopyrightSymbol= 0x1\nShowAll=+1 page\n");
+    EXPECT_EQ(other.useCopyrightSymbol, 0);
+    EXPECT_EQ(other.showAll, 1);
     EXPECT_EQ(ParseProfileInt("  -42abc"), -42);
     EXPECT_EQ(ParseProfileInt("99999999999999999999"), INT_MAX);
     EXPECT_EQ(ParseProfileInt("-99999999999999999999"), INT_MIN);

@@ -13,8 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "generate/error.h"
+#include "base/error.h"
 #include "generate/html_page_writer.h"
+#include "support/filling_writer.h"
 #include "ui/file_chooser.h"
 #include "ui/image_list_ctrl.h"
 #include "ui/main_dialog.h"
@@ -37,11 +38,13 @@ public:
 
 class FixedFileChooser final : public FileChooser {
 public:
-    QStringList ChooseFiles(QWidget*) override {
+    QStringList ChooseFiles(QWidget*, const QString& folder) override {
         ++calls;
+        startFolder = folder;
         return files;
     }
     QStringList files;
+    QString startFolder;  // where the last dialog opened
     int calls = 0;
 };
 
@@ -58,20 +61,6 @@ public:
     std::size_t begun = 0;
     int ended = 0;
     std::vector<std::pair<std::size_t, std::size_t>> steps;
-};
-
-// A medium that fills up on the second write.
-class FillingWriter final : public HtmlPageWriter {
-protected:
-    void WriteRaw(std::string_view bytes) override {
-        if (++writes == 2) {
-            throw Error::FromErrno(ENOSPC, "/full/disk/page.html");
-        }
-        HtmlPageWriter::WriteRaw(bytes);
-    }
-
-private:
-    int writes = 0;
 };
 
 // A main window over a settings file in a temporary folder, with every

@@ -109,7 +109,7 @@ private slots:
         QCOMPARE(bare.Text(), QStringLiteral("Short.") + TermsOfUseNotice());
     }
 
-    void layoutFollowsTheTemplate() {
+    void controlsSitWhereTheBoxPutsThem() {
         AboutDialog box(QStringLiteral("Brindlewick"), QStringLiteral("v1.51"), AboutDescription(),
                         TestIcon(), nullptr, nullptr, nullptr);
         const DialogUnits units(box.font());

@@ -16,7 +16,7 @@ using namespace brindlewick::test;
 
 namespace {
 
-// Lists the images through "Add files", which also makes their folder current.
+// Lists the images through "Add files", which also makes their folder the gallery's.
 void AddThroughDialog(Window& window, const QStringList& files) {
     window.files.files = files;
     window.Control<QPushButton>("IDC_ADDFILES")->click();
@@ -32,9 +32,6 @@ class TestGenerate : public QObject {
     Q_OBJECT
 
 private slots:
-    void init() { startFolder_ = QDir::currentPath(); }
-    void cleanup() { QDir::setCurrent(startFolder_); }
-
     void emptyListHasNothingToDo() {
         Window window;
         MainDialog& dialog = window.Open();
@@ -135,7 +132,7 @@ private slots:
         Touch(pics.filePath("b.gif"));
         const QByteArray stored = "[options]\ntxt0=Before\n";
         Window window(stored);
-        FillingWriter writer;
+        FillingPageWriter writer(0);
         window.services.writer = &writer;
         MainDialog& dialog = window.Open();
         AddThroughDialog(window, {pics.filePath("a.gif"), pics.filePath("b.gif")});
@@ -144,8 +141,8 @@ private slots:
 
         QCOMPARE(window.messages.messages.size(), std::size_t(1));
         QCOMPARE(window.messages.messages[0].icon, MessageIcon::Critical);
-        QCOMPARE(window.messages.messages[0].text,
-                 QStringLiteral("Disk full while accessing /full/disk/page.html."));
+        QCOMPARE(window.messages.messages[0].text, QStringLiteral("Disk full while accessing ") +
+                                                       pics.filePath("a.html") + QLatin1Char('.'));
         QCOMPARE(dialog.CommentBox().count(), 1);
         QCOMPARE(dialog.Values().history.Count(), std::size_t(1));
         QCOMPARE(window.SettingsBytes(), stored);
@@ -190,9 +187,6 @@ private slots:
         progress.End();
         QVERIFY(parent.findChild<QProgressDialog*>() == nullptr);
     }
-
-private:
-    QString startFolder_;
 };
 
 QTEST_MAIN(TestGenerate)

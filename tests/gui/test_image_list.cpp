@@ -152,23 +152,29 @@ private slots:
         QCOMPARE(ListedPaths(dialog), (QStringList{"/a.gif", "/b.gif"}));
     }
 
-    void addFilesAddsTheChoiceAndMovesToItsFolder() {
+    void addFilesAddsTheChoiceAndTakesItsFolderForTheGallery() {
         QTemporaryDir dir;
         Window window;
+        window.services.startFolder = QStringLiteral("/start/folder");
         MainDialog& dialog = window.Open();
         const QString before = QDir::currentPath();
+        QCOMPARE(dialog.GalleryFolder(), std::string("/start/folder"));
 
         window.files.files = {};
         window.Control<QPushButton>("IDC_ADDFILES")->click();
         QCOMPARE(window.files.calls, 1);
-        QCOMPARE(QDir::currentPath(), before);
+        QCOMPARE(window.files.startFolder, QStringLiteral("/start/folder"));
+        QCOMPARE(dialog.GalleryFolder(), std::string("/start/folder"));
         QVERIFY(ListedPaths(dialog).isEmpty());
 
         window.files.files = {dir.filePath("b.jpg"), dir.filePath("a.gif")};
         window.Control<QPushButton>("IDC_ADDFILES")->click();
         QCOMPARE(ListedPaths(dialog), (QStringList{dir.filePath("a.gif"), dir.filePath("b.jpg")}));
-        QCOMPARE(QDir::currentPath(), QDir(dir.path()).canonicalPath());
-        QDir::setCurrent(before);
+        QCOMPARE(dialog.GalleryFolder(), dir.path().toStdString());
+        window.Control<QPushButton>("IDC_ADDFILES")->click();
+        QCOMPARE(window.files.startFolder, dir.path());
+        // The process's own current directory is never changed.
+        QCOMPARE(QDir::currentPath(), before);
     }
 
     void fileDialogMatchesImageFilesIgnoringCase() {
@@ -176,8 +182,7 @@ private slots:
         for (const char* name : {"CAT.JPG", "dog.gif", "Bird.Bmp", "notes.txt"}) {
             Touch(dir.filePath(name));
         }
-        QDir::setCurrent(dir.path());
-        const auto dialog = CreateAddFilesDialog(nullptr);
+        const auto dialog = CreateAddFilesDialog(nullptr, dir.path());
         QCOMPARE(dialog->nameFilters(),
                  (QStringList{"Image Files (*.gif *.jpg *.bmp)", "All Files (*)"}));
         QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("Image Files (*.gif *.jpg *.bmp)"));

@@ -121,7 +121,7 @@ private slots:
         QCOMPARE(window.files.calls, 1);
     }
 
-    void controlsFollowTheTemplate() {
+    void controlsSitWhereTheWindowPutsThem() {
         Window window;
         MainDialog& dialog = window.Open();
         const DialogUnits units(dialog.font());
@@ -170,7 +170,7 @@ private slots:
         QCOMPARE(dialog.CommentBox().insertPolicy(), QComboBox::NoInsert);
     }
 
-    void tabVisitsTheControlsInTemplateOrder() {
+    void tabVisitsTheControlsInOrder() {
         Window window;
         MainDialog& dialog = window.Open();
         dialog.show();

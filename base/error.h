@@ -18,6 +18,10 @@ public:
 
     // True when the failure means the medium has no room left.
     bool IsDiskFull() const;
+    // True when the failure lies with the medium rather than one file: no
+    // room, a quota, a file-size limit, an I/O error. Such a failure ends a
+    // run; any other concerns only the file it names.
+    bool IsMediumError() const;
 
     // "Disk full while accessing PATH." for a full medium; otherwise the same
     // form with the system's reason, e.g. "Input/output error while accessing PATH."

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "generate/error.h"
+#include "base/error.h"
 #include "generate/image_list.h"
 #include "settings/settings_file.h"
 
@@ -28,7 +28,8 @@ struct RunReport {
         NothingToDo,  // empty list: nothing written, nothing saved
         Finished,     // every item visited
         Stopped,      // the progress callback asked to stop between two pages
-        WriteError,   // a write failed mid-page: run ended, history and settings untouched
+        WriteError,   // the medium failed (full, quota, size limit, I/O): run ended,
+                      // history and settings untouched
     };
     Outcome outcome = Outcome::NothingToDo;
     std::size_t pagesWritten = 0;        // wrapper pages only, not the gallery
@@ -43,12 +44,15 @@ struct RunReport {
 // stops the run there.
 using ProgressCallback = std::function<bool(std::size_t done, std::size_t total)>;
 
-// One generation run: gallery first when values.showAll is set, then a wrapper
-// page per item in list order; then the comment goes on top of the history
-// unless an entry begins with it, and the settings are saved. writer may be
+// One generation run: the gallery (kGalleryFileName in galleryFolder) first
+// when values.showAll is set, then a wrapper page per item in list order;
+// then the comment goes on top of the history unless an entry begins with it,
+// and the settings are saved. A page that cannot be written is listed in the
+// report and the run goes on; a failure of the medium ends it. writer may be
 // null (a plain writer is used); tests pass one that fails on purpose.
 RunReport RunGeneration(Settings& values, const ImageList& images, const SettingsFile& settings,
-                        const ProgressCallback& progress = {}, HtmlPageWriter* writer = nullptr);
+                        const std::string& galleryFolder, const ProgressCallback& progress = {},
+                        HtmlPageWriter* writer = nullptr);
 
 // "Processed N file(s)\n" with the number of wrapper pages written.
 std::string ProcessedMessage(std::size_t pagesWritten);

@@ -1,4 +1,4 @@
-#include "generate/error.h"
+#include "base/error.h"
 
 #include <cerrno>
 #include <cstring>
@@ -13,6 +13,10 @@ Error::Error(std::string cause, std::string path, int errnum)
 
 bool Error::IsDiskFull() const {
     return errnum_ == ENOSPC || errnum_ == EDQUOT;
+}
+
+bool Error::IsMediumError() const {
+    return IsDiskFull() || errnum_ == EFBIG || errnum_ == EIO;
 }
 
 std::string Error::AccessMessage() const {

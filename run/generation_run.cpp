@@ -1,6 +1,5 @@
-#include "generate/generation_run.h"
+#include "run/generation_run.h"
 
-#include <filesystem>
 #include <string_view>
 #include <unordered_set>
 
@@ -12,16 +11,19 @@ namespace {
 
 constexpr const char* kWouldOverwriteInput = "it would replace one of the listed files";
 
-std::string GalleryPath() {
-    std::error_code ec;
-    const std::filesystem::path cwd = std::filesystem::current_path(ec);
-    return ec ? std::string(kGalleryFileName) : (cwd / kGalleryFileName).string();
+std::string GalleryPath(const std::string& folder) {
+    std::string path = folder;
+    if (!path.empty() && !path.ends_with('/')) {
+        path += '/';
+    }
+    return path + kGalleryFileName;
 }
 
 }  // namespace
 
 RunReport RunGeneration(Settings& values, const ImageList& images, const SettingsFile& settings,
-                        const ProgressCallback& progress, HtmlPageWriter* writer) {
+                        const std::string& galleryFolder, const ProgressCallback& progress,
+                        HtmlPageWriter* writer) {
     RunReport report;
     if (images.Empty()) {
         return report;  // NothingToDo: nothing written, nothing saved
@@ -36,17 +38,31 @@ RunReport RunGeneration(Settings& values, const ImageList& images, const Setting
     const auto skip = [&](std::string path, std::string reason) {
         report.failures.push_back({std::move(path), std::move(reason)});
     };
+    // Writes one page; a failure that concerns this page alone is listed, a
+    // failure of the medium is passed on and ends the run.
+    const auto write = [&](const std::string& path, const auto& writePage) {
+        if (inputs.contains(path)) {
+            skip(path, kWouldOverwriteInput);
+            return false;
+        }
+        try {
+            writePage();
+            return true;
+        } catch (const Error& error) {
+            if (error.IsMediumError()) {
+                throw;
+            }
+            skip(path, error.Cause());
+            return false;
+        }
+    };
 
     const std::size_t total = images.Count();
     report.outcome = RunReport::Outcome::Finished;
     try {
         if (values.showAll != 0) {
-            const std::string galleryPath = GalleryPath();
-            if (inputs.contains(galleryPath)) {
-                skip(galleryPath, kWouldOverwriteInput);
-            } else if (!out.WriteGallery(kGalleryFileName, images, footer)) {
-                skip(galleryPath, out.LastOpenError());
-            }
+            const std::string galleryPath = GalleryPath(galleryFolder);
+            write(galleryPath, [&] { out.WriteGallery(galleryPath, images, footer); });
         }
         for (std::size_t i = 0; i < total; ++i) {
             if (progress && !progress(i, total)) {
@@ -54,20 +70,17 @@ RunReport RunGeneration(Settings& values, const ImageList& images, const Setting
                 break;
             }
             const std::string& path = images.GetAt(i);
-            std::string page = PageName(path);
-            if (inputs.contains(page)) {
-                skip(std::move(page), kWouldOverwriteInput);
-            } else if (out.WritePage(page, ImageName(path), footer)) {
+            const std::string page = PageName(path);
+            if (write(page, [&] { out.WritePage(page, ImageName(path), footer); })) {
                 ++report.pagesWritten;
-            } else {
-                skip(std::move(page), out.LastOpenError());
             }
         }
+        out.SyncWritten();
         if (progress && report.outcome == RunReport::Outcome::Finished) {
             progress(total, total);
         }
     } catch (const Error& error) {
-        // A write failed mid-page: the run ends here; history and settings stay.
+        // The medium failed: the run ends here; history and settings stay.
         report.outcome = RunReport::Outcome::WriteError;
         report.writeError = error;
         return report;

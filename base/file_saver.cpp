@@ -1,0 +1,176 @@
+#include "base/file_saver.h"
+
+#include <fcntl.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <filesystem>
+#include <utility>
+
+#include "base/error.h"
+
+namespace brindlewick {
+namespace {
+
+constexpr int kMaxLinkHops = 40;
+
+// Follows the path while it is a symbolic link. A dangling link gives its target.
+std::string ResolveLinks(const std::string& path) {
+    std::filesystem::path target = path;
+    for (int hops = 0; hops < kMaxLinkHops; ++hops) {
+        std::error_code ec;
+        if (!std::filesystem::is_symlink(target, ec)) {
+            return target.string();
+        }
+        const auto link = std::filesystem::read_symlink(target, ec);
+        if (ec) {
+            throw Error::FromErrno(ec.value(), target.string());
+        }
+        target = link.is_absolute() ? link : target.parent_path() / link;
+    }
+    throw Error::FromErrno(ELOOP, path);
+}
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return {};
+    }
+    return path.substr(0, slash + 1);
+}
+
+// A short name of fixed form, so that it fits even where the target's own
+// name is at the length limit; random, so that parallel writers never meet.
+std::string TemporaryNameIn(const std::string& folder) {
+    std::uint64_t random = 0;
+    if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+        random = static_cast<std::uint64_t>(::getpid()) << 32 ^
+                 static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&random));
+    }
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string name = folder + ".brindlewick-";
+    for (int shift = 60; shift >= 0; shift -= 4) {
+        name += kHex[(random >> shift) & 0xF];
+    }
+    name += ".tmp";
+    return name;
+}
+
+void WriteAll(int fd, std::string_view bytes, const std::string& path) {
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw Error::FromErrno(errno, path);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+}
+
+}  // namespace
+
+FileSaver::FileSaver(std::string target, Symlinks symlinks, Durability durability)
+    : target_(symlinks == Symlinks::Follow ? ResolveLinks(target) : std::move(target)),
+      durability_(durability) {
+    struct stat existing {};
+    if (::lstat(target_.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
+        if (S_ISDIR(existing.st_mode)) {
+            throw Error::FromErrno(EISDIR, target_);
+        }
+        // Refused where opening the target itself for writing would be; a
+        // file without any write bit is refused even for the superuser.
+        if ((existing.st_mode & 0222) == 0 || ::access(target_.c_str(), W_OK) != 0) {
+            throw Error::FromErrno(EACCES, target_);
+        }
+        keepMode_ = true;
+        mode_ = existing.st_mode & 07777;
+    }
+    const std::string folder = FolderOf(target_);
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string temporary = TemporaryNameIn(folder);
+        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0) {
+            fd_ = fd;
+            temporary_ = std::move(temporary);
+            return;
+        }
+        if (errno != EEXIST) {
+            throw Error::FromErrno(errno, target_);
+        }
+    }
+    throw Error::FromErrno(EEXIST, target_);
+}
+
+FileSaver::~FileSaver() {
+    Discard();
+}
+
+void FileSaver::Write(std::string_view bytes) {
+    if (fd_ < 0) {
+        throw Error::FromErrno(EBADF, target_);
+    }
+    WriteAll(fd_, bytes, target_);
+}
+
+void FileSaver::Commit() {
+    if (fd_ < 0) {
+        throw Error::FromErrno(EBADF, target_);
+    }
+    try {
+        if (keepMode_ && ::fchmod(fd_, mode_) != 0) {
+            throw Error::FromErrno(errno, target_);
+        }
+        if (durability_ == Durability::SyncEachFile && ::fsync(fd_) != 0) {
+            throw Error::FromErrno(errno, target_);
+        }
+        // Released exactly once, whatever happens below; on Linux the
+        // descriptor is gone even when close reports EINTR.
+        if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR) {
+            throw Error::FromErrno(errno, target_);
+        }
+        if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
+            throw Error::FromErrno(errno, target_);
+        }
+        temporary_.clear();
+    } catch (...) {
+        Discard();
+        throw;
+    }
+}
+
+void FileSaver::Discard() noexcept {
+    if (fd_ >= 0) {
+        ::close(std::exchange(fd_, -1));
+    }
+    if (!temporary_.empty()) {
+        ::unlink(temporary_.c_str());
+        temporary_.clear();
+    }
+}
+
+void FileSaver::Save(const std::string& target, std::string_view bytes, Symlinks symlinks,
+                     Durability durability) {
+    FileSaver file(target, symlinks, durability);
+    file.Write(bytes);
+    file.Commit();
+}
+
+void SyncFileSystemOf(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        throw Error::FromErrno(errno, path);
+    }
+    const int result = ::syncfs(fd);
+    const int err = errno;
+    ::close(fd);
+    if (result != 0) {
+        throw Error::FromErrno(err, path);
+    }
+}
+
+}  // namespace brindlewick

@@ -1,0 +1,74 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brindlewick {
+
+// The one way the program writes a file: whole or not at all.
+//
+// The rule, step by step:
+//  1. The target is checked: a directory is refused (EISDIR), and so is an
+//     existing file that the user may not write or that has no write
+//     permission bit at all (EACCES), as opening it for writing would be.
+//  2. A temporary file is created exclusively (O_EXCL) beside the target, in
+//     the same folder, so the final rename stays within one file system.
+//  3. Every byte is written; on Commit the file is flushed, synced (unless
+//     the caller syncs later, see Durability) and closed.
+//  4. The replaced file's permission bits are kept; a new file gets
+//     0666 & ~umask.
+//  5. The temporary file is renamed over the target.
+// A failure at any step throws Error (the system's reason and the target's
+// path), removes the temporary file and leaves the target as it was. An
+// object destroyed before Commit discards its temporary file.
+class FileSaver {
+public:
+    // What happens when the target is a symbolic link.
+    enum class Symlinks {
+        // The link itself is replaced by the new file. Pages: an image folder
+        // may be shared with others, and a link planted at a page's name must
+        // not send the page (or its permission bits) somewhere else.
+        Replace,
+        // The file the link points to is replaced and the link kept. The
+        // settings file: users keep their dotfiles elsewhere and link them.
+        Follow,
+    };
+    enum class Durability {
+        SyncEachFile,  // fsync before the rename
+        // No fsync here; the caller makes the data durable later for a whole
+        // batch of files (SyncFileSystemOf), where one sync per file costs
+        // more than the write itself.
+        SyncLater,
+    };
+
+    // Checks the target and creates the temporary file. Throws Error.
+    FileSaver(std::string target, Symlinks symlinks, Durability durability);
+    FileSaver(const FileSaver&) = delete;
+    FileSaver& operator=(const FileSaver&) = delete;
+    ~FileSaver();
+
+    // The file that Commit replaces (after following links for Follow).
+    const std::string& Target() const { return target_; }
+
+    void Write(std::string_view bytes);
+    void Commit();
+    // Closes and removes the temporary file; the target is untouched.
+    void Discard() noexcept;
+
+    // Writes bytes to target by the rule above.
+    static void Save(const std::string& target, std::string_view bytes, Symlinks symlinks,
+                     Durability durability);
+
+private:
+    std::string target_;
+    std::string temporary_;
+    int fd_ = -1;
+    bool keepMode_ = false;
+    unsigned mode_ = 0;
+    Durability durability_;
+};
+
+// Flushes the file system that holds path to its medium (syncfs). Throws Error.
+void SyncFileSystemOf(const std::string& path);
+
+}  // namespace brindlewick

@@ -1,0 +1,150 @@
+#include "cli/cli_run.h"
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <iostream>
+
+#include "base/version.h"
+#include "cli/cli_options.h"
+#include "run/generation_run.h"
+#include "settings/settings_file.h"
+
+namespace brindlewick::cli {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Shows "n of N" once a run has taken half a second.
+class ProgressLine {
+public:
+    ProgressLine(std::ostream& err, bool enabled)
+        : err_(err), enabled_(enabled), start_(Clock::now()) {}
+
+    bool operator()(std::size_t done, std::size_t total) {
+        if (!enabled_) {
+            return true;
+        }
+        const auto now = Clock::now();
+        if (now - start_ < std::chrono::milliseconds(500) ||
+            (shown_ && now - lastShown_ < std::chrono::milliseconds(100) && done != total)) {
+            return true;
+        }
+        err_ << '\r' << done << " of " << total << std::flush;
+        shown_ = true;
+        lastShown_ = now;
+        return true;
+    }
+
+    void Finish() {
+        if (shown_) {
+            err_ << "\r\033[K" << std::flush;
+        }
+    }
+
+private:
+    std::ostream& err_;
+    bool enabled_;
+    bool shown_ = false;
+    Clock::time_point start_;
+    Clock::time_point lastShown_;
+};
+
+int Generate(const CliOptions& options, const CliContext& context) {
+    std::vector<std::string> given = options.paths;
+    if (options.readStdin) {
+        ReadPaths(context.in, options.nulSeparated, given);
+    }
+    std::vector<std::string> paths;
+    paths.reserve(given.size());
+    for (const std::string& path : given) {
+        paths.push_back(AbsolutePath(path, context.currentFolder));
+    }
+    ImageList images;
+    images.AddImagePaths(std::move(paths));
+    if (images.Empty()) {
+        context.err << kNothingToDoMessage << '\n';
+        return kExitUsage;
+    }
+
+    const SettingsFile settings = SettingsFile::Default();
+    Settings values;
+    settings.LoadSettings(values);
+    // The window starts with the first history entry shown.
+    values.comment = options.comment.value_or(values.history.Count() > 0 ? values.history.GetAt(0)
+                                                                         : std::string());
+    if (options.copyright) {
+        values.useCopyrightSymbol = *options.copyright ? 1 : 0;
+    }
+    if (options.gallery) {
+        values.showAll = *options.gallery ? 1 : 0;
+    }
+
+    ProgressLine progress(context.err, context.showProgress);
+    const RunReport report =
+        RunGeneration(values, images, settings, context.currentFolder, std::ref(progress));
+    progress.Finish();
+
+    if (report.outcome == RunReport::Outcome::WriteError) {
+        context.err << report.writeError->AccessMessage() << '\n';
+        return kExitNotWritten;
+    }
+    context.out << ProcessedMessage(report.pagesWritten);
+    context.err << FailureLines(report.failures);
+    int status = report.failures.empty() ? kExitOk : kExitNotWritten;
+    if (report.settingsError) {
+        context.err << "Settings could not be saved: " << report.settingsError->AccessMessage()
+                    << '\n';
+        status = kExitNotWritten;
+    } else if (!report.historySaved) {
+        context.err << "Not every comment could be saved in " << settings.Path()
+                    << " (a comment with a line break cannot be stored).\n";
+        status = kExitNotWritten;
+    }
+    return status;
+}
+
+int Dispatch(const std::vector<std::string>& args, const CliContext& context) {
+    CliOptions options;
+    try {
+        options = ParseArguments(args);
+    } catch (const UsageError& error) {
+        context.err << "brindlewick-cli: " << error.message << "\n\n" << kUsage;
+        return kExitUsage;
+    }
+    if (options.help) {
+        context.out << kUsage;
+        return kExitOk;
+    }
+    if (options.version) {
+        context.out << kVersionText << '\n';
+        return kExitOk;
+    }
+    try {
+        return Generate(options, context);
+    } catch (const Error& error) {
+        context.err << "brindlewick-cli: " << error.AccessMessage() << '\n';
+        return kExitNotWritten;
+    } catch (const std::exception& error) {
+        context.err << "brindlewick-cli: " << error.what() << '\n';
+        return kExitNotWritten;
+    }
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& args, const CliContext& context) {
+    int status = Dispatch(args, context);
+    // What could not be reported is a failure too (a full disk behind
+    // standard output, a closed pipe).
+    errno = 0;
+    if (!context.out.flush()) {
+        const int err = errno;
+        context.err << "brindlewick-cli: write error"
+                    << (err != 0 ? std::string(": ") + std::strerror(err) : std::string()) << '\n';
+        status = status == kExitOk ? kExitNotWritten : status;
+    }
+    return status;
+}
+
+}  // namespace brindlewick::cli
