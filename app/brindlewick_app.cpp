@@ -1,13 +1,14 @@
 #include "app/brindlewick_app.h"
 
 #include "ui/main_dialog.h"
-#include "ui/message_box.h"
 
 namespace brindlewick {
 
 BrindlewickApp::BrindlewickApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("brindlewick"));
-    setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+    // No display name: Qt would append it, after a dash, to every window title
+    // that does not end with it, the About box's among them. Each window sets
+    // its whole caption itself.
     setApplicationVersion(QStringLiteral("1.5.1"));
     setDesktopFileName(QStringLiteral("brindlewick"));
     setWindowIcon(LoadMainIcon());
