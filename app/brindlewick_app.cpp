@@ -2,13 +2,14 @@
 
 #include "base/version.h"
 #include "ui/main_dialog.h"
-#include "ui/message_box.h"
 
 namespace brindlewick {
 
 BrindlewickApp::BrindlewickApp(int& argc, char** argv) : QApplication(argc, argv) {
     setApplicationName(QStringLiteral("brindlewick"));
-    setApplicationDisplayName(QString::fromUtf8(kApplicationTitle));
+    // No display name: Qt would append it, after a dash, to every window title
+    // that does not end with it, the About box's among them. Each window sets
+    // its whole caption itself.
     setApplicationVersion(
         QString::fromUtf8(kPackageVersion.data(), static_cast<qsizetype>(kPackageVersion.size())));
     setDesktopFileName(QStringLiteral("brindlewick"));

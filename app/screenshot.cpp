@@ -7,11 +7,9 @@
 
 #include "ui/image_list_ctrl.h"
 #include "ui/main_dialog.h"
-#include "ui/message_box.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    app.setApplicationDisplayName(QString::fromUtf8(brindlewick::kApplicationTitle));
     QStringList args = app.arguments();
     if (args.size() < 2) {
         std::fprintf(stderr, "usage: brindlewick-screenshot OUTPUT.png [IMAGE...]\n");

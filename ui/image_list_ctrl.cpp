@@ -6,6 +6,7 @@
 #include <QScrollBar>
 #include <QUrl>
 #include <algorithm>
+#include <optional>
 
 #include "ui/path_text.h"
 
@@ -147,6 +148,38 @@ void ImageListCtrl::keyPressEvent(QKeyEvent* event) {
         DeleteSelectedItems();
         event->accept();
         return;
+    }
+    // The view ignores a move onto the row that is current already, such as
+    // the first row once the list has taken the focus or the row that moved up
+    // after a deletion, so it would neither be selected nor shown. Treat it as
+    // any other move.
+    const auto verticalMove = [](int key) -> std::optional<CursorAction> {
+        switch (key) {
+            case Qt::Key_Up:
+                return MoveUp;
+            case Qt::Key_Down:
+                return MoveDown;
+            case Qt::Key_Home:
+                return MoveHome;
+            case Qt::Key_End:
+                return MoveEnd;
+            case Qt::Key_PageUp:
+                return MovePageUp;
+            case Qt::Key_PageDown:
+                return MovePageDown;
+            default:
+                // Left and Right scroll sideways.
+                return std::nullopt;
+        }
+    };
+    if (const std::optional<CursorAction> action = verticalMove(event->key())) {
+        const QModelIndex target = moveCursor(*action, event->modifiers());
+        if (target.isValid() && target == currentIndex()) {
+            selectionModel()->setCurrentIndex(target, selectionCommand(target, event));
+            scrollTo(target);
+            event->accept();
+            return;
+        }
     }
     QTreeView::keyPressEvent(event);
 }

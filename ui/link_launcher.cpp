@@ -42,9 +42,15 @@ bool HasFallbackBrowser() {
 }  // namespace
 
 bool DesktopLinkLauncher::HasHandler(const QString& scheme) {
+    // Links are handed over through xdg-open; without it on PATH there is
+    // nothing to hand them to.
+    if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) {
+        return false;
+    }
     const std::optional<QString> handler = DefaultHandler(scheme);
     if (!handler) {
-        // Can't tell: let the hand-over decide.
+        // xdg-open is there but the MIME database can't tell: let the
+        // hand-over decide.
         return true;
     }
     if (!handler->isEmpty()) {

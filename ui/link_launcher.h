@@ -17,8 +17,11 @@ public:
     virtual bool Open(const QUrl& url) = 0;
 };
 
-// The desktop's own handlers: asks the MIME database (xdg-mime) which program
-// takes a scheme, and hands links over with QDesktopServices.
+// The desktop's own handlers, found through xdg-utils on PATH: a scheme has a
+// handler only when xdg-open is there and the MIME database (xdg-mime) names a
+// program for it, or can't be asked. Links are handed over with
+// QDesktopServices, which passes them to xdg-open (in a sandbox, to the
+// desktop portal).
 class DesktopLinkLauncher final : public LinkLauncher {
 public:
     bool HasHandler(const QString& scheme) override;

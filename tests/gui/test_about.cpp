@@ -7,6 +7,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <initializer_list>
+#include <utility>
+#include <vector>
 
 #include "gui_test_support.h"
 #include "ui/about_dialog.h"
@@ -78,6 +81,35 @@ void WriteScript(const QString& path, const QByteArray& body) {
     file.close();
     file.setPermissions(file.permissions() | QFileDevice::ExeOwner);
 }
+
+// Sets environment variables (nullptr unsets) until the end of the scope.
+class EnvironmentGuard {
+public:
+    EnvironmentGuard(std::initializer_list<std::pair<const char*, const char*>> values) {
+        for (const auto& [name, value] : values) {
+            saved_.push_back({name, qEnvironmentVariableIsSet(name), qgetenv(name)});
+            Set(name, value);
+        }
+    }
+    ~EnvironmentGuard() {
+        for (const Saved& saved : saved_) {
+            Set(saved.name, saved.wasSet ? saved.value.constData() : nullptr);
+        }
+    }
+    EnvironmentGuard(const EnvironmentGuard&) = delete;
+    EnvironmentGuard& operator=(const EnvironmentGuard&) = delete;
+    static void Set(const char* name, const char* value) {
+        value != nullptr ? qputenv(name, value) : qunsetenv(name);
+    }
+
+private:
+    struct Saved {
+        const char* name;
+        bool wasSet;
+        QByteArray value;
+    };
+    std::vector<Saved> saved_;
+};
 
 }  // namespace
 
@@ -233,42 +265,52 @@ private slots:
         QVERIFY(window.messages.messages.empty());
     }
 
-    // The desktop launcher asks xdg-mime for the scheme's handler; a fake
-    // xdg-mime on PATH stands in for the desktop's MIME database.
+    // The desktop launcher needs xdg-open and asks xdg-mime for the scheme's
+    // handler; fakes on PATH stand in for them.
     void desktopLauncherAsksTheMimeDatabase() {
         QTemporaryDir bin;
         QVERIFY(bin.isValid());
+        WriteScript(bin.filePath("xdg-open"), "exit 0\n");
         WriteScript(bin.filePath("xdg-mime"),
                     "case \"$3\" in x-scheme-handler/mailto) echo mail.desktop;; esac\n");
-        const QByteArray oldPath = qgetenv("PATH");
-        const QByteArray oldBrowser = qgetenv("BROWSER");
-        qputenv("PATH", bin.path().toLocal8Bit());
-        qunsetenv("BROWSER");
+        const QByteArray path = QFile::encodeName(bin.path());
+        EnvironmentGuard environment{{"PATH", path.constData()}, {"BROWSER", nullptr}};
 
         DesktopLinkLauncher launcher;
-        const bool mailto = launcher.HasHandler(QStringLiteral("mailto"));
-        const bool httpsWithoutBrowser = launcher.HasHandler(QStringLiteral("https"));
+        QVERIFY(launcher.HasHandler(QStringLiteral("mailto")));
+        QVERIFY(!launcher.HasHandler(QStringLiteral("https")));
         // xdg-open falls back to $BROWSER or x-www-browser for web links.
-        qputenv("BROWSER", "some-browser");
-        const bool httpsWithBrowserVariable = launcher.HasHandler(QStringLiteral("https"));
-        const bool otherSchemesIgnoreBrowser = launcher.HasHandler(QStringLiteral("news"));
-        qunsetenv("BROWSER");
+        EnvironmentGuard::Set("BROWSER", "some-browser");
+        QVERIFY(launcher.HasHandler(QStringLiteral("https")));
+        QVERIFY(!launcher.HasHandler(QStringLiteral("news")));
+        EnvironmentGuard::Set("BROWSER", nullptr);
         WriteScript(bin.filePath("x-www-browser"), "exit 0\n");
-        const bool httpsWithAlternative = launcher.HasHandler(QStringLiteral("https"));
+        QVERIFY(launcher.HasHandler(QStringLiteral("https")));
         // Without xdg-mime nothing can be told; the hand-over decides.
         QFile::remove(bin.filePath("xdg-mime"));
-        const bool unknown = launcher.HasHandler(QStringLiteral("mailto"));
+        QVERIFY(launcher.HasHandler(QStringLiteral("mailto")));
+    }
 
-        qputenv("PATH", oldPath);
-        if (!oldBrowser.isEmpty()) {
-            qputenv("BROWSER", oldBrowser);
-        }
-        QVERIFY(mailto);
-        QVERIFY(!httpsWithoutBrowser);
-        QVERIFY(httpsWithBrowserVariable);
-        QVERIFY(!otherSchemesIgnoreBrowser);
-        QVERIFY(httpsWithAlternative);
-        QVERIFY(unknown);
+    // Without xdg-utils on PATH, Web and Mail give the messages for a missing
+    // facility, with the address to visit by hand.
+    void withoutXdgUtilsWebAndMailSayTheFacilityIsMissing() {
+        QTemporaryDir emptyBin;
+        QVERIFY(emptyBin.isValid());
+        const QByteArray path = QFile::encodeName(emptyBin.path());
+        EnvironmentGuard environment{
+            {"PATH", path.constData()}, {"BROWSER", nullptr}, {"DEFAULT_BROWSER", nullptr}};
+        FakePresenter presenter;
+        AboutDialog box(QStringLiteral("Brindlewick"), QStringLiteral("v1.51"), AboutDescription(),
+                        QIcon(), nullptr, &presenter, nullptr);
+        box.OnWeb();
+        box.OnMail();
+        QCOMPARE(presenter.messages.size(), size_t{2});
+        QCOMPARE(presenter.messages[0].text,
+                 QStringLiteral("Sorry.  I can't navigate you straight to my website as \nI need a "
+                                "DLL that ships with Microsoft Internet Explorer 3.x onwards\n\n"
+                                "Please navigate to https://brindlewick.example.org/ manually"));
+        QCOMPARE(presenter.messages[1].text,
+                 QStringLiteral("Can't generate a mail message.  Do you have mail installed?"));
     }
 };
 

@@ -2,6 +2,7 @@
 // closed with exit code 0, and a start and close write no settings.
 #include <QApplication>
 #include <QDir>
+#include <QGuiApplication>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -37,6 +38,17 @@ private slots:
         QVERIFY(modal);
         QVERIFY(icon);
         QVERIFY(QDir(config.path()).isEmpty());
+    }
+
+    // A display name, once set, is appended by Qt to every window title that
+    // does not end with it ("About Brindlewick v1.51" would gain a dash and
+    // "Brindlewick"). Unset, it follows the application name.
+    void leavesTheDisplayNameUnset() {
+        const QString name = QCoreApplication::applicationName();
+        QCoreApplication::setApplicationName(QStringLiteral("probe"));
+        const QString displayName = QGuiApplication::applicationDisplayName();
+        QCoreApplication::setApplicationName(name);
+        QCOMPARE(displayName, QStringLiteral("probe"));
     }
 };
 

@@ -5,6 +5,7 @@
 #include <QFileDialog>
 #include <QFileSystemModel>
 #include <QHeaderView>
+#include <QKeySequence>
 #include <QListView>
 #include <QMimeData>
 #include <QPushButton>
@@ -12,6 +13,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
+#include <cstdlib>
 
 #include "gui_test_support.h"
 #include "ui/image_list_ctrl.h"
@@ -131,6 +133,65 @@ private slots:
         QVERIFY(IsVisible(list, 1));
         QCOMPARE(list.AddImagePath(QStringLiteral("/z.gif")), 301);
         QVERIFY(IsVisible(list, 301));
+    }
+
+    // Tabbing in and moving with Home, End, Page Up/Down and the arrows
+    // selects the row moved to, alone, and shows it; that includes a move to
+    // the row that is already current but not selected (the first row after
+    // tabbing in, the row after a deletion). Delete then removes it.
+    void navigationKeysSelectAndShowTheCurrentRow() {
+        Window window;
+        MainDialog& dialog = window.Open();
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+        ImageListCtrl& list = dialog.ImageList();
+        QStringList many;
+        for (int i = 0; i < 60; ++i) {
+            many << QStringLiteral("/k/%1.gif").arg(i, 2, 10, QLatin1Char('0'));
+        }
+        list.AddImagePaths(many);
+        QVERIFY(!IsVisible(list, 0));
+        dialog.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        // The "\u00a9" toggle comes just before the list in the tab order.
+        window.Control<QPushButton>("IDC_COPYRIGHT")->setFocus(Qt::OtherFocusReason);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QVERIFY(list.hasFocus());
+
+        // The current row alone is selected, and it shows.
+        const auto selectedAndShown = [&] {
+            const int current = list.currentIndex().row();
+            const QModelIndexList selected = list.selectionModel()->selectedRows();
+            return selected.size() == 1 && selected.front().row() == current &&
+                   IsVisible(list, current);
+        };
+        // Each key with the row it leads to; -1: more than one row away.
+        const int last = list.model()->rowCount() - 1;
+        const struct {
+            Qt::Key key;
+            int row;
+        } moves[] = {{Qt::Key_Home, 0},      {Qt::Key_Up, 0},     {Qt::Key_Down, 1},
+                     {Qt::Key_PageDown, -1}, {Qt::Key_End, last}, {Qt::Key_Down, last},
+                     {Qt::Key_Up, last - 1}, {Qt::Key_PageUp, -1}};
+        int before = 0;
+        for (const auto& move : moves) {
+            QTest::keyClick(&list, move.key);
+            const int row = list.currentIndex().row();
+            QVERIFY2(selectedAndShown(), qPrintable(QKeySequence(move.key).toString()));
+            QVERIFY(move.row >= 0 ? row == move.row : std::abs(row - before) > 1);
+            before = row;
+        }
+
+        // After a deletion the next row is current but unselected; Home and End
+        // select it as well.
+        for (Qt::Key key : {Qt::Key_Home, Qt::Key_Delete, Qt::Key_Home, Qt::Key_Delete, Qt::Key_End,
+                            Qt::Key_Delete, Qt::Key_End, Qt::Key_Delete}) {
+            QTest::keyClick(&list, key);
+            QVERIFY(key == Qt::Key_Delete || selectedAndShown());
+        }
+        QCOMPARE(list.model()->rowCount(), 56);
+        QCOMPARE(ListedPaths(dialog).front(), QStringLiteral("/k/02.gif"));
+        QCOMPARE(ListedPaths(dialog).back(), QStringLiteral("/k/57.gif"));
     }
 
     void oneColumnHalfAsWideAgainThatSortsNothing() {
