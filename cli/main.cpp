@@ -129,7 +129,8 @@ int main(int argc, char** argv) {
     try {
         options = cli::ParseArguments(std::vector<std::string>(argv + 1, argv + argc));
     } catch (const cli::UsageError& error) {
-        std::cerr << "brindlewick-cli: " << error.message << "\n\n" << cli::kUsage;
+        std::cerr << "brindlewick-cli: " << error.message
+                  << "\nTry 'brindlewick-cli --help' for more information.\n";
         return kExitUsage;
     }
     if (options.help) {
