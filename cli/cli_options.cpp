@@ -1,15 +1,17 @@
 #include "cli/cli_options.h"
 
+#include <getopt.h>
+
 #include <filesystem>
 
 namespace brindlewick::cli {
 
 const char* const kUsage =
-    "Usage: brindlewick-cli [options] IMAGE...\n"
+    "Usage: brindlewick-cli [OPTION]... IMAGE...\n"
     "Writes a wrapper page IMAGE-NAME.html beside every image, and with --gallery\n"
     "one page ShowAll.html with every image in the current directory.\n"
     "\n"
-    "  -c, --comment TEXT   the comment under every image (default: the one the\n"
+    "  -c, --comment=TEXT   the comment under every image (default: the one the\n"
     "                       window would start with)\n"
     "      --copyright      put \"\xC2\xA9 \" before the comment\n"
     "      --no-copyright   leave the comment as it is\n"
@@ -19,41 +21,157 @@ const char* const kUsage =
     "  -0                   standard input is NUL-separated (find -print0)\n"
     "  -h, --help           show this help\n"
     "      --version        show the version\n"
+    "  --                   end of options: every later argument is an image path\n"
     "\n"
-    "Switches not given keep their saved values. Exit status: 0 when every page was\n"
-    "written, 1 when anything could not be written, 2 for a usage error or nothing to do.\n";
+    "Long options may be abbreviated. Switches not given keep their saved values.\n"
+    "Exit status: 0 when every page was written, 1 when anything could not be\n"
+    "written, 2 for a usage error or nothing to do.\n";
+
+namespace {
+
+// getopt_long's codes for the long options: above every character, so that
+// optopt tells a long option's error from a short one's.
+enum LongOption : int {
+    kComment = 256,
+    kHelp,
+    kCopyright,
+    kNoCopyright,
+    kGallery,
+    kNoGallery,
+    kVersion,
+};
+
+constexpr option kLongOptions[] = {
+    {"comment", required_argument, nullptr, kComment},
+    {"copyright", no_argument, nullptr, kCopyright},
+    {"no-copyright", no_argument, nullptr, kNoCopyright},
+    {"gallery", no_argument, nullptr, kGallery},
+    {"no-gallery", no_argument, nullptr, kNoGallery},
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {nullptr, 0, nullptr, 0},
+};
+
+// "-": operands come back in order as code 1, so "-" is seen where it stands
+// and "--" ends the options; ":": a missing argument is told apart as ':'.
+constexpr const char* kShortOptions = "-:c:h0";
+
+std::string LongName(int code) {
+    for (const option& o : kLongOptions) {
+        if (o.name != nullptr && o.val == code) {
+            return std::string("--") + o.name;
+        }
+    }
+    return {};
+}
+
+// The message for a long option getopt_long rejected without naming it:
+// unknown, or a prefix of more than one.
+std::string UnknownLongOption(const std::string& arg) {
+    const std::string name = arg.substr(2, arg.find('=') - 2);
+    std::string matches;
+    for (const option& o : kLongOptions) {
+        if (o.name != nullptr && std::string_view(o.name).starts_with(name)) {
+            matches += std::string(" '--") + o.name + "'";
+        }
+    }
+    if (matches.empty()) {
+        return "unrecognized option '" + arg + "'";
+    }
+    return "option '--" + name + "' is ambiguous; possibilities:" + matches;
+}
+
+// getopt_long keeps its position in process-wide variables: start from the
+// beginning (optind 0 makes glibc start afresh), keep its own messages off, and
+// leave both as they were.
+class GetoptState {
+public:
+    GetoptState() : optind_(optind), opterr_(opterr) {
+        optind = 0;
+        opterr = 0;
+    }
+    ~GetoptState() {
+        optind = optind_;
+        opterr = opterr_;
+    }
+    GetoptState(const GetoptState&) = delete;
+    GetoptState& operator=(const GetoptState&) = delete;
+
+private:
+    int optind_;
+    int opterr_;
+};
+
+}  // namespace
 
 CliOptions ParseArguments(const std::vector<std::string>& args) {
+    // getopt_long wants a writable, null-terminated argv with the program first.
+    std::vector<std::string> storage;
+    storage.reserve(args.size() + 1);
+    storage.emplace_back("brindlewick-cli");
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    argv.reserve(storage.size() + 1);
+    for (std::string& arg : storage) {
+        argv.push_back(arg.data());
+    }
+    argv.push_back(nullptr);
+    const int argc = static_cast<int>(storage.size());
+
     CliOptions options;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-') {
-            options.paths.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "-") {
-            options.readStdin = true;
-        } else if (arg == "-0") {
-            options.nulSeparated = true;
-        } else if (arg == "-c" || arg == "--comment") {
-            if (i + 1 >= args.size()) {
-                throw UsageError{arg + " needs a text"};
-            }
-            options.comment = args[++i];
-        } else if (arg.starts_with("--comment=")) {
-            options.comment = arg.substr(std::string_view("--comment=").size());
-        } else if (arg == "--copyright" || arg == "--no-copyright") {
-            options.copyright = arg == "--copyright";
-        } else if (arg == "--gallery" || arg == "--no-gallery") {
-            options.gallery = arg == "--gallery";
-        } else if (arg == "-h" || arg == "--help") {
-            options.help = true;
-        } else if (arg == "--version") {
-            options.version = true;
-        } else {
-            throw UsageError{"unknown option " + arg};
+    const GetoptState state;
+    int code = 0;
+    while ((code = ::getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr)) != -1) {
+        switch (code) {
+            case 1:
+                if (std::string_view(optarg) == "-") {
+                    options.readStdin = true;
+                } else {
+                    options.paths.emplace_back(optarg);
+                }
+                break;
+            case 'c':
+            case kComment:
+                options.comment = optarg;
+                break;
+            case '0':
+                options.nulSeparated = true;
+                break;
+            case 'h':
+            case kHelp:
+                options.help = true;
+                break;
+            case kCopyright:
+            case kNoCopyright:
+                options.copyright = code == kCopyright;
+                break;
+            case kGallery:
+            case kNoGallery:
+                options.gallery = code == kGallery;
+                break;
+            case kVersion:
+                options.version = true;
+                break;
+            case ':':
+                if (optopt >= kComment) {
+                    throw UsageError{"option '" + LongName(optopt) + "' requires an argument"};
+                }
+                throw UsageError{std::string("option requires an argument -- '") +
+                                 static_cast<char>(optopt) + "'"};
+            default:  // '?'
+                if (optopt == 0) {
+                    throw UsageError{UnknownLongOption(storage[optind - 1])};
+                }
+                if (optopt >= kComment) {
+                    throw UsageError{"option '" + LongName(optopt) + "' doesn't allow an argument"};
+                }
+                throw UsageError{std::string("invalid option -- '") + static_cast<char>(optopt) +
+                                 "'"};
         }
+    }
+    // After "--" every argument is a path, "-" too.
+    for (int i = optind; i < argc; ++i) {
+        options.paths.push_back(storage[i]);
     }
     return options;
 }

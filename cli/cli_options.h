@@ -18,11 +18,17 @@ struct CliOptions {
     bool version = false;
 };
 
-// Thrown for a command line that cannot be understood.
+// Thrown for a command line that cannot be understood; the message does not
+// name the program.
 struct UsageError {
     std::string message;
 };
 
+// Parses the arguments after the program name with getopt_long: grouped short
+// options, "-cTEXT", "--comment=TEXT", abbreviated long options and "--" all
+// work; "-" may stand anywhere before "--". Throws UsageError with a message in
+// the style of getopt_long's own. Not thread-safe: getopt_long's position is
+// process-wide (it is reset on entry and restored on return).
 CliOptions ParseArguments(const std::vector<std::string>& args);
 
 // Appends the paths read from in, one per line (or per NUL), skipping empty

@@ -109,7 +109,8 @@ int Dispatch(const std::vector<std::string>& args, const CliContext& context) {
     try {
         options = ParseArguments(args);
     } catch (const UsageError& error) {
-        context.err << "brindlewick-cli: " << error.message << "\n\n" << kUsage;
+        context.err << "brindlewick-cli: " << error.message
+                    << "\nTry 'brindlewick-cli --help' for more information.\n";
         return kExitUsage;
     }
     if (options.help) {

@@ -1,6 +1,75 @@
 # Installable Debian package: "cpack -G DEB" in the build directory writes
 # brindlewick_<version>_<arch>.deb with the programs, the icon and the desktop
-# entry that the install() rules of cli/ and app/ put in place.
+# entry that the install() rules of cli/ and app/ put in place, and the files
+# below: manual pages, changelog, copyright, AppStream metadata.
+
+include(GNUInstallDirs)
+set(BRINDLEWICK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/brindlewick)
+
+# Manual pages, from scdoc sources in docs/man, compressed as Debian ships
+# them. They carry the date of the newest changelog entry, so that the same
+# sources give the same pages.
+find_program(SCDOC_EXECUTABLE scdoc REQUIRED)
+find_program(GZIP_EXECUTABLE gzip REQUIRED)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog)
+execute_process(
+    COMMAND dpkg-parsechangelog -l ${CMAKE_CURRENT_LIST_DIR}/changelog -S Timestamp
+    OUTPUT_VARIABLE BRINDLEWICK_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+if(NOT BRINDLEWICK_RELEASE_EPOCH MATCHES "^[0-9]+$")
+    string(TIMESTAMP BRINDLEWICK_RELEASE_EPOCH "%s" UTC)
+endif()
+
+set(man_pages brindlewick-cli)
+if(TARGET brindlewick)
+    list(APPEND man_pages brindlewick)
+endif()
+set(man_outputs)
+foreach(page IN LISTS man_pages)
+    set(source ${CMAKE_BINARY_DIR}/man/${page}.1.scd)
+    set(output ${CMAKE_BINARY_DIR}/man/${page}.1)
+    configure_file(${PROJECT_SOURCE_DIR}/docs/man/${page}.1.scd ${source} @ONLY)
+    add_custom_command(OUTPUT ${output}.gz
+        COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${BRINDLEWICK_RELEASE_EPOCH}
+            sh -c "\"$1\" < \"$2\" > \"$3\"" sh ${SCDOC_EXECUTABLE} ${source} ${output}
+        COMMAND ${GZIP_EXECUTABLE} -9nkf ${output}
+        DEPENDS ${source}
+        COMMENT "Writing manual page ${page}(1)"
+        VERBATIM)
+    list(APPEND man_outputs ${output}.gz)
+endforeach()
+
+# The Debian changelog of a native package, compressed.
+configure_file(${CMAKE_CURRENT_LIST_DIR}/changelog ${CMAKE_BINARY_DIR}/doc/changelog COPYONLY)
+add_custom_command(OUTPUT ${CMAKE_BINARY_DIR}/doc/changelog.gz
+    COMMAND ${GZIP_EXECUTABLE} -9nkf ${CMAKE_BINARY_DIR}/doc/changelog
+    DEPENDS ${CMAKE_BINARY_DIR}/doc/changelog
+    VERBATIM)
+add_custom_target(brindlewick-docs ALL DEPENDS ${man_outputs} ${CMAKE_BINARY_DIR}/doc/changelog.gz)
+
+install(FILES ${man_outputs} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${CMAKE_BINARY_DIR}/doc/changelog.gz ${CMAKE_CURRENT_LIST_DIR}/copyright
+    DESTINATION ${BRINDLEWICK_DOC_DIR})
+if(TARGET brindlewick)
+    install(FILES ${CMAKE_CURRENT_LIST_DIR}/org.brindlewick.Brindlewick.metainfo.xml
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
+endif()
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME brindlewick)
+
+# A stripped install (cpack strips) also drops the compiler's .comment and
+# .note sections, as dh_strip does. This runs after the programs' own install
+# rules, which come from the subdirectories added before this file.
+install(CODE "
+if(CMAKE_INSTALL_DO_STRIP)
+    foreach(program brindlewick brindlewick-cli)
+        set(file \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/bin/\${program}\")
+        if(EXISTS \"\${file}\")
+            execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment
+                --remove-section=.note \"\${file}\" COMMAND_ERROR_IS_FATAL ANY)
+        endif()
+    endforeach()
+endif()
+")
 
 set(CPACK_PACKAGE_NAME brindlewick)
 set(CPACK_PACKAGE_VENDOR "Brindlewick")
@@ -18,7 +87,9 @@ set(CPACK_STRIP_FILES ON)
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "${CPACK_PACKAGE_CONTACT}")
-set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
+# The licence (packaging/copyright) allows no changed copies and no sale, so
+# the package belongs in Debian's non-free area.
+set(CPACK_DEBIAN_PACKAGE_SECTION non-free/graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://brindlewick.example.org/")
 # The dependencies on the Qt 6 and C++ runtime libraries come from
@@ -26,7 +97,5 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "https://brindlewick.example.org/")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Web and Mail in the About box hand links to the desktop through xdg-open.
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS xdg-utils)
-
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/copyright DESTINATION share/doc/brindlewick)
 
 include(CPack)

@@ -1,9 +1,16 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Brindlewick needs to build, run and test, and
-# only those that are missing. Usage: scripts/deps.sh [build|test]
+# only those that are missing. Usage: scripts/deps.sh [build|test|package]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev dpkg-dev file)
+# scdoc writes the manual pages; dpkg-dev and file compute the Debian package's
+# dependencies.
+packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev scdoc dpkg-dev file)
+if [[ "${1:-build}" == package ]]; then
+    # The checks of .ci/package-check.sh: lintian, the AppStream and desktop
+    # entry validators, man, bash completion and hardening-check (devscripts).
+    packages+=(lintian appstream desktop-file-utils man-db bash-completion devscripts)
+fi
 if [[ "${1:-build}" == test ]]; then
     # Offscreen GUI tests, the browser test and the screenshot script.
     packages+=(xvfb xauth chromium python3 imagemagick)

@@ -186,7 +186,12 @@ TEST_F(Cli, UsageErrorsAndEmptyListsExitWithTwo) {
     EXPECT_EQ(empty.status, 2);
     EXPECT_EQ(empty.err, "Nothing to do!\n");
     EXPECT_FALSE(fs::exists(Settings()));
-    EXPECT_EQ(Run({"--bogus", "a.gif"}).status, 2);
+    const Result bogus = Run({"--bogus", "a.gif"});
+    EXPECT_EQ(bogus.status, 2);
+    EXPECT_EQ(bogus.out, "");
+    EXPECT_EQ(bogus.err,
+              "brindlewick-cli: unrecognized option '--bogus'\n"
+              "Try 'brindlewick-cli --help' for more information.\n");
     EXPECT_EQ(Run({"a.gif", "-c"}).status, 2);
     const Result version = RunProgram({"--version"});
     EXPECT_EQ(version.status, 0);

@@ -1,0 +1,79 @@
+// The command-line parser, in-process: every form getopt_long accepts, and the
+// messages for what it rejects. Each case parses afresh in the same process.
+
+#include <gtest/gtest.h>
+
+#include "cli/cli_options.h"
+
+namespace brindlewick::cli {
+namespace {
+
+struct Parsed {
+    std::optional<std::string> comment = std::nullopt;
+    std::optional<bool> copyright = std::nullopt;
+    std::optional<bool> gallery = std::nullopt;
+    std::vector<std::string> paths = {};
+    bool readStdin = false;
+    bool nulSeparated = false;
+    bool operator==(const Parsed&) const = default;
+};
+
+Parsed Parse(const std::vector<std::string>& args) {
+    const CliOptions o = ParseArguments(args);
+    return {o.comment, o.copyright, o.gallery, o.paths, o.readStdin, o.nulSeparated};
+}
+
+std::string UsageMessage(const std::vector<std::string>& args) {
+    try {
+        ParseArguments(args);
+    } catch (const UsageError& error) {
+        return error.message;
+    }
+    return "(accepted)";
+}
+
+TEST(CliOptions, ShortLongGroupedAndAbbreviatedFormsAgree) {
+    const Parsed expected{"Hi", false, true, {"a.gif", "-b.gif"}, true, true};
+    const std::vector<std::vector<std::string>> forms = {
+        {"-c", "Hi", "--no-copyright", "--gallery", "-0", "-", "a.gif", "--", "-b.gif"},
+        {"-0cHi", "--no-c", "--g", "a.gif", "-", "--", "-b.gif"},
+        {"--comment=Hi", "a.gif", "--no-copy", "-0", "--gall", "-", "--", "-b.gif"},
+        {"--com", "Hi", "-0", "--no-copyright", "-", "--gallery", "a.gif", "--", "-b.gif"},
+        {"-c", "X", "--copyright", "-0", "--no-gallery", "-cHi", "--gallery", "--no-copyright",
+         "a.gif", "-", "--", "-b.gif"},
+    };
+    for (const auto& args : forms) {
+        EXPECT_EQ(Parse(args), expected) << ::testing::PrintToString(args);
+    }
+    // After "--" nothing is an option: "-" is a file name, "--" too.
+    EXPECT_EQ(Parse({"--", "-", "--", "-c", "x"}),
+              (Parsed{std::nullopt, std::nullopt, std::nullopt, {"-", "--", "-c", "x"}}));
+    // An option's argument is taken as it is, even when it looks like an option.
+    EXPECT_EQ(Parse({"-c", "--gallery", "--comment=", "-c-"}).comment, "-");
+    EXPECT_EQ(Parse({"--comment", "-"}), (Parsed{"-"}));
+    const CliOptions info = ParseArguments({"-h", "--vers", "x"});
+    EXPECT_TRUE(info.help && info.version);
+}
+
+TEST(CliOptions, RejectedArgumentsAreNamed) {
+    const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+        {{"a.gif", "--bogus"}, "unrecognized option '--bogus'"},
+        {{"--bogus=1"}, "unrecognized option '--bogus=1'"},
+        {{"--co", "x"}, "option '--co' is ambiguous; possibilities: '--comment' '--copyright'"},
+        {{"--no=x"}, "option '--no' is ambiguous; possibilities: '--no-copyright' '--no-gallery'"},
+        {{"a.gif", "-c"}, "option requires an argument -- 'c'"},
+        {{"--comm"}, "option '--comment' requires an argument"},
+        {{"--gal=1"}, "option '--gallery' doesn't allow an argument"},
+        {{"--help=yes"}, "option '--help' doesn't allow an argument"},
+    };
+    for (const auto& [args, message] : cases) {
+        EXPECT_EQ(UsageMessage(args), message) << ::testing::PrintToString(args);
+    }
+    // A rejected option in the middle of a group leaves nothing behind for the
+    // next parse.
+    EXPECT_EQ(UsageMessage({"-0x0"}), "invalid option -- 'x'");
+    EXPECT_EQ(Parse({"a.gif"}), (Parsed{.paths = {"a.gif"}}));
+}
+
+}  // namespace
+}  // namespace brindlewick::cli
