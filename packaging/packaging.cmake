@@ -23,6 +23,9 @@ set(man_pages brindlewick-cli)
 if(TARGET brindlewick)
     list(APPEND man_pages brindlewick)
 endif()
+# The version as the programs show it, e.g. "v1.51" for 1.5.1.
+set(BRINDLEWICK_VERSION_TEXT
+    "v${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}${PROJECT_VERSION_PATCH}")
 set(man_outputs)
 foreach(page IN LISTS man_pages)
     set(source ${CMAKE_BINARY_DIR}/man/${page}.1.scd)
