@@ -12,6 +12,13 @@ constexpr std::array<char32_t, 32> kHighBytes = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
+constexpr char32_t kReplacement = 0xFFFD;
+
+void AppendUtf16Le(std::string& out, char16_t unit) {
+    out += static_cast<char>(unit & 0xFF);
+    out += static_cast<char>(unit >> 8);
+}
+
 }  // namespace
 
 std::size_t DecodeUtf8(std::string_view text, std::size_t pos, char32_t& cp) {
@@ -98,6 +105,56 @@ std::string Windows1252ToUtf8(std::string_view text) {
     for (const char ch : text) {
         const auto c = static_cast<unsigned char>(ch);
         AppendUtf8(out, c >= 0x80 && c < 0xA0 ? kHighBytes[c - 0x80] : c);
+    }
+    return out;
+}
+
+std::string Utf16LeToUtf8(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    const auto unitAt = [&](std::size_t i) {
+        return static_cast<char16_t>(static_cast<unsigned char>(bytes[i]) |
+                                     static_cast<unsigned char>(bytes[i + 1]) << 8);
+    };
+    const std::size_t units = bytes.size() / 2;
+    for (std::size_t i = 0; i < units; ++i) {
+        const char16_t unit = unitAt(2 * i);
+        if (unit < 0xD800 || unit > 0xDFFF) {
+            AppendUtf8(out, unit);
+            continue;
+        }
+        const char16_t next = i + 1 < units ? unitAt(2 * (i + 1)) : 0;
+        if (unit <= 0xDBFF && next >= 0xDC00 && next <= 0xDFFF) {
+            AppendUtf8(out, 0x10000 + ((static_cast<char32_t>(unit) - 0xD800) << 10) +
+                                (static_cast<char32_t>(next) - 0xDC00));
+            ++i;
+        } else {
+            AppendUtf8(out, kReplacement);
+        }
+    }
+    if (bytes.size() % 2 != 0) {
+        AppendUtf8(out, kReplacement);
+    }
+    return out;
+}
+
+std::string Utf8ToUtf16Le(std::string_view text) {
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t cp = 0;
+        std::size_t length = DecodeUtf8(text, pos, cp);
+        if (length == 0) {
+            cp = kReplacement;
+            length = 1;
+        }
+        pos += length;
+        if (cp < 0x10000) {
+            AppendUtf16Le(out, static_cast<char16_t>(cp));
+        } else {
+            AppendUtf16Le(out, static_cast<char16_t>(0xD800 + ((cp - 0x10000) >> 10)));
+            AppendUtf16Le(out, static_cast<char16_t>(0xDC00 + ((cp - 0x10000) & 0x3FF)));
+        }
     }
     return out;
 }

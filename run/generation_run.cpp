@@ -86,13 +86,19 @@ RunReport RunGeneration(Settings& values, const ImageList& images, const Setting
         return report;
     }
 
-    if (!values.history.FindPrefix(values.comment)) {
-        values.history.InsertAt(0, values.comment);
-        report.historyChanged = true;
-    }
+    // The comment goes on top unless an entry begins with it. The file is
+    // re-read under its lock first, so that comments another Brindlewick
+    // saved meanwhile are kept.
+    const auto putCommentOnTop = [&report](Settings& v) {
+        if (!v.history.FindPrefix(v.comment)) {
+            v.history.InsertAt(0, v.comment);
+            report.historyChanged = true;
+        }
+    };
     try {
-        report.historySaved = settings.SaveSettings(values);
+        report.historySaved = settings.UpdateSettings(values, putCommentOnTop);
     } catch (const Error& error) {
+        putCommentOnTop(values);  // the history has it even when the file does not
         report.historySaved = false;
         report.settingsError = error;
     }

@@ -47,7 +47,8 @@ using ProgressCallback = std::function<bool(std::size_t done, std::size_t total)
 // One generation run: the gallery (kGalleryFileName in galleryFolder) first
 // when values.showAll is set, then a wrapper page per item in list order;
 // then the comment goes on top of the history unless an entry begins with it,
-// and the settings are saved. A page that cannot be written is listed in the
+// and the settings are saved (SettingsFile::UpdateSettings: what other runs
+// saved meanwhile joins the history first). A page that cannot be written is listed in the
 // report and the run goes on; a failure of the medium ends it. writer may be
 // null (a plain writer is used); tests pass one that fails on purpose.
 RunReport RunGeneration(Settings& values, const ImageList& images, const SettingsFile& settings,

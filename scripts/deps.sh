@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Brindlewick needs to build, run and test, and
-# only those that are missing. Usage: scripts/deps.sh [build|test|package]
+# only those that are missing. Usage: scripts/deps.sh [build|test|package|fuzz]
 set -euo pipefail
 
 # scdoc writes the manual pages; dpkg-dev and file compute the Debian package's
@@ -18,6 +18,11 @@ if [[ "${1:-build}" == test ]]; then
     # npm conflicts with Debian's npm package, so look for the commands.
     command -v node >/dev/null || packages+=(nodejs)
     command -v npm >/dev/null || packages+=(npm)
+fi
+
+if [[ "${1:-build}" == fuzz ]]; then
+    # scripts/fuzz.sh: clang with libFuzzer and the sanitizers' runtime.
+    packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cstdint>
 #include <filesystem>
@@ -21,6 +22,7 @@ namespace {
 
 constexpr std::string_view kBlanks = " \t\r\f\v";
 constexpr std::string_view kUtf8Bom = "\xEF\xBB\xBF";
+constexpr std::string_view kUtf16LeBom = "\xFF\xFE";
 
 std::string_view Trim(std::string_view text) {
     const auto first = text.find_first_not_of(kBlanks);
@@ -47,6 +49,12 @@ struct LineInfo {
     std::string_view value;  // trimmed, without one pair of surrounding quotes
 };
 
+// A pair of the same quote around a value, double or single, is no part of it.
+bool IsQuoted(std::string_view value) {
+    return value.size() >= 2 && value.front() == value.back() &&
+           (value.front() == '"' || value.front() == '\'');
+}
+
 LineInfo Classify(std::string_view line, bool firstLine) {
     if (firstLine && line.starts_with(kUtf8Bom)) {
         line.remove_prefix(kUtf8Bom.size());
@@ -69,20 +77,19 @@ LineInfo Classify(std::string_view line, bool firstLine) {
     info.kind = LineInfo::Kind::Key;
     info.name = Trim(text.substr(0, equals));
     info.value = Trim(text.substr(equals + 1));
-    if (info.value.size() >= 2 && info.value.front() == '"' && info.value.back() == '"') {
+    if (IsQuoted(info.value)) {
         info.value = info.value.substr(1, info.value.size() - 2);
     }
     return info;
 }
 
-// A value as it is stored: wrapped in quotes when the reader would otherwise
-// trim its blanks or strip quotes of its own.
+// A value as it is stored: wrapped in double quotes when the reader would
+// otherwise trim its blanks or strip quotes of its own.
 std::string StoredValue(std::string_view value) {
     const bool keepBlanks =
         !value.empty() && (kBlanks.find(value.front()) != std::string_view::npos ||
                            kBlanks.find(value.back()) != std::string_view::npos);
-    const bool keepQuotes = value.size() >= 2 && value.front() == '"' && value.back() == '"';
-    if (keepBlanks || keepQuotes) {
+    if (keepBlanks || IsQuoted(value)) {
         return '"' + std::string(value) + '"';
     }
     return std::string(value);
@@ -175,30 +182,26 @@ IniFile IniFile::LoadForUpdate(const std::string& path) {
     return Parse(text);
 }
 
-IniFile IniFile::Parse(std::string_view text) {
+IniFile IniFile::Parse(std::string_view bytes) {
     IniFile ini;
-    if (text.empty()) {
-        return ini;
+    std::string decoded;
+    std::string_view text = bytes;
+    if (bytes.starts_with(kUtf16LeBom)) {
+        ini.utf16_ = true;
+        decoded = Utf16LeToUtf8(bytes.substr(kUtf16LeBom.size()));
+        text = decoded;
     }
-    const auto firstBreak = text.find('\n');
-    const bool crlf =
-        firstBreak != std::string_view::npos && firstBreak > 0 && text[firstBreak - 1] == '\r';
-    ini.newline_ = crlf ? "\r\n" : "\n";
-    ini.endsWithNewline_ = text.back() == '\n';
-    if (ini.endsWithNewline_) {
-        text.remove_suffix(1);
-    }
-    for (;;) {
-        const auto end = text.find('\n');
-        std::string_view line = text.substr(0, end);
-        if (crlf && line.ends_with('\r')) {
-            line.remove_suffix(1);
-        }
-        ini.lines_.emplace_back(line);
+    while (!text.empty()) {
+        const auto end = text.find_first_of("\r\n");
         if (end == std::string_view::npos) {
+            ini.lines_.push_back({std::string(text), {}});
             break;
         }
-        text.remove_prefix(end + 1);
+        const std::size_t endingSize =
+            text[end] == '\r' && end + 1 < text.size() && text[end + 1] == '\n' ? 2 : 1;
+        ini.lines_.push_back(
+            {std::string(text.substr(0, end)), std::string(text.substr(end, endingSize))});
+        text.remove_prefix(end + endingSize);
     }
     return ini;
 }
@@ -206,11 +209,14 @@ IniFile IniFile::Parse(std::string_view text) {
 std::optional<std::string> IniFile::Get(std::string_view section, std::string_view key) const {
     bool inSection = false;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const LineInfo info = Classify(lines_[i], i == 0);
+        const LineInfo info = Classify(lines_[i].text, i == 0);
         if (info.kind == LineInfo::Kind::Section) {
+            if (inSection) {
+                break;  // a later section of the same name is not read
+            }
             inSection = NamesEqual(info.name, section);
         } else if (inSection && info.kind == LineInfo::Kind::Key && NamesEqual(info.name, key)) {
-            if (IsValidUtf8(info.value)) {
+            if (utf16_ || IsValidUtf8(info.value)) {
                 return std::string(info.value);
             }
             return Windows1252ToUtf8(info.value);
@@ -227,57 +233,112 @@ bool IniFile::Set(std::string_view section, std::string_view key, std::string_vi
         key.find_first_of("[;#") == 0 || HasLineBreak(value)) {
         return false;
     }
-    const std::string stored = StoredValue(value);
+    std::string stored = StoredValue(value);
+    if (utf16_ && !IsValidUtf8(stored)) {
+        stored = Windows1252ToUtf8(stored);  // as an 8-bit file would read it
+    }
 
-    bool inSection = false;
-    bool inFirstSection = false;
-    // The last header or key line of the first matching section: a new key goes after it.
-    std::optional<std::size_t> insertAfter;
+    // The first section of that name; a new key goes after its last key line.
+    std::optional<std::size_t> header;
+    std::size_t insertAfter = 0;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
-        const LineInfo info = Classify(lines_[i], i == 0);
+        const LineInfo info = Classify(lines_[i].text, i == 0);
         if (info.kind == LineInfo::Kind::Section) {
-            inSection = NamesEqual(info.name, section);
-            inFirstSection = inSection && !insertAfter;
-            if (inFirstSection) {
-                insertAfter = i;
+            if (header) {
+                break;
             }
-        } else if (inSection && info.kind == LineInfo::Kind::Key) {
+            if (NamesEqual(info.name, section)) {
+                header = insertAfter = i;
+            }
+        } else if (header && info.kind == LineInfo::Kind::Key) {
             if (NamesEqual(info.name, key)) {
-                lines_[i] = std::string(info.name) + '=' + stored;
+                lines_[i].text = std::string(info.name) + '=' + stored;
                 return true;
             }
-            if (inFirstSection) {
-                insertAfter = i;
-            }
+            insertAfter = i;
         }
     }
 
-    std::string line = std::string(key) + '=' + stored;
-    if (insertAfter) {
-        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(*insertAfter + 1),
+    std::string text = std::string(key) + '=' + stored;
+    if (header) {
+        // The new line ends as the line before it did. Should that be the
+        // last line, without an ending, it takes the one of the lines above it.
+        Line line{std::move(text), lines_[insertAfter].ending};
+        if (line.ending.empty()) {
+            lines_[insertAfter].ending = EndingAbove(insertAfter);
+        }
+        lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAfter + 1),
                       std::move(line));
         return true;
     }
-    if (!lines_.empty() && !Trim(lines_.back()).empty()) {
-        lines_.emplace_back();  // a blank line before the new section
+    // A file that ends without a line break still does afterwards.
+    const bool endsOpen = !lines_.empty() && lines_.back().ending.empty();
+    if (endsOpen) {
+        lines_.back().ending = EndingAbove(lines_.size() - 1);
     }
-    lines_.push_back('[' + std::string(section) + ']');
-    lines_.push_back(std::move(line));
+    const std::string ending = UsualEnding();
+    if (!lines_.empty() && !Trim(lines_.back().text).empty()) {
+        // A blank line before the new section, ending as the line above it:
+        // an LF after a CR alone would read back as one CRLF.
+        lines_.push_back({{}, lines_.back().ending});
+    }
+    lines_.push_back({'[' + std::string(section) + ']', ending});
+    lines_.push_back({std::move(text), endsOpen ? std::string() : ending});
     return true;
+}
+
+std::string IniFile::EndingAbove(std::size_t index) const {
+    while (index-- > 0) {
+        if (!lines_[index].ending.empty()) {
+            return lines_[index].ending;
+        }
+    }
+    return UsualEnding();
+}
+
+std::string IniFile::UsualEnding() const {
+    constexpr std::array<std::string_view, 3> kEndings{"\r\n", "\n", "\r"};
+    std::array<std::size_t, kEndings.size()> counts{};
+    std::optional<std::size_t> last;
+    for (const Line& line : lines_) {
+        for (std::size_t k = 0; k < kEndings.size(); ++k) {
+            if (line.ending == kEndings[k]) {
+                ++counts[k];
+                last = k;
+            }
+        }
+    }
+    if (!last) {
+        return utf16_ ? "\r\n" : "\n";
+    }
+    // The most frequent; of equally frequent ones, the one met last.
+    std::size_t best = *last;
+    for (std::size_t k = 0; k < kEndings.size(); ++k) {
+        if (counts[k] > counts[best]) {
+            best = k;
+        }
+    }
+    return std::string(kEndings[best]);
 }
 
 std::string IniFile::Text() const {
     std::string text;
-    for (std::size_t i = 0; i < lines_.size(); ++i) {
-        text += lines_[i];
-        if (i + 1 < lines_.size() || endsWithNewline_) {
-            text += newline_;
-        }
+    for (const Line& line : lines_) {
+        text += line.text;
+        text += line.ending;
+    }
+    if (utf16_) {
+        return std::string(kUtf16LeBom) + Utf8ToUtf16Le(text);
     }
     return text;
 }
 
 void IniFile::Save(const std::string& path) const {
+    const std::string text = Text();
+    // A file the reader would refuse is not written either.
+    if (text.size() > kMaxFileSize) {
+        throw Error::FromErrno(EFBIG, path);
+    }
     // Missing folders are made (a first start with no ~/.config); a link at
     // the file's name is written through, so linked dotfiles stay linked.
     if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty()) {
@@ -287,7 +348,7 @@ void IniFile::Save(const std::string& path) const {
             throw Error::FromErrno(ec.value(), folder.string());
         }
     }
-    FileSaver::Save(path, Text(), FileSaver::Symlinks::Follow, FileSaver::Durability::SyncEachFile);
+    FileSaver::Save(path, text, FileSaver::Symlinks::Follow, FileSaver::Durability::SyncEachFile);
 }
 
 }  // namespace brindlewick

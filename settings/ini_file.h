@@ -10,11 +10,15 @@ namespace brindlewick {
 
 // An INI file held in memory with the rules of the classic private-profile
 // functions: section and key names match ignoring case, white space around
-// keys and values is trimmed and one pair of surrounding double quotes is
-// dropped on reading; CRLF and LF both read. Setting a key replaces its line
-// in place and keeps every other line as it was; a new key goes at the end of
-// its section, a new section at the end of the file. Values that are not
-// valid UTF-8 are read as windows-1252.
+// keys and values is trimmed and one pair of matching surrounding quotes
+// (double or single) is dropped on reading; of two sections with the same
+// name only the first counts. Lines end in CRLF, LF or CR alone. A file that
+// begins with the UTF-16LE byte-order mark is read as UTF-16LE and written
+// back so; otherwise values that are not valid UTF-8 are read as
+// windows-1252. Setting a key replaces its line in place and keeps every
+// other line byte for byte, its line ending included; a new key goes at the
+// end of its section, a new section at the end of the file, and new lines
+// take the line ending of their neighbours.
 class IniFile {
 public:
     // Empty when the file is missing or unreadable; never throws.
@@ -35,13 +39,23 @@ public:
 
     std::string Text() const;
     // Writes the whole file through a temporary file renamed into place,
-    // creating missing folders. Throws Error on failure.
+    // creating missing folders. Throws Error on failure, and refuses (EFBIG)
+    // a text larger than kMaxFileSize, which could not be read back.
     void Save(const std::string& path) const;
 
 private:
-    std::vector<std::string> lines_;  // without line terminators
-    std::string newline_ = "\n";
-    bool endsWithNewline_ = true;
+    struct Line {
+        std::string text;    // UTF-8 for a UTF-16LE file, else the file's bytes
+        std::string ending;  // "\r\n", "\n", "\r", or "" for a last line without one
+    };
+
+    // The ending of the nearest line above index that has one, else UsualEnding.
+    std::string EndingAbove(std::size_t index) const;
+    // The ending most lines have; for a file without any, LF (CRLF for UTF-16LE).
+    std::string UsualEnding() const;
+
+    std::vector<Line> lines_;
+    bool utf16_ = false;
 };
 
 }  // namespace brindlewick

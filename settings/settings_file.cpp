@@ -1,12 +1,19 @@
 #include "settings/settings_file.h"
 
+#include <fcntl.h>
 #include <pwd.h>
+#include <sys/file.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <filesystem>
 #include <string_view>
+#include <system_error>
 
+#include "base/error.h"
 #include "settings/ini_file.h"
 
 namespace brindlewick {
@@ -40,6 +47,70 @@ std::string HomeFolder() {
     return ".";
 }
 
+// The non-empty history values of the file, slot 0 first.
+std::vector<std::string> HistoryValues(const IniFile& ini) {
+    std::vector<std::string> values;
+    for (int i = 0; i < kHistorySlots; ++i) {
+        if (std::string text = ini.Get(kSection, HistoryKey(i)).value_or(""); !text.empty()) {
+            values.push_back(std::move(text));
+        }
+    }
+    return values;
+}
+
+// Writes the values into ini; whether every history entry tried was stored.
+bool StoreValues(IniFile& ini, const Settings& values) {
+    bool ok = true;
+    const std::size_t count = values.history.Count();
+    for (int i = 0; i < kHistorySlots && ok; ++i) {
+        if (static_cast<std::size_t>(i) < count) {
+            ok =
+                ini.Set(kSection, HistoryKey(i), values.history.GetAt(static_cast<std::size_t>(i)));
+        }
+    }
+    // The file name comes from the file itself; should it not be storable, the old line stays.
+    ini.Set(kSection, kShowAllFileNameKey, values.showAllFileName);
+    ini.Set(kSection, kUseCopyrightSymbolKey, std::to_string(values.useCopyrightSymbol));
+    ini.Set(kSection, kShowAllKey, std::to_string(values.showAll));
+    return ok;
+}
+
+// An exclusive flock on a file of its own beside the settings file, held
+// while it lives. The settings file itself is replaced by renaming, so a lock
+// on it would not last; the lock file stays, empty, for every later run.
+class SettingsLock {
+public:
+    explicit SettingsLock(const std::string& settingsPath) {
+        const std::string path = settingsPath + ".lock";
+        // Missing folders are made, as the save would make them.
+        if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty()) {
+            std::error_code ec;
+            std::filesystem::create_directories(folder, ec);
+            if (ec) {
+                throw Error::FromErrno(ec.value(), folder.string());
+            }
+        }
+        // Read access is all flock needs; O_NONBLOCK keeps a FIFO there from hanging the open.
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
+        if (fd_ < 0) {
+            throw Error::FromErrno(errno, path);
+        }
+        while (::flock(fd_, LOCK_EX) != 0) {
+            if (errno != EINTR) {
+                const int err = errno;
+                ::close(fd_);
+                throw Error::FromErrno(err, path);
+            }
+        }
+    }
+    ~SettingsLock() { ::close(fd_); }  // closing releases the lock
+    SettingsLock(const SettingsLock&) = delete;
+    SettingsLock& operator=(const SettingsLock&) = delete;
+
+private:
+    int fd_ = -1;
+};
+
 }  // namespace
 
 SettingsFile SettingsFile::Default() {
@@ -69,25 +140,37 @@ void SettingsFile::LoadSettings(Settings& values) const {
     values.useCopyrightSymbol =
         SwitchValue(ini.Get(kSection, kUseCopyrightSymbolKey).value_or("1"));
     values.showAll = SwitchValue(ini.Get(kSection, kShowAllKey).value_or("0"));
+    values.fileHistory = HistoryValues(ini);
 }
 
 bool SettingsFile::SaveSettings(const Settings& values) const {
+    const SettingsLock lock(path_);
     // Rewrites the file as it stands; a file that exists but cannot be read
     // whole throws here rather than being replaced by the few keys below.
     IniFile ini = IniFile::LoadForUpdate(path_);
-    bool ok = true;
-    const std::size_t count = values.history.Count();
-    for (int i = 0; i < kHistorySlots && ok; ++i) {
-        if (static_cast<std::size_t>(i) < count) {
-            ok =
-                ini.Set(kSection, HistoryKey(i), values.history.GetAt(static_cast<std::size_t>(i)));
+    const bool ok = StoreValues(ini, values);
+    ini.Save(path_);
+    return ok;
+}
+
+bool SettingsFile::UpdateSettings(Settings& values,
+                                  const std::function<void(Settings&)>& change) const {
+    const SettingsLock lock(path_);
+    IniFile ini = IniFile::LoadForUpdate(path_);
+    std::size_t top = 0;
+    for (std::string& text : HistoryValues(ini)) {
+        const auto& known = values.fileHistory;
+        if (std::find(known.begin(), known.end(), text) == known.end() &&
+            !values.history.FindPrefix(text)) {
+            values.history.InsertAt(top++, std::move(text));
         }
     }
-    // The file name comes from the file itself; should it not be storable, the old line stays.
-    ini.Set(kSection, kShowAllFileNameKey, values.showAllFileName);
-    ini.Set(kSection, kUseCopyrightSymbolKey, std::to_string(values.useCopyrightSymbol));
-    ini.Set(kSection, kShowAllKey, std::to_string(values.showAll));
+    if (change) {
+        change(values);
+    }
+    const bool ok = StoreValues(ini, values);
     ini.Save(path_);
+    values.fileHistory = HistoryValues(ini);
     return ok;
 }
 

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "settings/comment_history.h"
 
@@ -13,6 +15,10 @@ struct Settings {
     int showAll = 0;
     std::string showAllFileName;
     CommentHistory history;
+    // The history entries the file held when these values were last loaded
+    // from it or saved to it. Entries the file holds beyond them were saved
+    // by another Brindlewick meanwhile.
+    std::vector<std::string> fileHistory;
 };
 
 inline constexpr int kHistorySlots = 15;
@@ -39,6 +45,14 @@ public:
     // every history entry it tried was written. Throws Error when the file
     // itself cannot be written.
     bool SaveSettings(const Settings& values) const;
+
+    // SaveSettings for a program that may run more than once at a time. Under
+    // an exclusive lock (on the file's name plus ".lock"): re-reads the file,
+    // puts the entries it gained since values.fileHistory at the top of the
+    // history, in the file's order and unless an entry already begins with
+    // them; then calls change (if any) and saves. Throws Error, before or
+    // after change ran, when the file cannot be locked, read or written.
+    bool UpdateSettings(Settings& values, const std::function<void(Settings&)>& change) const;
 
 private:
     std::string path_;

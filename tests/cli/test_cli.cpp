@@ -11,6 +11,8 @@
 #include <sstream>
 
 #include "cli/cli_run.h"
+#include "settings/ini_file.h"
+#include "settings/settings_file.h"
 #include "support/env_guard.h"
 
 #include "support/page_bytes.h"
@@ -178,6 +180,69 @@ TEST_F(Cli, SettingsThatCannotBeSavedDoNotStopThePages) {
     EXPECT_EQ(r.out, "Processed 1 file(s)\n");
     EXPECT_TRUE(r.err.starts_with("Settings could not be saved: ")) << r.err;
     EXPECT_FALSE(Page("a.html").empty());
+}
+
+// A settings file the program may not write, or could not read back once
+// written, is left as it is and the run says so.
+TEST_F(Cli, SettingsThatMustNotBeWrittenAreReportedAndKept) {
+    Pic("a.gif");
+    fs::create_directory(dir_.Path() / "config");
+    const std::string stored = "[options]\ntxt0=Stored\n";
+    WriteFile(Settings(), stored);
+    fs::permissions(Settings(), fs::perms(0444));
+    const Result readOnly = Run({"-c", "New", "a.gif"});
+    EXPECT_EQ(readOnly.status, 1);
+    EXPECT_EQ(readOnly.out, "Processed 1 file(s)\n");
+    EXPECT_EQ(readOnly.err, "Settings could not be saved: Permission denied while accessing " +
+                                Settings().string() + ".\n");
+    EXPECT_EQ(ReadFile(Settings()), stored);
+
+    fs::permissions(Settings(), fs::perms(0644));
+    const std::string nearlyFull =
+        stored + std::string(IniFile::kMaxFileSize - stored.size() - 10, ';') + "\n";
+    WriteFile(Settings(), nearlyFull);
+    const Result tooLarge = Run({"-c", "A comment that does not fit", "a.gif"});
+    EXPECT_EQ(tooLarge.status, 1);
+    EXPECT_EQ(tooLarge.err, "Settings could not be saved: File too large while accessing " +
+                                Settings().string() + ".\n");
+    EXPECT_EQ(ReadFile(Settings()), nearlyFull);
+    // The file still reads: the history is there for the next run.
+    ASSERT_EQ(Run({"--no-copyright", "a.gif"}).status, 1);
+    EXPECT_EQ(Page("a.html"), WrapperPage("a.gif", "a.gif", "Stored"));
+}
+
+// Runs started at once each add their comment; none is lost.
+TEST_F(Cli, ParallelRunsKeepEveryComment) {
+    Pic("a.gif");
+    constexpr int kRuns = 10;
+    std::vector<pid_t> children;
+    for (int i = 0; i < kRuns; ++i) {
+        const std::string comment = "Comment " + std::string(1, static_cast<char>('A' + i));
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            const int null = ::open("/dev/null", O_WRONLY);
+            ::dup2(null, 1), ::dup2(null, 2);
+            ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+            if (::chdir((dir_ / "pics").c_str()) != 0) {
+                std::_Exit(126);
+            }
+            ::execl(BRINDLEWICK_CLI, BRINDLEWICK_CLI, "-c", comment.c_str(), "a.gif", nullptr);
+            std::_Exit(127);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    brindlewick::Settings values;
+    SettingsFile(Settings().string()).LoadSettings(values);
+    for (int i = 0; i < kRuns; ++i) {
+        const std::string comment = "Comment " + std::string(1, static_cast<char>('A' + i));
+        EXPECT_TRUE(values.history.FindPrefix(comment)) << comment;
+    }
+    EXPECT_EQ(values.history.Count(), kRuns + 1u);  // and the default comment
 }
 
 TEST_F(Cli, UsageErrorsAndEmptyListsExitWithTwo) {

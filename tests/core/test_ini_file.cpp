@@ -44,12 +44,71 @@ TEST(IniWrite, ChangesOnlyTheKeyAndKeepsEveryOtherByte) {
     const std::string head = "; settings\r\n[options]\r\n  Txt0 = old \r\nodd line\r\n";
     const std::string tail = "\r\n[other]\r\ntxt0=keep\r\n[Options]\r\nlate=1\r\n";
     IniFile ini = IniFile::Parse(head + tail);
-    EXPECT_EQ(ini.Get("options", "late"), "1");  // a repeated section still counts
+    EXPECT_EQ(ini.Get("options", "late"), std::nullopt);  // only the first section of a name counts
     ASSERT_TRUE(ini.Set("OPTIONS", "txt0", "new"));
     ASSERT_TRUE(ini.Set("options", "txt1", "added"));
     ASSERT_TRUE(ini.Set("third", "k", "v"));
     EXPECT_EQ(ini.Text(), "; settings\r\n[options]\r\nTxt0=new\r\ntxt1=added\r\nodd line\r\n" +
                               tail + "\r\n[third]\r\nk=v\r\n");
+}
+
+// Each line keeps its own ending; a new line takes the one of the line above it.
+TEST(IniWrite, LineEndingsStayAsEachLineHasThem) {
+    for (const std::string text :
+         {"[o]\nk=1\r\n\r\rx\r\r\n", "a\r", "\r\n\n\r", "[o]\rk=\"\r\"\r\n"}) {
+        EXPECT_EQ(IniFile::Parse(text).Text(), text);
+    }
+    IniFile ini = IniFile::Parse(
+        "[options]\ntxt0=a\r\ntxt1=b\r\n\r\n[other]\r\nk=v\rlast=1\r\n[options]\ntxt2=no\n"
+        "[cr]\rend=1");
+    EXPECT_EQ(ini.Get("other", "last"), "1");
+    EXPECT_EQ(ini.Get("cr", "end"), "1");
+    ASSERT_TRUE(ini.Set("options", "txt0", "x"));
+    ASSERT_TRUE(ini.Set("options", "txt2", "new"));
+    ASSERT_TRUE(ini.Set("cr", "more", "2"));
+    ASSERT_TRUE(ini.Set("third", "k", "v"));
+    EXPECT_EQ(ini.Text(),
+              "[options]\ntxt0=x\r\ntxt1=b\r\ntxt2=new\r\n\r\n[other]\r\nk=v\rlast=1\r\n"
+              "[options]\ntxt2=no\n[cr]\rend=1\rmore=2\r\r[third]\r\nk=v");
+}
+
+// Files as Windows' own profile functions write and read them.
+TEST(IniRead, UnicodeFilesSingleQuotesAndRepeatedSectionsReadAsOnWindows) {
+    const auto utf16 = [](std::u16string_view text) {
+        std::string bytes = "\xFF\xFE";
+        for (const char16_t unit : text) {
+            bytes += static_cast<char>(unit & 0xFF);
+            bytes += static_cast<char>(unit >> 8);
+        }
+        return bytes;
+    };
+    const std::u16string lone(1, char16_t{0xDC00});
+    IniFile unicode = IniFile::Parse(
+        utf16(u"[options]\r\ntxt0=Caf\u00e9 \U0001F600\r\ntxt1=" + lone + u"x\r\n[o]\r\nk=v") +
+        "!");
+    EXPECT_EQ(unicode.Get("options", "txt0"), "Caf\xC3\xA9 \xF0\x9F\x98\x80");
+    EXPECT_EQ(unicode.Get("options", "txt1"), "\xEF\xBF\xBDx");  // U+FFFD
+    EXPECT_EQ(unicode.Get("o", "k"), "v\xEF\xBF\xBD");
+    ASSERT_TRUE(unicode.Set("options", "txt1", "\xE9t\xE9"));  // windows-1252, as 8-bit files read
+    ASSERT_TRUE(unicode.Set("new", "k", "v"));
+    EXPECT_EQ(unicode.Text(),
+              utf16(u"[options]\r\ntxt0=Caf\u00e9 \U0001F600\r\ntxt1=\u00e9t\u00e9\r\n"
+                    u"[o]\r\nk=v\uFFFD\r\n\r\n[new]\r\nk=v"));
+    EXPECT_EQ(IniFile::Parse("\xFF\xFE").Text(), "\xFF\xFE");
+
+    IniFile ini = IniFile::Parse(
+        "[o]\nsingle='a b'\nalone='\nmixed='a\"\nempty=''\n[other]\nk=1\n[O]\nsingle=2\nlate=3\n");
+    EXPECT_EQ(ini.Get("o", "single"), "a b");
+    EXPECT_EQ(ini.Get("o", "alone"), "'");
+    EXPECT_EQ(ini.Get("o", "mixed"), "'a\"");
+    EXPECT_EQ(ini.Get("o", "empty"), "");
+    EXPECT_EQ(ini.Get("o", "late"), std::nullopt);
+    ASSERT_TRUE(ini.Set("O", "late", "4"));
+    ASSERT_TRUE(ini.Set("o", "single", "'kept'"));
+    EXPECT_EQ(ini.Text(),
+              "[o]\nsingle=\"'kept'\"\nalone='\nmixed='a\"\nempty=''\nlate=4\n[other]\nk=1\n"
+              "[O]\nsingle=2\nlate=3\n");
+    EXPECT_EQ(IniFile::Parse(ini.Text()).Get("o", "single"), "'kept'");
 }
 
 TEST(IniWrite, KeepsAMissingFinalLineBreakAndStartsEmptyFilesCleanly) {
@@ -63,7 +122,7 @@ TEST(IniWrite, KeepsAMissingFinalLineBreakAndStartsEmptyFilesCleanly) {
 
 TEST(IniWrite, ValuesReadBackAsWrittenOrAreRefused) {
     IniFile ini;
-    for (const std::string value : {" lead", "trail\t", "\"both\"", "\"", "", "a=b;c"}) {
+    for (const std::string value : {" lead", "trail\t", "\"both\"", "'one'", "\"", "", "a=b;c"}) {
         ASSERT_TRUE(ini.Set("o", "k", value)) << value;
         EXPECT_EQ(IniFile::Parse(ini.Text()).Get("o", "k"), value);
     }

@@ -1,9 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <climits>
 #include <filesystem>
 
 #include "base/error.h"
+#include "settings/ini_file.h"
 #include "settings/settings_file.h"
 #include "support/env_guard.h"
 #include "support/temp_dir.h"
@@ -121,6 +123,54 @@ TEST_F(SettingsFileTest, SaveNeverDestroysAFileItCouldNotRead) {
     WriteFile(dir_.Path() / "file", "");
     const SettingsFile below((dir_.Path() / "file/brindlewick.ini").string());
     EXPECT_THROW(below.SaveSettings(values), Error);
+
+    // Nor writes one that it would then refuse to read.
+    const std::string full =
+        "[options]\ntxt0=keep\n" + std::string(IniFile::kMaxFileSize - 30, ';') + "\n";
+    EXPECT_EQ(Load(full).history.GetAt(0), "keep");
+    values.history.InsertAt(0, "a comment that no longer fits");
+    try {
+        file_.SaveSettings(values);
+        ADD_FAILURE() << "saved past the size limit";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.ErrorNumber(), EFBIG);
+        EXPECT_EQ(error.Path(), file_.Path());
+    }
+    EXPECT_EQ(ReadFile(file_.Path()), full);
+}
+
+TEST_F(SettingsFileTest, UpdateTakesInWhatOtherRunsSavedSinceTheLoad) {
+    Settings values = Load("[options]\ntxt0=Work\ntxt1=Holiday pictures\ntxt2=Holiday\n");
+    // Meanwhile another run saved 13 new comments; "Hol" is the beginning of
+    // an entry already listed.
+    std::string other = "[options]\n";
+    for (int i = 0; i < 13; ++i) {
+        other += "txt" + std::to_string(i) + "=Other " + std::to_string(i + 10) + "\n";
+    }
+    WriteFile(file_.Path(), other + "txt13=Hol\ntxt14=Work\n");
+    const auto mineOnTop = [](Settings& v) {
+        if (!v.history.FindPrefix("Mine")) {
+            v.history.InsertAt(0, "Mine");
+        }
+    };
+    EXPECT_TRUE(file_.UpdateSettings(values, mineOnTop));
+
+    std::vector<std::string> expected{"Mine"};
+    for (int i = 0; i < 13; ++i) {
+        expected.push_back("Other " + std::to_string(i + 10));
+    }
+    expected.insert(expected.end(), {"Holiday pictures", "Work"});
+    EXPECT_EQ(values.history.Entries(), expected);
+    // Fifteen slots: the oldest entry is the one left out.
+    const IniFile saved = IniFile::Load(file_.Path());
+    EXPECT_EQ(saved.Get("options", "txt0"), "Mine");
+    EXPECT_EQ(saved.Get("options", "txt14"), "Holiday pictures");
+
+    // Nothing new since: a second update changes nothing.
+    const std::string bytes = ReadFile(file_.Path());
+    EXPECT_TRUE(file_.UpdateSettings(values, mineOnTop));
+    EXPECT_EQ(values.history.Count(), expected.size());
+    EXPECT_EQ(ReadFile(file_.Path()), bytes);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 // Stand-ins for everything modal, and a settings folder of its own for each test.
 
 #include <QAbstractButton>
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QStringList>
@@ -112,6 +113,15 @@ inline QStringList ListedPaths(MainDialog& dialog) {
         paths << model.index(row, 0).data().toString();
     }
     return paths;
+}
+
+// The entries of the comment box's list, top to bottom.
+inline QStringList ComboEntries(const QComboBox& box) {
+    QStringList entries;
+    for (int i = 0; i < box.count(); ++i) {
+        entries << box.itemText(i);
+    }
+    return entries;
 }
 
 inline QByteArray ReadFile(const QString& path) {

@@ -82,6 +82,41 @@ private slots:
         QCOMPARE(dialog.CommentBox().currentText(), QStringLiteral("trip"));
     }
 
+    // Another Brindlewick saves while this window is open: its comments are
+    // kept, listed and saved along; a file that cannot be saved is named.
+    void commentsSavedElsewhereJoinTheListAndFailuresNameTheFile() {
+        QTemporaryDir pics;
+        Touch(pics.filePath("a.gif"));
+        Window window("[options]\ntxt0=Older\n");
+        MainDialog& dialog = window.Open();
+        AddThroughDialog(window, {pics.filePath("a.gif")});
+        {
+            QFile file(window.SettingsPath());
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[options]\r\ntxt0=From elsewhere\r\ntxt1=Older\r\n");
+        }
+        dialog.CommentBox().setEditText(QStringLiteral("Mine"));
+        Generate(window);
+        const QStringList listed{"Mine", "From elsewhere", "Older"};
+        QCOMPARE(ComboEntries(dialog.CommentBox()), listed);
+        QCOMPARE(dialog.CommentBox().currentText(), QStringLiteral("Mine"));
+        QCOMPARE(window.SettingsBytes(),
+                 QByteArray("[options]\r\ntxt0=Mine\r\ntxt1=From elsewhere\r\ntxt2=Older\r\n"
+                            "ShowAllFileName=\r\nUseCopyrightSymbol=1\r\nShowAll=0\r\n"));
+
+        QFile::setPermissions(window.SettingsPath(), QFile::ReadOwner | QFile::ReadOther);
+        window.messages.messages.clear();
+        dialog.CommentBox().setEditText(QStringLiteral("Not saved"));
+        Generate(window);
+        QFile::setPermissions(window.SettingsPath(), QFile::ReadOwner | QFile::WriteOwner);
+        QCOMPARE(window.messages.messages.size(), std::size_t(2));
+        QCOMPARE(window.messages.messages[1].icon, MessageIcon::Warning);
+        QVERIFY2(window.messages.messages[1].text.contains(window.SettingsPath()),
+                 qPrintable(window.messages.messages[1].text));
+        QCOMPARE(dialog.CommentBox().itemText(0), QStringLiteral("Not saved"));
+        QVERIFY(!window.SettingsBytes().contains("Not saved"));
+    }
+
     void rangeResetSwitchIsSavedAsOff() {
         QTemporaryDir pics;
         Touch(pics.filePath("a.gif"));

@@ -19,14 +19,6 @@ using namespace brindlewick::test;
 
 namespace {
 
-QStringList ComboEntries(const QComboBox& box) {
-    QStringList entries;
-    for (int i = 0; i < box.count(); ++i) {
-        entries << box.itemText(i);
-    }
-    return entries;
-}
-
 // The name of the control that holds the focus (a child such as the comment
 // box's edit field counts as its control).
 QString FocusedControl() {
