@@ -132,12 +132,12 @@ TEST_F(Cli, UnsafeAndForeignNamesAreEscapedAndEncoded) {
                          "raw\xE9.gif\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Page("a&b <c> \"q\".html"),
-              WrapperPage("a&amp;b &lt;c&gt; &quot;q&quot;.gif",
-                          "a&amp;b &lt;c&gt; &quot;q&quot;.gif", "\xE9t\xE9"));
+              WrapperPage("a&amp;b &lt;c&gt; &quot;q&quot;.gif", "a%26b%20%3Cc%3E%20%22q%22.gif",
+                          "\xE9t\xE9"));
     EXPECT_EQ(Page("100% #1?.html"),
-              WrapperPage("100% #1?.gif", "100%25 %231%3F.gif", "\xE9t\xE9"));
+              WrapperPage("100% #1?.gif", "100%25%20%231%3F.gif", "\xE9t\xE9"));
     EXPECT_EQ(Page("Caf\xC3\xA9 \xF0\x9F\x98\x80.html"),
-              WrapperPage("Caf\xE9 &#128512;.jpg", "Caf\xE9 &#128512;.jpg", "\xE9t\xE9"));
+              WrapperPage("Caf\xE9 &#128512;.jpg", "Caf%C3%A9%20%F0%9F%98%80.jpg", "\xE9t\xE9"));
     EXPECT_EQ(Page("raw\xE9.html"), WrapperPage("raw\xE9.gif", "raw%E9.gif", "\xE9t\xE9"));
 }
 
