@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Brindlewick needs to build, run and test, and
-# only those that are missing. Usage: scripts/deps.sh [build|test]
+# only those that are missing. Usage: scripts/deps.sh [build|test|fuzz]
 set -euo pipefail
 
 packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev dpkg-dev file)
@@ -11,6 +11,9 @@ if [[ "${1:-build}" == test ]]; then
     # npm conflicts with Debian's npm package, so look for the commands.
     command -v node >/dev/null || packages+=(nodejs)
     command -v npm >/dev/null || packages+=(npm)
+fi
+if [[ "${1:-build}" == fuzz ]]; then
+    packages+=(clang libclang-rt-14-dev)
 fi
 
 missing=()
