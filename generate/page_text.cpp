@@ -1,5 +1,6 @@
 #include "generate/page_text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "base/text.h"
@@ -116,8 +117,8 @@ std::string HtmlAttributeText(std::string_view name) {
 std::string HtmlSourceText(std::string_view path) {
     // Two or more leading "/" would make a network-path reference (a host
     // name follows); the file system reads them as one.
-    const std::size_t slashes = path.find_first_not_of('/');
-    if (slashes != std::string_view::npos && slashes > 1) {
+    const std::size_t slashes = std::min(path.find_first_not_of('/'), path.size());
+    if (slashes > 1) {
         path.remove_prefix(slashes - 1);
     }
     std::string source;
