@@ -7,6 +7,7 @@
 
 #include "base/version.h"
 #include "cli/cli_options.h"
+#include "generate/html_page_writer.h"
 #include "run/generation_run.h"
 #include "settings/settings_file.h"
 
@@ -58,7 +59,11 @@ int Generate(const CliOptions& options, const CliContext& context) {
     std::vector<std::string> paths;
     paths.reserve(given.size());
     for (const std::string& path : given) {
-        paths.push_back(AbsolutePath(path, context.currentFolder));
+        // An empty argument names nothing, as an empty line of input does;
+        // made absolute it would name the current folder.
+        if (!path.empty()) {
+            paths.push_back(AbsolutePath(path, context.currentFolder));
+        }
     }
     ImageList images;
     images.AddImagePaths(std::move(paths));
@@ -80,10 +85,21 @@ int Generate(const CliOptions& options, const CliContext& context) {
         values.showAll = *options.gallery ? 1 : 0;
     }
 
-    ProgressLine progress(context.err, context.showProgress);
+    StopRequest* const stop = context.stop;
+    if (stop != nullptr && !stop->BeginWriting()) {
+        return kExitNotWritten;
+    }
+    HtmlPageWriter writer(stop != nullptr ? &stop->Flag() : nullptr);
+    ProgressLine progressLine(context.err, context.showProgress);
+    const auto progress = [&](std::size_t done, std::size_t total) {
+        return !(stop != nullptr && stop->Flag().load()) && progressLine(done, total);
+    };
     const RunReport report =
-        RunGeneration(values, images, settings, context.currentFolder, std::ref(progress));
-    progress.Finish();
+        RunGeneration(values, images, settings, context.currentFolder, progress, &writer);
+    if (stop != nullptr) {
+        stop->EndWriting();
+    }
+    progressLine.Finish();
 
     if (report.outcome == RunReport::Outcome::WriteError) {
         context.err << report.writeError->AccessMessage() << '\n';
@@ -91,7 +107,9 @@ int Generate(const CliOptions& options, const CliContext& context) {
     }
     context.out << ProcessedMessage(report.pagesWritten);
     context.err << FailureLines(report.failures);
-    int status = report.failures.empty() ? kExitOk : kExitNotWritten;
+    int status = report.failures.empty() && report.outcome == RunReport::Outcome::Finished
+                     ? kExitOk
+                     : kExitNotWritten;
     if (report.settingsError) {
         context.err << "Settings could not be saved: " << report.settingsError->AccessMessage()
                     << '\n';

@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <unordered_set>
 #include <utility>
 
@@ -43,6 +44,9 @@ private:
     static constexpr std::size_t kFlushThreshold = 64 * 1024;
 
     void Flush() {
+        if (writer_.stop_ != nullptr && writer_.stop_->load()) {
+            throw Error::FromErrno(ECANCELED, file_.Target());
+        }
         if (!buffer_.empty()) {
             writer_.WriteRaw(file_, buffer_);
             buffer_.clear();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <set>
 #include <string>
 #include <string_view>
@@ -17,9 +18,13 @@ namespace brindlewick {
 // WritePage and WriteGallery throw Error with the page's path and the
 // system's reason when the page cannot be written; the target is then as it
 // was and no temporary file is left.
+//
+// A writer given a stop flag abandons the page it is writing once the flag is
+// set, before the next block goes to the file: it throws Error with ECANCELED,
+// again leaving the target as it was and no temporary file.
 class HtmlPageWriter {
 public:
-    HtmlPageWriter() = default;
+    explicit HtmlPageWriter(const std::atomic<bool>* stop = nullptr) : stop_(stop) {}
     HtmlPageWriter(const HtmlPageWriter&) = delete;
     HtmlPageWriter& operator=(const HtmlPageWriter&) = delete;
     virtual ~HtmlPageWriter() = default;
@@ -39,6 +44,7 @@ protected:
 
 private:
     class PageOutput;
+    const std::atomic<bool>* stop_;
     std::set<std::string> unsyncedFolders_;
 };
 

@@ -1,5 +1,6 @@
 #include "generate/page_text.h"
 
+#include <algorithm>
 #include <cstdint>
 
 #include "base/text.h"
@@ -18,6 +19,38 @@ void AppendPercent(std::string& out, unsigned char byte) {
     out += '%';
     out += kHex[byte >> 4];
     out += kHex[byte & 0x0F];
+}
+
+// The bytes an image address keeps as they are. Every other byte is
+// percent-encoded, so the address holds ASCII alone and means the same in a
+// page of any encoding, with no character reference and nothing a browser
+// strips (blanks, controls) or reads as syntax: ":" would start a scheme ("a:b"
+// or "http:x"), "\" is a "/", "?" and "#" end the path, "%" starts an escape.
+bool IsUrlSafe(unsigned char c) {
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9')) {
+        return true;
+    }
+    switch (c) {
+        case '-':
+        case '.':
+        case '_':
+        case '~':
+        case '!':
+        case '$':
+        case '\'':
+        case '(':
+        case ')':
+        case '*':
+        case '+':
+        case ',':
+        case ';':
+        case '=':
+        case '@':
+        case '/':
+            return true;
+        default:
+            return false;
+    }
 }
 
 // Escapes one ASCII character for an attribute value; false when it needs none.
@@ -82,29 +115,23 @@ std::string HtmlAttributeText(std::string_view name) {
 }
 
 std::string HtmlSourceText(std::string_view path) {
-    std::string escaped;
-    escaped.reserve(path.size());
-    for (std::size_t pos = 0; pos < path.size();) {
-        char32_t cp = 0;
-        const std::size_t length = DecodeUtf8(path, pos, cp);
-        if (length == 0) {
-            // A byte that is not UTF-8 can only reach the file as a percent escape.
-            AppendPercent(escaped, static_cast<unsigned char>(path[pos++]));
-            continue;
-        }
-        if (length > 1) {
-            escaped.append(path.substr(pos, length));
-        } else {
-            const auto c = static_cast<unsigned char>(path[pos]);
-            if (c == '%' || c == '#' || c == '?' || c == '\\' || c < 0x20 || c == 0x7F) {
-                AppendPercent(escaped, c);
-            } else if (!AppendAttributeEscape(escaped, c)) {
-                escaped += static_cast<char>(c);
-            }
-        }
-        pos += length;
+    // Two or more leading "/" would make a network-path reference (a host
+    // name follows); the file system reads them as one.
+    const std::size_t slashes = std::min(path.find_first_not_of('/'), path.size());
+    if (slashes > 1) {
+        path.remove_prefix(slashes - 1);
     }
-    return ToWindows1252(escaped);
+    std::string source;
+    source.reserve(path.size());
+    for (const char c : path) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (IsUrlSafe(byte)) {
+            source += c;
+        } else {
+            AppendPercent(source, byte);
+        }
+    }
+    return source;
 }
 
 std::string FooterBodyText(std::string_view footer) {

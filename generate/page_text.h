@@ -16,8 +16,11 @@ std::string ToWindows1252(std::string_view utf8);
 // to windows-1252.
 std::string HtmlAttributeText(std::string_view name);
 
-// For SRC: percent-encodes "%", "#", "?", "\" and bytes that are not valid
-// UTF-8, escapes as HtmlAttributeText does, then converts to windows-1252.
+// For SRC: the path as a URL path that resolves against the page to exactly
+// this file. ASCII letters, digits and - . _ ~ ! $ ' ( ) * + , ; = @ / stay;
+// every other byte (blanks, controls, ":", "%", "#", "?", "\", markup, each
+// byte of a non-ASCII character) becomes %XX, so the result is plain ASCII
+// that needs no HTML escaping. A run of leading "/" is written as one.
 std::string HtmlSourceText(std::string_view path);
 
 // The comment as it goes into the footer: raw (it may hold HTML), only

@@ -1,6 +1,11 @@
 #include "run/generation_run.h"
 
-#include <string_view>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
 #include <unordered_set>
 
 #include "generate/html_page_writer.h"
@@ -10,6 +15,7 @@ namespace brindlewick {
 namespace {
 
 constexpr const char* kWouldOverwriteInput = "it would replace one of the listed files";
+constexpr const char* kWouldOverwriteGallery = "it would replace the gallery written in this run";
 
 std::string GalleryPath(const std::string& folder) {
     std::string path = folder;
@@ -18,6 +24,67 @@ std::string GalleryPath(const std::string& folder) {
     }
     return path + kGalleryFileName;
 }
+
+// A file as the file system knows it, whatever the path that reaches it.
+struct FileId {
+    dev_t device;
+    ino_t inode;
+    bool operator==(const FileId&) const = default;
+};
+
+struct FileIdHash {
+    std::size_t operator()(const FileId& id) const {
+        return std::hash<ino_t>()(id.inode) * 31 + std::hash<dev_t>()(id.device);
+    }
+};
+
+// The directory entry at path (a link itself, not what it points to); the
+// entry a page written there would replace.
+std::optional<FileId> EntryAt(const std::string& path) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return FileId{info.st_dev, info.st_ino};
+}
+
+// Files compared as files, not as spellings: a page must not replace a
+// listed file reached through a linked folder, another hard link, or a link
+// that points at it. Paths that name nothing are kept as spellings.
+class FileSet {
+public:
+    // Adds the entry at path and, for a link, the file it leads to.
+    // Returns the file's status when it exists.
+    std::optional<struct stat> Add(const std::string& path) {
+        struct stat entry {};
+        if (::lstat(path.c_str(), &entry) != 0) {
+            missing_.insert(path);
+            return std::nullopt;
+        }
+        ids_.insert({entry.st_dev, entry.st_ino});
+        if (!S_ISLNK(entry.st_mode)) {
+            return entry;
+        }
+        struct stat target {};
+        if (::stat(path.c_str(), &target) != 0) {
+            return std::nullopt;
+        }
+        ids_.insert({target.st_dev, target.st_ino});
+        return target;
+    }
+
+    // True when a page written at path would replace a file of the set.
+    bool WouldReplace(const std::string& path) const {
+        if (const std::optional<FileId> id = EntryAt(path)) {
+            return ids_.contains(*id);
+        }
+        return missing_.contains(path);
+    }
+
+private:
+    std::unordered_set<FileId, FileIdHash> ids_;
+    std::unordered_set<std::string> missing_;
+};
 
 }  // namespace
 
@@ -33,23 +100,36 @@ RunReport RunGeneration(Settings& values, const ImageList& images, const Setting
     const std::string footer = FooterText(values.comment, values.useCopyrightSymbol != 0);
 
     // A page is never written over one of the files being processed (an
-    // "index.html" in the list would otherwise replace itself).
-    const std::unordered_set<std::string_view> inputs(images.Items().begin(), images.Items().end());
+    // "index.html" in the list would otherwise replace itself). A folder in
+    // the list is no image: it gets no page and no place in the gallery.
+    const std::size_t total = images.Count();
+    FileSet inputs;
+    std::vector<bool> isFolder(total, false);
+    for (std::size_t i = 0; i < total; ++i) {
+        const std::optional<struct stat> info = inputs.Add(images.GetAt(i));
+        isFolder[i] = info && S_ISDIR(info->st_mode);
+    }
+    std::optional<FileId> gallery;
+
     const auto skip = [&](std::string path, std::string reason) {
         report.failures.push_back({std::move(path), std::move(reason)});
     };
     // Writes one page; a failure that concerns this page alone is listed, a
-    // failure of the medium is passed on and ends the run.
+    // failure of the medium (or a stop) is passed on and ends the run.
     const auto write = [&](const std::string& path, const auto& writePage) {
-        if (inputs.contains(path)) {
+        if (inputs.WouldReplace(path)) {
             skip(path, kWouldOverwriteInput);
+            return false;
+        }
+        if (gallery && EntryAt(path) == gallery) {
+            skip(path, kWouldOverwriteGallery);
             return false;
         }
         try {
             writePage();
             return true;
         } catch (const Error& error) {
-            if (error.IsMediumError()) {
+            if (error.IsMediumError() || error.ErrorNumber() == ECANCELED) {
                 throw;
             }
             skip(path, error.Cause());
@@ -57,12 +137,27 @@ RunReport RunGeneration(Settings& values, const ImageList& images, const Setting
         }
     };
 
-    const std::size_t total = images.Count();
     report.outcome = RunReport::Outcome::Finished;
     try {
         if (values.showAll != 0) {
             const std::string galleryPath = GalleryPath(galleryFolder);
-            write(galleryPath, [&] { out.WriteGallery(galleryPath, images, footer); });
+            const bool anyFolder =
+                std::find(isFolder.begin(), isFolder.end(), true) != isFolder.end();
+            ImageList galleryImages;
+            if (anyFolder) {
+                std::vector<std::string> paths;
+                for (std::size_t i = 0; i < total; ++i) {
+                    if (!isFolder[i]) {
+                        paths.push_back(images.GetAt(i));
+                    }
+                }
+                galleryImages.AddImagePaths(std::move(paths));
+            }
+            if (write(galleryPath, [&] {
+                    out.WriteGallery(galleryPath, anyFolder ? galleryImages : images, footer);
+                })) {
+                gallery = EntryAt(galleryPath);
+            }
         }
         for (std::size_t i = 0; i < total; ++i) {
             if (progress && !progress(i, total)) {
@@ -70,20 +165,33 @@ RunReport RunGeneration(Settings& values, const ImageList& images, const Setting
                 break;
             }
             const std::string& path = images.GetAt(i);
+            if (isFolder[i]) {
+                skip(path, std::strerror(EISDIR));
+                continue;
+            }
             const std::string page = PageName(path);
             if (write(page, [&] { out.WritePage(page, ImageName(path), footer); })) {
                 ++report.pagesWritten;
             }
         }
-        out.SyncWritten();
-        if (progress && report.outcome == RunReport::Outcome::Finished) {
-            progress(total, total);
-        }
     } catch (const Error& error) {
-        // The medium failed: the run ends here; history and settings stay.
+        if (error.ErrorNumber() != ECANCELED) {
+            // The medium failed: the run ends here; history and settings stay.
+            report.outcome = RunReport::Outcome::WriteError;
+            report.writeError = error;
+            return report;
+        }
+        report.outcome = RunReport::Outcome::Stopped;  // the page under way was abandoned
+    }
+    try {
+        out.SyncWritten();
+    } catch (const Error& error) {
         report.outcome = RunReport::Outcome::WriteError;
         report.writeError = error;
         return report;
+    }
+    if (progress && report.outcome == RunReport::Outcome::Finished) {
+        progress(total, total);
     }
 
     // The comment goes on top unless an entry begins with it. The file is

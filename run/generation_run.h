@@ -27,7 +27,8 @@ struct RunReport {
     enum class Outcome {
         NothingToDo,  // empty list: nothing written, nothing saved
         Finished,     // every item visited
-        Stopped,      // the progress callback asked to stop between two pages
+        Stopped,      // the progress callback asked to stop between two pages, or the
+                      // writer's stop flag abandoned a page (nothing of it is left)
         WriteError,   // the medium failed (full, quota, size limit, I/O): run ended,
                       // history and settings untouched
     };
@@ -48,9 +49,14 @@ using ProgressCallback = std::function<bool(std::size_t done, std::size_t total)
 // when values.showAll is set, then a wrapper page per item in list order;
 // then the comment goes on top of the history unless an entry begins with it,
 // and the settings are saved (SettingsFile::UpdateSettings: what other runs
-// saved meanwhile joins the history first). A page that cannot be written is listed in the
-// report and the run goes on; a failure of the medium ends it. writer may be
-// null (a plain writer is used); tests pass one that fails on purpose.
+// saved meanwhile joins the history first). A page that cannot be written is
+// listed in the report and the run goes on; a failure of the medium ends it.
+// Listed and refused: a folder in the list ("Is a directory"; it has no
+// gallery entry either), a page that would replace one of the listed files
+// (compared as files, so another spelling of the same file counts), and a page
+// that would replace the gallery written in this run. writer may be null (a
+// plain writer is used); tests pass one that fails on purpose, the command
+// line one with a stop flag.
 RunReport RunGeneration(Settings& values, const ImageList& images, const SettingsFile& settings,
                         const std::string& galleryFolder, const ProgressCallback& progress = {},
                         HtmlPageWriter* writer = nullptr);

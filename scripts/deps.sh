@@ -19,7 +19,6 @@ if [[ "${1:-build}" == test ]]; then
     command -v node >/dev/null || packages+=(nodejs)
     command -v npm >/dev/null || packages+=(npm)
 fi
-
 if [[ "${1:-build}" == fuzz ]]; then
     # scripts/fuzz.sh: clang with libFuzzer and the sanitizers' runtime.
     packages+=(clang libclang-rt-14-dev)

@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 scripts/deps.sh fuzz
 seconds=${FUZZ_SECONDS:-15}
 build=build-fuzz
-CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLEWICK_FUZZ=ON \
+CC=clang CXX=clang++ cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DBRINDLEWICK_FUZZ=ON \
     -DBRINDLEWICK_GUI=OFF -DBRINDLEWICK_TESTS=OFF -DBRINDLEWICK_BENCH=OFF
 cmake --build "$build" -j2 --target fuzzers
 mkdir -p "$build/artifacts"

@@ -2,11 +2,13 @@
 // mostly in-process, and as the real program where the process itself matters.
 
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 
@@ -50,14 +52,16 @@ protected:
         return {status, out.str(), err.str()};
     }
 
-    // The same with the real program, in a process of its own.
-    Result RunProgram(const std::vector<std::string>& args, const std::string& input = "",
-                      long fileSizeLimit = 0) {
+    // The same with the real program, in a process of its own; started, then
+    // awaited. Standard output goes to stdoutPath when one is given.
+    pid_t StartProgram(const std::vector<std::string>& args, const std::string& input = "",
+                       long fileSizeLimit = 0, const std::string& stdoutPath = "") {
         WriteFile(dir_ / "stdin", input);
+        const std::string outPath = stdoutPath.empty() ? dir_ / "stdout" : stdoutPath;
         const pid_t pid = ::fork();
         if (pid == 0) {
             const int in = ::open((dir_ / "stdin").c_str(), O_RDONLY);
-            const int out = ::open((dir_ / "stdout").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             const int err = ::open((dir_ / "stderr").c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(in, 0), ::dup2(out, 1), ::dup2(err, 2);
             ::setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
@@ -77,10 +81,17 @@ protected:
             ::execv(BRINDLEWICK_CLI, argv.data());
             std::_Exit(127);
         }
+        return pid;
+    }
+    Result AwaitProgram(pid_t pid, bool readStdout = true) {
         int status = 0;
         ::waitpid(pid, &status, 0);
         return {WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status),
-                ReadFile(dir_ / "stdout"), ReadFile(dir_ / "stderr")};
+                readStdout ? ReadFile(dir_ / "stdout") : std::string(), ReadFile(dir_ / "stderr")};
+    }
+    Result RunProgram(const std::vector<std::string>& args, const std::string& input = "",
+                      long fileSizeLimit = 0) {
+        return AwaitProgram(StartProgram(args, input, fileSizeLimit));
     }
 
     std::string Pic(const std::string& name) {
@@ -134,12 +145,12 @@ TEST_F(Cli, UnsafeAndForeignNamesAreEscapedAndEncoded) {
                          "raw\xE9.gif\n");
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(Page("a&b <c> \"q\".html"),
-              WrapperPage("a&amp;b &lt;c&gt; &quot;q&quot;.gif",
-                          "a&amp;b &lt;c&gt; &quot;q&quot;.gif", "\xE9t\xE9"));
+              WrapperPage("a&amp;b &lt;c&gt; &quot;q&quot;.gif", "a%26b%20%3Cc%3E%20%22q%22.gif",
+                          "\xE9t\xE9"));
     EXPECT_EQ(Page("100% #1?.html"),
-              WrapperPage("100% #1?.gif", "100%25 %231%3F.gif", "\xE9t\xE9"));
+              WrapperPage("100% #1?.gif", "100%25%20%231%3F.gif", "\xE9t\xE9"));
     EXPECT_EQ(Page("Caf\xC3\xA9 \xF0\x9F\x98\x80.html"),
-              WrapperPage("Caf\xE9 &#128512;.jpg", "Caf\xE9 &#128512;.jpg", "\xE9t\xE9"));
+              WrapperPage("Caf\xE9 &#128512;.jpg", "Caf%C3%A9%20%F0%9F%98%80.jpg", "\xE9t\xE9"));
     EXPECT_EQ(Page("raw\xE9.html"), WrapperPage("raw\xE9.gif", "raw%E9.gif", "\xE9t\xE9"));
 }
 
@@ -153,6 +164,44 @@ TEST_F(Cli, PagesThatCannotBeWrittenAreListedAndFail) {
                          (dir_.Path() / "pics/index.html").string() +
                          ": it would replace one of the listed files\n");
     EXPECT_EQ(Page("index.html"), "GIF89a");
+}
+
+TEST_F(Cli, RefusedItemsAreListedAndTheRunGoesOn) {
+    const std::string longName = std::string(251, 'b') + ".jpg";  // its page's name is too long
+    Pic("first.gif"), Pic("zzz.gif"), Pic(longName), Pic("ShowAll.jpg");
+    fs::create_directories(dir_.Path() / "pics/sub");
+    fs::create_directory(dir_.Path() / "pics/real");
+    fs::create_directory_symlink("real", dir_.Path() / "pics/lnk");
+    Pic("real/a.gif");
+    WriteFile(dir_.Path() / "pics/real/a.html", "precious");
+    // "lnk/a.html" is real/a.html spelled through a linked folder; "" names
+    // nothing; "." and "sub/" are folders; ShowAll.jpg's page is the gallery.
+    const Result r = Run({"--gallery", "-c", "x", "first.gif", "zzz.gif", longName, "lnk/a.html",
+                          "real/a.gif", "ShowAll.jpg", "", ".", "sub/"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Processed 2 file(s)\n");
+    const std::string pics = (dir_.Path() / "pics").string();
+    EXPECT_EQ(r.err, pics + ": Is a directory\n" +                                             //
+                         pics + "/" + std::string(251, 'b') + ".html: File name too long\n" +  //
+                         pics + "/lnk/a.html: it would replace one of the listed files\n" +    //
+                         pics + "/real/a.html: it would replace one of the listed files\n" +   //
+                         pics +
+                         "/ShowAll.html: it would replace the gallery written in this run\n" +
+                         pics + "/sub: Is a directory\n");
+    EXPECT_EQ(Page("first.html"), WrapperPage("first.gif", "first.gif", "&copy; x"));
+    EXPECT_EQ(Page("zzz.html"), WrapperPage("zzz.gif", "zzz.gif", "&copy; x"));
+    EXPECT_EQ(Page("real/a.html"), "precious");
+    // The gallery holds the six files and no folder.
+    const std::string gallery = Page("ShowAll.html");
+    EXPECT_TRUE(gallery.starts_with(kHead + "Gallery" + kBody)) << gallery;
+    std::size_t entries = 0;
+    for (std::size_t at = gallery.find("<IMG "); at != std::string::npos;
+         at = gallery.find("<IMG ", at + 1)) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 6u);
+    EXPECT_EQ(gallery.find("/sub\""), std::string::npos);
+    EXPECT_NE(ReadFile(Settings()).find("txt0=x"), std::string::npos);
 }
 
 TEST_F(Cli, FullMediumStopsTheRunAndKeepsEverythingWhole) {
@@ -170,6 +219,42 @@ TEST_F(Cli, FullMediumStopsTheRunAndKeepsEverythingWhole) {
     EXPECT_EQ(Page("b.html"), "old page");
     EXPECT_EQ(ReadFile(Settings()), settingsBefore);
     EXPECT_EQ(std::distance(fs::directory_iterator(dir_.Path() / "pics"), {}), 4);
+}
+
+TEST_F(Cli, SignalDuringALargeGalleryLeavesNothingHalfWritten) {
+    WriteFile(dir_.Path() / "pics/ShowAll.html", "old gallery");
+    const std::string folder = "/nowhere/" + std::string(400, 'x') + "/";
+    std::string input;
+    for (int i = 0; i < 200000; ++i) {
+        input += folder + "img" + std::to_string(i) + ".gif";
+        input += '\0';
+    }
+    const auto temporaryFiles = [&] {
+        return std::count_if(
+            fs::directory_iterator(dir_.Path() / "pics"), {}, [](const fs::directory_entry& entry) {
+                return entry.path().filename().string().starts_with(".brindlewick-");
+            });
+    };
+    const pid_t pid = StartProgram({"--gallery", "-0", "-"}, input);
+    bool writing = false;
+    for (int wait = 0; wait < 60000 && !writing; ++wait) {
+        writing = temporaryFiles() > 0;
+        if (!writing && ::waitpid(pid, nullptr, WNOHANG) == 0) {
+            ::usleep(1000);
+        }
+    }
+    ::kill(pid, SIGTERM);
+    const Result r = AwaitProgram(pid);
+    ASSERT_TRUE(writing) << "the gallery was never seen being written";
+    EXPECT_EQ(r.status, 128 + SIGTERM) << r.err.substr(0, 500);
+    EXPECT_EQ(temporaryFiles(), 0);
+    EXPECT_EQ(Page("ShowAll.html"), "old gallery");
+}
+
+TEST_F(Cli, OutputThatCannotBeWrittenIsAFailure) {
+    const Result r = AwaitProgram(StartProgram({"--version"}, "", 0, "/dev/full"), false);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "brindlewick-cli: write error: No space left on device\n");
 }
 
 TEST_F(Cli, SettingsThatCannotBeSavedDoNotStopThePages) {
