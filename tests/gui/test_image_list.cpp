@@ -38,6 +38,22 @@ bool IsVisible(ImageListCtrl& list, int row) {
     return item.isValid() && list.viewport()->rect().intersects(item);
 }
 
+// Shows the window with "/FOLDER/0000.gif" and onwards listed, count paths:
+// more than the list has room for.
+ImageListCtrl& ShowWithManyPaths(MainDialog& dialog, int count, const QString& folder) {
+    dialog.show();
+    if (!QTest::qWaitForWindowExposed(&dialog)) {
+        qFatal("the window was not shown");
+    }
+    ImageListCtrl& list = dialog.ImageList();
+    QStringList many;
+    for (int i = 0; i < count; ++i) {
+        many << QStringLiteral("/%1/%2.gif").arg(folder).arg(i, 4, 10, QLatin1Char('0'));
+    }
+    list.AddImagePaths(many);
+    return list;
+}
+
 }  // namespace
 
 class TestImageList : public QObject {
@@ -117,15 +133,7 @@ private slots:
 
     void newItemsAreScrolledIntoView() {
         Window window;
-        MainDialog& dialog = window.Open();
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        ImageListCtrl& list = dialog.ImageList();
-        QStringList many;
-        for (int i = 0; i < 300; ++i) {
-            many << QStringLiteral("/m/%1.gif").arg(i, 4, 10, QLatin1Char('0'));
-        }
-        list.AddImagePaths(many);
+        ImageListCtrl& list = ShowWithManyPaths(window.Open(), 300, QStringLiteral("m"));
         QVERIFY(IsVisible(list, 299));
         QVERIFY(!IsVisible(list, 0));
 
@@ -142,14 +150,7 @@ private slots:
     void navigationKeysSelectAndShowTheCurrentRow() {
         Window window;
         MainDialog& dialog = window.Open();
-        dialog.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-        ImageListCtrl& list = dialog.ImageList();
-        QStringList many;
-        for (int i = 0; i < 60; ++i) {
-            many << QStringLiteral("/k/%1.gif").arg(i, 2, 10, QLatin1Char('0'));
-        }
-        list.AddImagePaths(many);
+        ImageListCtrl& list = ShowWithManyPaths(dialog, 60, QStringLiteral("k"));
         QVERIFY(!IsVisible(list, 0));
         dialog.activateWindow();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
@@ -190,8 +191,8 @@ private slots:
             QVERIFY(key == Qt::Key_Delete || selectedAndShown());
         }
         QCOMPARE(list.model()->rowCount(), 56);
-        QCOMPARE(ListedPaths(dialog).front(), QStringLiteral("/k/02.gif"));
-        QCOMPARE(ListedPaths(dialog).back(), QStringLiteral("/k/57.gif"));
+        QCOMPARE(ListedPaths(dialog).front(), QStringLiteral("/k/0002.gif"));
+        QCOMPARE(ListedPaths(dialog).back(), QStringLiteral("/k/0057.gif"));
     }
 
     void oneColumnHalfAsWideAgainThatSortsNothing() {
