@@ -2,7 +2,10 @@
 
 #include <getopt.h>
 
+#include <charconv>
 #include <filesystem>
+
+#include "settings/settings_file.h"
 
 namespace brindlewick::cli {
 
@@ -17,6 +20,11 @@ const char* const kUsage =
     "      --no-copyright   leave the comment as it is\n"
     "      --gallery        also write ShowAll.html\n"
     "      --no-gallery     do not write ShowAll.html\n"
+    "      --web-gallery    write ShowAll.html as a web gallery: thumbnails in\n"
+    "                       thumbs/ that link to the wrapper pages, every address\n"
+    "                       relative (implies --gallery)\n"
+    "      --no-web-gallery write ShowAll.html with the full images\n"
+    "      --thumb-size=N   the thumbnails' longest side in pixels, 16 to 2000\n"
     "  -                    read more image paths from standard input, one a line\n"
     "  -0                   standard input is NUL-separated (find -print0)\n"
     "  -h, --help           show this help\n"
@@ -39,6 +47,9 @@ enum LongOption : int {
     kGallery,
     kNoGallery,
     kVersion,
+    kWebGallery,
+    kNoWebGallery,
+    kThumbSize,
 };
 
 constexpr option kLongOptions[] = {
@@ -49,6 +60,9 @@ constexpr option kLongOptions[] = {
     {"no-gallery", no_argument, nullptr, kNoGallery},
     {"help", no_argument, nullptr, kHelp},
     {"version", no_argument, nullptr, kVersion},
+    {"web-gallery", no_argument, nullptr, kWebGallery},
+    {"no-web-gallery", no_argument, nullptr, kNoWebGallery},
+    {"thumb-size", required_argument, nullptr, kThumbSize},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -102,6 +116,19 @@ private:
     int opterr_;
 };
 
+// A whole decimal number within the thumbnail size limits.
+int ThumbSize(std::string_view text) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || value < kMinThumbSize ||
+        value > kMaxThumbSize) {
+        throw UsageError{"invalid thumbnail size '" + std::string(text) + "' (" +
+                         std::to_string(kMinThumbSize) + " to " + std::to_string(kMaxThumbSize) +
+                         " pixels)"};
+    }
+    return value;
+}
+
 }  // namespace
 
 CliOptions ParseArguments(const std::vector<std::string>& args) {
@@ -151,6 +178,16 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
                 break;
             case kVersion:
                 options.version = true;
+                break;
+            case kWebGallery:
+                options.webGallery = true;
+                options.gallery = true;
+                break;
+            case kNoWebGallery:
+                options.webGallery = false;
+                break;
+            case kThumbSize:
+                options.thumbSize = ThumbSize(optarg);
                 break;
             case ':':
                 if (optopt >= kComment) {

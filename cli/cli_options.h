@@ -11,6 +11,8 @@ struct CliOptions {
     std::optional<std::string> comment;
     std::optional<bool> copyright;
     std::optional<bool> gallery;
+    std::optional<bool> webGallery;  // --web-gallery also sets gallery
+    std::optional<int> thumbSize;
     std::vector<std::string> paths;  // as given, in order
     bool readStdin = false;          // "-" was given
     bool nulSeparated = false;       // "-0": standard input is NUL-separated

@@ -84,6 +84,12 @@ int Generate(const CliOptions& options, const CliContext& context) {
     if (options.gallery) {
         values.showAll = *options.gallery ? 1 : 0;
     }
+    if (options.webGallery) {
+        values.webGallery = *options.webGallery ? 1 : 0;
+    }
+    if (options.thumbSize) {
+        values.thumbSize = *options.thumbSize;
+    }
 
     StopRequest* const stop = context.stop;
     if (stop != nullptr && !stop->BeginWriting()) {

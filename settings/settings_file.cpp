@@ -24,6 +24,8 @@ constexpr std::string_view kFileName = "brindlewick.ini";
 constexpr std::string_view kShowAllFileNameKey = "ShowAllFileName";
 constexpr std::string_view kUseCopyrightSymbolKey = "UseCopyrightSymbol";
 constexpr std::string_view kShowAllKey = "ShowAll";
+constexpr std::string_view kWebGalleryKey = "WebGallery";
+constexpr std::string_view kThumbSizeKey = "ThumbSize";
 
 std::string HistoryKey(int index) {
     return "txt" + std::to_string(index);
@@ -72,6 +74,12 @@ bool StoreValues(IniFile& ini, const Settings& values) {
     ini.Set(kSection, kShowAllFileNameKey, values.showAllFileName);
     ini.Set(kSection, kUseCopyrightSymbolKey, std::to_string(values.useCopyrightSymbol));
     ini.Set(kSection, kShowAllKey, std::to_string(values.showAll));
+    if (values.webGallery != 0 || ini.Get(kSection, kWebGalleryKey)) {
+        ini.Set(kSection, kWebGalleryKey, std::to_string(values.webGallery));
+    }
+    if (values.thumbSize != kDefaultThumbSize || ini.Get(kSection, kThumbSizeKey)) {
+        ini.Set(kSection, kThumbSizeKey, std::to_string(values.thumbSize));
+    }
     return ok;
 }
 
@@ -140,6 +148,11 @@ void SettingsFile::LoadSettings(Settings& values) const {
     values.useCopyrightSymbol =
         SwitchValue(ini.Get(kSection, kUseCopyrightSymbolKey).value_or("1"));
     values.showAll = SwitchValue(ini.Get(kSection, kShowAllKey).value_or("0"));
+    values.webGallery = SwitchValue(ini.Get(kSection, kWebGalleryKey).value_or("0"));
+    values.thumbSize = std::clamp(
+        ParseProfileInt(
+            ini.Get(kSection, kThumbSizeKey).value_or(std::to_string(kDefaultThumbSize))),
+        kMinThumbSize, kMaxThumbSize);
     values.fileHistory = HistoryValues(ini);
 }
 

@@ -14,6 +14,9 @@ struct Settings {
     int useCopyrightSymbol = 1;
     int showAll = 0;
     std::string showAllFileName;
+    // The gallery's web form: thumbnails that link to the wrapper pages.
+    int webGallery = 0;
+    int thumbSize = 200;  // the thumbnails' longest side, kMinThumbSize..kMaxThumbSize
     CommentHistory history;
     // The history entries the file held when these values were last loaded
     // from it or saved to it. Entries the file holds beyond them were saved
@@ -22,6 +25,9 @@ struct Settings {
 };
 
 inline constexpr int kHistorySlots = 15;
+inline constexpr int kDefaultThumbSize = 200;
+inline constexpr int kMinThumbSize = 16;
+inline constexpr int kMaxThumbSize = 2000;
 inline constexpr const char* kDefaultComment = "All rights reserved";
 
 // The settings file "brindlewick.ini", section "options".
@@ -35,13 +41,16 @@ public:
     const std::string& Path() const { return path_; }
 
     // Reads the history (sorted, prefix duplicates skipped), "ShowAllFileName",
-    // "UseCopyrightSymbol" (default 1) and "ShowAll" (default 0) into values.
+    // "UseCopyrightSymbol" (default 1), "ShowAll" (default 0), "WebGallery"
+    // (default 0) and "ThumbSize" (default 200, kept within its limits) into values.
     // An empty history gets kDefaultComment. A missing or unreadable file
     // gives the defaults. values.comment is left as it is.
     void LoadSettings(Settings& values) const;
 
     // Writes history entries 0..14 until one cannot be stored, then the three
-    // other keys; other keys and lines of the file are kept. Returns whether
+    // other keys, and "WebGallery" and "ThumbSize" where the file has them or
+    // they differ from their defaults (a file of a user who never asked for the
+    // web gallery stays as it was); other keys and lines of the file are kept. Returns whether
     // every history entry it tried was written. Throws Error when the file
     // itself cannot be written.
     bool SaveSettings(const Settings& values) const;

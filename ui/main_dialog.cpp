@@ -292,6 +292,15 @@ QMenu* MainDialog::CreateSystemMenu() {
     connect(menu->addAction(QStringLiteral("Mi&nimize")), &QAction::triggered, this,
             &QWidget::showMinimized);
     connect(menu->addAction(QStringLiteral("&Close")), &QAction::triggered, this, &QDialog::reject);
+    // The gallery's web form, a switch of the values like the two check
+    // boxes: saved by the next generation run.
+    menu->addSeparator();
+    QAction* webGallery = menu->addAction(QString::fromLatin1(kWebGalleryMenuText));
+    webGallery->setObjectName(QStringLiteral("webGallery"));
+    webGallery->setCheckable(true);
+    webGallery->setChecked(values_.webGallery != 0);
+    connect(webGallery, &QAction::toggled, this,
+            [this](bool on) { values_.webGallery = on ? 1 : 0; });
     const QString aboutText = QString::fromLatin1(kAboutMenuText);
     if (!aboutText.isEmpty()) {
         menu->addSeparator();

@@ -8,6 +8,7 @@ namespace brindlewick {
 // The window menu's About entry carries this number as its data.
 inline constexpr int IDM_ABOUTBOX = 0x0010;
 inline constexpr const char* kAboutMenuText = "&About Brindlewick...";
+inline constexpr const char* kWebGalleryMenuText = "Web gallery with thumbnails";
 
 // The program icon, compiled in as Qt resources in two sizes.
 inline constexpr const char* kMainIcon16 = ":/icons/brindlewick-16.png";

@@ -53,6 +53,12 @@ TEST(CliOptions, ShortLongGroupedAndAbbreviatedFormsAgree) {
     EXPECT_EQ(Parse({"--comment", "-"}), (Parsed{"-"}));
     const CliOptions info = ParseArguments({"-h", "--vers", "x"});
     EXPECT_TRUE(info.help && info.version);
+    // The web gallery brings the gallery with it; a later switch still counts.
+    const CliOptions web = ParseArguments({"--web", "--thumb=2000", "x"});
+    EXPECT_TRUE(web.webGallery.value_or(false) && web.gallery.value_or(false));
+    EXPECT_EQ(web.thumbSize, 2000);
+    EXPECT_EQ(ParseArguments({"--web-gallery", "--no-gallery"}).gallery, false);
+    EXPECT_EQ(ParseArguments({"--no-web"}).webGallery, false);
 }
 
 TEST(CliOptions, RejectedArgumentsAreNamed) {
@@ -60,7 +66,11 @@ TEST(CliOptions, RejectedArgumentsAreNamed) {
         {{"a.gif", "--bogus"}, "unrecognized option '--bogus'"},
         {{"--bogus=1"}, "unrecognized option '--bogus=1'"},
         {{"--co", "x"}, "option '--co' is ambiguous; possibilities: '--comment' '--copyright'"},
-        {{"--no=x"}, "option '--no' is ambiguous; possibilities: '--no-copyright' '--no-gallery'"},
+        {{"--no=x"},
+         "option '--no' is ambiguous; possibilities: '--no-copyright' '--no-gallery' "
+         "'--no-web-gallery'"},
+        {{"--thumb-size=15"}, "invalid thumbnail size '15' (16 to 2000 pixels)"},
+        {{"--thumb-size", "2e2"}, "invalid thumbnail size '2e2' (16 to 2000 pixels)"},
         {{"a.gif", "-c"}, "option requires an argument -- 'c'"},
         {{"--comm"}, "option '--comment' requires an argument"},
         {{"--gal=1"}, "option '--gallery' doesn't allow an argument"},

@@ -47,6 +47,34 @@ TEST_F(SettingsFileTest, LivesInTheConfigFolderAndStartsWithDefaults) {
     EXPECT_FALSE(std::filesystem::exists(file_.Path()));
 }
 
+// The web gallery's two keys: read within their limits, and written only to
+// the file of a user who has used them, so other files keep their bytes.
+TEST_F(SettingsFileTest, WebGalleryKeysAreReadWithinLimitsAndWrittenOnlyOnceUsed) {
+    const std::string plain =
+        "[options]\ntxt0=a\nShowAllFileName=\nUseCopyrightSymbol=1\nShowAll=0\n";
+    Settings values = Load(plain);
+    EXPECT_EQ(values.webGallery, 0);
+    EXPECT_EQ(values.thumbSize, kDefaultThumbSize);
+    ASSERT_TRUE(file_.SaveSettings(values));
+    EXPECT_EQ(ReadFile(file_.Path()), plain);
+
+    values.webGallery = 1;
+    values.thumbSize = 120;
+    ASSERT_TRUE(file_.SaveSettings(values));
+    const Settings back = Load(ReadFile(file_.Path()));
+    EXPECT_EQ(back.webGallery, 1);
+    EXPECT_EQ(back.thumbSize, 120);
+    values.webGallery = 0;  // switched off again: the key stays and says so
+    values.thumbSize = kDefaultThumbSize;
+    ASSERT_TRUE(file_.SaveSettings(values));
+    EXPECT_NE(ReadFile(file_.Path()).find("WebGallery=0\nThumbSize=200\n"), std::string::npos);
+
+    for (const auto& [stored, size] : std::vector<std::pair<std::string, int>>{
+             {"5", kMinThumbSize}, {"99999", kMaxThumbSize}, {"big", kMinThumbSize}}) {
+        EXPECT_EQ(Load("[options]\nThumbSize=" + stored + "\n").thumbSize, size) << stored;
+    }
+}
+
 TEST_F(SettingsFileTest, HistoryLoadsSortedWithoutEntriesAnEarlierOneBeginsWith) {
     EXPECT_EQ(Load("[options]\ntxt0=Zed\ntxt1=alpha\n").history.Entries(),
               (std::vector<std::string>{"alpha", "Zed"}));
