@@ -3,10 +3,12 @@
 # only those that are missing. Usage: scripts/deps.sh [build|test]
 set -euo pipefail
 
-packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev dpkg-dev file)
+packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev libvips-dev dpkg-dev file)
 if [[ "${1:-build}" == test ]]; then
     # Offscreen GUI tests, the browser test and the screenshot script.
     packages+=(xvfb xauth chromium python3 imagemagick)
+    # The thumbnail benchmark runs vipsthumbnail next to the thumbnailer.
+    packages+=(libvips-tools)
     # Node.js (20 or newer) drives the browser test; a nodejs build that bundles
     # npm conflicts with Debian's npm package, so look for the commands.
     command -v node >/dev/null || packages+=(nodejs)
