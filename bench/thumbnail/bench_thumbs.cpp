@@ -52,9 +52,15 @@ fs::path MakeTempDir() {
     return pattern;
 }
 
+double CpuSeconds(const rusage& usage) {
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
 struct Child {
     bool ok = false;
     long peakKb = 0;
+    double cpuSeconds = 0;
 };
 
 // Runs a program (looked up in PATH), its output silenced unless `loud`, and
@@ -81,7 +87,7 @@ Child Run(const std::vector<std::string>& args, bool loud = false) {
     int status = 0;
     rusage usage{};
     ::wait4(pid, &status, 0, &usage);
-    return {WIFEXITED(status) && WEXITSTATUS(status) == 0, usage.ru_maxrss};
+    return {WIFEXITED(status) && WEXITSTATUS(status) == 0, usage.ru_maxrss, CpuSeconds(usage)};
 }
 
 // ImageMagick's own convert, not a wrapper that may stand before it in PATH.
@@ -112,69 +118,78 @@ void BenchSpeed(const fs::path& dir, int count) {
     MakePhotos(dir, count, photos);
     std::printf("made %d photos of 2000x1500 in %.1f s\n\n", count, Seconds(start));
 
+    // Wall time and processor time (all threads, or the child processes) of
+    // each way; the machine may be shared, and processor time varies less.
+    struct Timing {
+        const char* what;
+        double wall = 0;
+        double cpu = 0;
+        bool ok = true;
+    };
+    std::vector<Timing> timings;
+
     const unsigned workers = std::max(1U, std::thread::hardware_concurrency());
     const VipsThumbnailer thumbnailer;
     std::vector<ThumbnailRequest> requests;
     for (const std::string& photo : photos) {
         requests.push_back({photo, (dir / "thumbs").string(), 200});
     }
-    const auto batch = [&] {
-        std::size_t failed = 0;
+    for (const char* what : {"thumbnailer, one worker per core", "thumbnailer again, all reused"}) {
+        Timing timing{what};
+        rusage before{};
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &before);
         const auto begin = Clock::now();
         MakeThumbnails(thumbnailer, requests, workers, [&](const ThumbnailOutcome& outcome) {
-            failed += outcome.error ? 1 : 0;
+            timing.ok &= !outcome.error;
             return BatchStep::kContinue;
         });
-        if (failed != 0) {
-            std::printf("  (%zu failed)\n", failed);
+        timing.wall = Seconds(begin);
+        ::getrusage(RUSAGE_SELF, &after);
+        timing.cpu = CpuSeconds(after) - CpuSeconds(before);
+        timings.push_back(timing);
+    }
+
+    // Each command once per file, or once for all, in a folder of its own.
+    const auto commands = [&](const char* what, const std::vector<std::vector<std::string>>& runs) {
+        Timing timing{what};
+        const auto begin = Clock::now();
+        for (const std::vector<std::string>& args : runs) {
+            const Child child = Run(args);
+            timing.ok &= child.ok;
+            timing.cpu += child.cpuSeconds;
         }
-        return Seconds(begin);
+        timing.wall = Seconds(begin);
+        timings.push_back(timing);
     };
-    const double ours = batch();
-    const double reused = batch();
-
-    fs::create_directory(dir / "vips-each");
-    start = Clock::now();
-    bool ok = true;
-    for (const std::string& photo : photos) {
-        ok &= Run({"vipsthumbnail", "-s", "200", "-o", (dir / "vips-each" / "%s.jpg").string(),
-                   photo})
-                  .ok;
-    }
-    const double vipsEach = Seconds(start);
-    const bool vipsEachOk = ok;
-
-    fs::create_directory(dir / "vips-once");
-    std::vector<std::string> once = {"vipsthumbnail", "-s", "200", "-o",
-                                     (dir / "vips-once" / "%s.jpg").string()};
-    once.insert(once.end(), photos.begin(), photos.end());
-    start = Clock::now();
-    const bool vipsOnceOk = Run(once).ok;
-    const double vipsOnce = Seconds(start);
-
-    fs::create_directory(dir / "convert-each");
     const std::string convert = ConvertProgram();
-    start = Clock::now();
-    ok = true;
+    std::vector<std::vector<std::string>> vipsEach;
+    std::vector<std::string> vipsOnce = {"vipsthumbnail", "-s", "200", "-o",
+                                         (dir / "vips-once" / "%s.jpg").string()};
+    std::vector<std::vector<std::string>> convertEach;
     for (std::size_t i = 0; i < photos.size(); ++i) {
-        ok &= Run({convert, photos[i], "-thumbnail", "200x200",
-                   (dir / "convert-each" / (std::to_string(i) + ".jpg")).string()})
-                  .ok;
+        vipsEach.push_back({"vipsthumbnail", "-s", "200", "-o",
+                            (dir / "vips-each" / "%s.jpg").string(), photos[i]});
+        vipsOnce.push_back(photos[i]);
+        convertEach.push_back({convert, photos[i], "-thumbnail", "200x200",
+                               (dir / "convert-each" / (std::to_string(i) + ".jpg")).string()});
     }
-    const double convertEach = Seconds(start);
-    const bool convertOk = ok;
+    for (const char* folder : {"vips-each", "vips-once", "convert-each"}) {
+        fs::create_directory(dir / folder);
+    }
+    commands("vipsthumbnail -s 200, one process per file", vipsEach);
+    commands("vipsthumbnail -s 200, one process for all files", {vipsOnce});
+    commands("convert -thumbnail 200x200, one process per file", convertEach);
 
-    const auto row = [&](const char* what, double seconds, bool fine) {
-        std::printf("%-50s %8.3f s %7.1f ms/photo %6.2fx%s\n", what, seconds,
-                    1000 * seconds / count, seconds / ours, fine ? "" : "  (some failed)");
-    };
-    std::printf("Thumbnails of %d photos at 200 px, %u cores (x: time / the thumbnailer's)\n",
+    std::printf("Thumbnails of %d photos at 200 px on %u cores; x: against the thumbnailer\n",
                 count, workers);
-    row("thumbnailer, one worker per core", ours, true);
-    row("thumbnailer again, all reused", reused, true);
-    row("vipsthumbnail -s 200, one process per file", vipsEach, vipsEachOk);
-    row("vipsthumbnail -s 200, one process for all files", vipsOnce, vipsOnceOk);
-    row("convert -thumbnail 200x200, one process per file", convertEach, convertOk);
+    std::printf("%-50s %9s %6s %9s %6s %9s\n", "", "wall", "x", "processor", "x", "per photo");
+    const Timing& ours = timings.front();
+    for (const Timing& t : timings) {
+        std::printf("%-50s %7.3f s %5.2fx %7.3f s %5.2fx %6.1f ms%s\n", t.what, t.wall,
+                    t.wall / ours.wall, t.cpu, t.cpu / ours.cpu, 1000 * t.wall / count,
+                    t.ok ? "" : "  (some failed)");
+    }
     std::printf("\n");
 }
 
