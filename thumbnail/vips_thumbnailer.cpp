@@ -274,6 +274,7 @@ Shrunk Shrink(const std::string& path, std::uint64_t fileSize, int maxSize,
                                        "srgb", nullptr);
     } else {
         const Decoder decoder = FindDecoder(OpenSource(path).get(), path);
+        bool hasProfile = false;
         {
             const SourcePtr source = OpenSource(path);
             const ImagePtr header(vips_image_new_from_source(source.get(), "", "access",
@@ -282,11 +283,18 @@ Shrunk Shrink(const std::string& path, std::uint64_t fileSize, int maxSize,
                 throw ThumbnailError(WithDetail("cannot read the image's header"), path);
             }
             CheckSize(DecodingOf(header.get(), decoder), limits, path);
+            hasProfile = vips_image_get_typeof(header.get(), VIPS_META_ICC_NAME) != 0;
         }
+        // Without a profile the pixels are taken as sRGB already (CMYK is
+        // converted all the same); the conversion would cost a quarter more.
         const SourcePtr source = OpenSource(path);
-        result = vips_thumbnail_source(source.get(), &image, maxSize, "height", maxSize, "size",
-                                       VIPS_SIZE_DOWN, "export_profile", "srgb", "option_string",
-                                       "fail_on=truncated", nullptr);
+        result = hasProfile
+                     ? vips_thumbnail_source(source.get(), &image, maxSize, "height", maxSize,
+                                             "size", VIPS_SIZE_DOWN, "export_profile", "srgb",
+                                             "option_string", "fail_on=truncated", nullptr)
+                     : vips_thumbnail_source(source.get(), &image, maxSize, "height", maxSize,
+                                             "size", VIPS_SIZE_DOWN, "option_string",
+                                             "fail_on=truncated", nullptr);
     }
     shrunk.image = Checked(image, result, "cannot read the image", path);
     return shrunk;

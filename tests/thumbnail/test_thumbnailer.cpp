@@ -136,7 +136,7 @@ TEST(VipsThumbnailer, MakesUprightSrgbThumbnailsWithoutMetadataOnManyThreads) {
          [](const std::string& path) {
              Gradient(500, 250).colourspace(VIPS_INTERPRETATION_GREY16).pngsave(path.c_str());
          },
-         200, ".jpg", 200, 100, 3, nullptr},
+         200, ".jpg", 200, 100, 1, nullptr},
         {"opaque-alpha.png",  // an alpha band that hides nothing gives a JPEG
          [](const std::string& path) {
              Srgb(Gradient(300, 200).bandjoin_const({255})).pngsave(path.c_str());
