@@ -18,13 +18,14 @@ struct ThumbnailLimits {
 };
 
 // Thumbnails made with libvips, for web pages: upright (orientation tag
-// applied), in sRGB with 8 bits per sample, first frame only, without any
-// metadata of the image. PNG where the image has transparent parts, else
+// applied), in sRGB (or grey) with 8 bits per sample, first frame only, no
+// metadata of the image kept. PNG where the image has transparent parts, else
 // JPEG quality 85. Reads JPEG, PNG, GIF, BMP, WebP, TIFF and HEIF images.
 class VipsThumbnailer final : public Thumbnailer {
 public:
-    // Starts libvips for the process on first use (one thread per image: the
-    // caller spreads images over threads; small operation cache).
+    // Starts libvips for the process on first use: one thread per image, as
+    // the caller spreads images over threads, and no operation cache. The
+    // limits hold per image; images made at once add up.
     explicit VipsThumbnailer(ThumbnailLimits limits = {});
 
     Thumbnail Make(const ThumbnailRequest& request) const override;
