@@ -3,9 +3,10 @@
 # only those that are missing. Usage: scripts/deps.sh [build|test|package|fuzz]
 set -euo pipefail
 
-# scdoc writes the manual pages; dpkg-dev and file compute the Debian package's
-# dependencies.
-packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev scdoc dpkg-dev file)
+# libvips makes the web gallery's thumbnails; scdoc writes the manual pages;
+# dpkg-dev and file compute the Debian package's dependencies.
+packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev libvips-dev scdoc
+    dpkg-dev file)
 if [[ "${1:-build}" == package ]]; then
     # The checks of .ci/package-check.sh: lintian, the AppStream and desktop
     # entry validators, man, bash completion and hardening-check (devscripts).
@@ -14,6 +15,8 @@ fi
 if [[ "${1:-build}" == test ]]; then
     # Offscreen GUI tests, the browser test and the screenshot script.
     packages+=(xvfb xauth chromium python3 imagemagick)
+    # The thumbnail benchmark runs vipsthumbnail next to the thumbnailer.
+    packages+=(libvips-tools)
     # Node.js (20 or newer) drives the browser test; a nodejs build that bundles
     # npm conflicts with Debian's npm package, so look for the commands.
     command -v node >/dev/null || packages+=(nodejs)

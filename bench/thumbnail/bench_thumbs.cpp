@@ -1,0 +1,282 @@
+// Prints the thumbnailer's speed next to the command-line tools, measured side
+// by side in one run over the same photos, and its peak memory for images of
+// 20000x20000 pixels.
+//  1. COUNT photos of 2000x1500 (noise over gradients, JPEG quality 90), made
+//     in a temporary folder, thumbnailed at 200 pixels by
+//     - the thumbnailer on one worker thread per core (then again, reused),
+//     - vipsthumbnail -s 200, one process per file, and once over all files,
+//     - ImageMagick's convert -thumbnail 200x200, one process per file;
+//  2. (first) images of 20000x20000 pixels thumbnailed in a child process
+//     each, by the thumbnailer and by vipsthumbnail, with the child's peak
+//     resident memory.
+// Usage: brindlewick-bench-thumbs [COUNT]   (default 200)
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+#include <vips/vips8>
+
+#include "thumbnail/thumbnail_batch.h"
+#include "thumbnail/vips_thumbnailer.h"
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+using namespace brindlewick;
+using Clock = std::chrono::steady_clock;
+using vips::VImage;
+
+namespace {
+
+double Seconds(Clock::time_point start) {
+    return std::chrono::duration<double>(Clock::now() - start).count();
+}
+
+fs::path MakeTempDir() {
+    std::string pattern = (fs::temp_directory_path() / "bw-bench-thumbs-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        std::perror("mkdtemp");
+        std::exit(1);
+    }
+    return pattern;
+}
+
+double CpuSeconds(const rusage& usage) {
+    return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+struct Child {
+    bool ok = false;
+    long peakKb = 0;
+    double cpuSeconds = 0;
+};
+
+// Runs a program (looked up in PATH), its output silenced unless `loud`, and
+// waits for it.
+Child Run(const std::vector<std::string>& args, bool loud = false) {
+    std::vector<char*> argv;
+    std::fflush(stdout);  // before a loud child writes
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!loud) {
+        posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    }
+    pid_t pid = 0;
+    const int spawned = ::posix_spawnp(&pid, argv[0], &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        return {};
+    }
+    int status = 0;
+    rusage usage{};
+    ::wait4(pid, &status, 0, &usage);
+    return {WIFEXITED(status) && WEXITSTATUS(status) == 0, usage.ru_maxrss, CpuSeconds(usage)};
+}
+
+// ImageMagick's own convert, not a wrapper that may stand before it in PATH.
+std::string ConvertProgram() {
+    return fs::exists("/usr/bin/convert") ? "/usr/bin/convert" : "convert";
+}
+
+void MakePhotos(const fs::path& dir, int count, std::vector<std::string>& paths) {
+    const VImage xyz = VImage::xyz(2000, 1500);
+    for (int i = 0; i < count; ++i) {
+        const double tilt = 0.02 + 0.1 * (i % 7);
+        const VImage base = xyz[0] * tilt + xyz[1] * (0.15 - tilt / 2);
+        const VImage colour = base.bandjoin(base * 0.7 + 40).bandjoin(255 - base * 0.5);
+        const VImage noise = VImage::gaussnoise(
+            2000, 1500, VImage::option()->set("sigma", 18.0)->set("mean", 0.0)->set("seed", i));
+        const VImage photo =
+            (colour + noise.bandjoin(noise).bandjoin(noise))
+                .cast(VIPS_FORMAT_UCHAR)
+                .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+        paths.push_back((dir / ("photo " + std::to_string(i) + ".jpg")).string());
+        photo.jpegsave(paths.back().c_str(), VImage::option()->set("Q", 90));
+    }
+}
+
+void BenchSpeed(const fs::path& dir, int count) {
+    std::vector<std::string> photos;
+    auto start = Clock::now();
+    MakePhotos(dir, count, photos);
+    std::printf("made %d photos of 2000x1500 in %.1f s\n\n", count, Seconds(start));
+
+    // Wall time and processor time (all threads, or the child processes) of
+    // each way; the machine may be shared, and processor time varies less.
+    struct Timing {
+        const char* what;
+        double wall = 0;
+        double cpu = 0;
+        bool ok = true;
+    };
+    std::vector<Timing> timings;
+
+    const unsigned workers = std::max(1U, std::thread::hardware_concurrency());
+    const VipsThumbnailer thumbnailer;
+    std::vector<ThumbnailRequest> requests;
+    for (const std::string& photo : photos) {
+        requests.push_back({photo, (dir / "thumbs").string(), 200});
+    }
+    for (const char* what : {"thumbnailer, one worker per core", "thumbnailer again, all reused"}) {
+        Timing timing{what};
+        rusage before{};
+        rusage after{};
+        ::getrusage(RUSAGE_SELF, &before);
+        const auto begin = Clock::now();
+        MakeThumbnails(thumbnailer, requests, workers, [&](const ThumbnailOutcome& outcome) {
+            timing.ok &= !outcome.error;
+            return BatchStep::kContinue;
+        });
+        timing.wall = Seconds(begin);
+        ::getrusage(RUSAGE_SELF, &after);
+        timing.cpu = CpuSeconds(after) - CpuSeconds(before);
+        timings.push_back(timing);
+    }
+
+    // Each command once per file, or once for all, in a folder of its own.
+    const auto commands = [&](const char* what, const std::vector<std::vector<std::string>>& runs) {
+        Timing timing{what};
+        const auto begin = Clock::now();
+        for (const std::vector<std::string>& args : runs) {
+            const Child child = Run(args);
+            timing.ok &= child.ok;
+            timing.cpu += child.cpuSeconds;
+        }
+        timing.wall = Seconds(begin);
+        timings.push_back(timing);
+    };
+    const std::string convert = ConvertProgram();
+    std::vector<std::vector<std::string>> vipsEach;
+    std::vector<std::string> vipsOnce = {"vipsthumbnail", "-s", "200", "-o",
+                                         (dir / "vips-once" / "%s.jpg").string()};
+    std::vector<std::vector<std::string>> convertEach;
+    for (std::size_t i = 0; i < photos.size(); ++i) {
+        vipsEach.push_back({"vipsthumbnail", "-s", "200", "-o",
+                            (dir / "vips-each" / "%s.jpg").string(), photos[i]});
+        vipsOnce.push_back(photos[i]);
+        convertEach.push_back({convert, photos[i], "-thumbnail", "200x200",
+                               (dir / "convert-each" / (std::to_string(i) + ".jpg")).string()});
+    }
+    for (const char* folder : {"vips-each", "vips-once", "convert-each"}) {
+        fs::create_directory(dir / folder);
+    }
+    commands("vipsthumbnail -s 200, one process per file", vipsEach);
+    commands("vipsthumbnail -s 200, one process for all files", {vipsOnce});
+    commands("convert -thumbnail 200x200, one process per file", convertEach);
+
+    std::printf("Thumbnails of %d photos at 200 px on %u cores; x: against the thumbnailer\n",
+                count, workers);
+    std::printf("%-50s %9s %6s %9s %6s %9s\n", "", "wall", "x", "processor", "x", "per photo");
+    const Timing& ours = timings.front();
+    for (const Timing& t : timings) {
+        std::printf("%-50s %7.3f s %5.2fx %7.3f s %5.2fx %6.1f ms%s\n", t.what, t.wall,
+                    t.wall / ours.wall, t.cpu, t.cpu / ours.cpu, 1000 * t.wall / count,
+                    t.ok ? "" : "  (some failed)");
+    }
+    std::printf("\n");
+}
+
+// The large images, each written by a child process of its own: a child
+// starts from its parent's peak memory, which must stay small.
+const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> kLarge = {
+    {"1-bit PNG",
+     [](const std::string& path) {
+         VImage::black(20000, 20000).pngsave(path.c_str(), VImage::option()->set("bitdepth", 1));
+     }},
+    {"8-bit RGB PNG",
+     [](const std::string& path) {
+         VImage::black(20000, 20000, VImage::option()->set("bands", 3))
+             .pngsave(path.c_str(), VImage::option()->set("compression", 9));
+     }},
+    {"interlaced grey PNG",
+     [](const std::string& path) {
+         VImage::black(20000, 20000)
+             .pngsave(path.c_str(), VImage::option()->set("interlace", true));
+     }},
+    {"baseline JPEG",
+     [](const std::string& path) {
+         VImage::black(20000, 20000, VImage::option()->set("bands", 3)).jpegsave(path.c_str());
+     }},
+    {"progressive JPEG",
+     [](const std::string& path) {
+         VImage::black(20000, 20000, VImage::option()->set("bands", 3))
+             .jpegsave(path.c_str(), VImage::option()->set("interlace", true));
+     }},
+};
+
+std::string LargePath(const fs::path& dir, std::size_t index) {
+    const bool png = std::string_view(kLarge[index].first).ends_with("PNG");
+    return (dir / ("large-" + std::to_string(index) + (png ? ".png" : ".jpg"))).string();
+}
+
+void BenchMemory(const fs::path& dir, const std::string& self) {
+    rusage own{};
+    ::getrusage(RUSAGE_SELF, &own);
+    std::printf("Peak memory for 20000x20000 images, one child process each\n");
+    std::printf("(a child starts from this program's own peak, %.0f MB)\n",
+                static_cast<double>(own.ru_maxrss) / 1024);
+    std::printf("%-22s %10s  %-12s %8s %14s\n", "image", "file", "thumbnailer", "peak",
+                "vipsthumbnail");
+    for (std::size_t i = 0; i < kLarge.size(); ++i) {
+        const std::string path = LargePath(dir, i);
+        if (!Run({self, "--make-large", std::to_string(i), path}).ok) {
+            std::printf("%-22s could not be made\n", kLarge[i].first);
+            continue;
+        }
+        const Child ours = Run({self, "--one", path, (dir / "large-thumbs").string()}, true);
+        const Child vips =
+            Run({"vipsthumbnail", "-s", "200", "-o", (dir / "%s-vips.jpg").string(), path});
+        std::printf("%-22s %7.0f KB  %-12s %5.0f MB %11.0f MB%s\n", kLarge[i].first,
+                    static_cast<double>(fs::file_size(path)) / 1024, ours.ok ? "made" : "refused",
+                    static_cast<double>(ours.peakKb) / 1024,
+                    static_cast<double>(vips.peakKb) / 1024, vips.ok ? "" : " (failed)");
+        fs::remove(path);
+    }
+    std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (VIPS_INIT(argv[0]) != 0) {
+        std::fprintf(stderr, "libvips did not start\n");
+        return 1;
+    }
+    if (argc == 4 && std::string(argv[1]) == "--one") {
+        // A child of BenchMemory: one thumbnail, success as exit status.
+        try {
+            VipsThumbnailer().Make({argv[2], argv[3], 200});
+            return 0;
+        } catch (const ThumbnailError& error) {
+            std::fprintf(stderr, "%s\n", error.what());
+            return 2;
+        }
+    }
+    if (argc == 4 && std::string(argv[1]) == "--make-large") {
+        kLarge.at(static_cast<std::size_t>(std::atoi(argv[2]))).second(argv[3]);
+        return 0;
+    }
+    const int count = argc > 1 ? std::atoi(argv[1]) : 200;
+    const fs::path dir = MakeTempDir();
+    BenchMemory(dir, fs::read_symlink("/proc/self/exe").string());
+    BenchSpeed(dir, count);
+    fs::remove_all(dir);
+    return 0;
+}

@@ -1,0 +1,403 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+#include <vips/vips8>
+
+#include <atomic>
+#include <chrono>
+#include <filesystem>
+#include <functional>
+#include <thread>
+#include <vector>
+
+#include "temp_dir.h"
+#include "thumbnail/thumbnail_batch.h"
+#include "thumbnail/vips_thumbnailer.h"
+
+namespace brindlewick {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ReadFile;
+using test::TempDir;
+using test::WriteFile;
+using vips::VImage;
+
+VImage Srgb(const VImage& image) {
+    return image.cast(VIPS_FORMAT_UCHAR)
+        .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+// Red on the left half, blue on the right.
+VImage RedBlue(int width, int height) {
+    const VImage left = VImage::xyz(width, height)[0] < width / 2;
+    return Srgb(left.ifthenelse(std::vector<double>{255, 0, 0}, std::vector<double>{0, 0, 255}));
+}
+
+VImage Gradient(int width, int height) {
+    const VImage xyz = VImage::xyz(width, height);
+    const VImage x = xyz[0] * (255.0 / width);
+    const VImage y = xyz[1] * (255.0 / height);
+    return Srgb(x.bandjoin(y).bandjoin((x + y) * 0.5));
+}
+
+// A 24-bit Windows bitmap of one colour, written byte by byte.
+std::string Bitmap(int width, int height, unsigned char red, unsigned char green,
+                   unsigned char blue) {
+    const int stride = (width * 3 + 3) / 4 * 4;
+    const auto le = [](std::string& out, std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i, value >>= 8) {
+            out += static_cast<char>(value & 0xff);
+        }
+    };
+    std::string bmp = "BM";
+    le(bmp, 54 + stride * height, 4);
+    le(bmp, 0, 4);
+    le(bmp, 54, 4);
+    le(bmp, 40, 4);
+    le(bmp, width, 4);
+    le(bmp, height, 4);
+    le(bmp, 1, 2);
+    le(bmp, 24, 2);
+    le(bmp, 0, 4);
+    le(bmp, stride * height, 4);
+    le(bmp, 2835, 4);
+    le(bmp, 2835, 4);
+    le(bmp, 0, 8);
+    for (int y = 0; y < height; ++y) {
+        std::string row;
+        for (int x = 0; x < width; ++x) {
+            row += {static_cast<char>(blue), static_cast<char>(green), static_cast<char>(red)};
+        }
+        row.resize(static_cast<std::size_t>(stride), '\0');
+        bmp += row;
+    }
+    return bmp;
+}
+
+std::vector<double> Pixel(const VImage& image, int x, int y) {
+    return image.getpoint(x, y);
+}
+
+bool HasField(const VImage& image, const char* name) {
+    return vips_image_get_typeof(image.get_image(), name) != 0;
+}
+
+std::size_t FileCount(const fs::path& dir) {
+    return static_cast<std::size_t>(
+        std::distance(fs::directory_iterator(dir), fs::directory_iterator()));
+}
+
+// One kind of input, what its thumbnail must be like, and a look at its pixels.
+struct Case {
+    const char* name;
+    std::function<void(const std::string& path)> write;
+    int maxSize;
+    const char* extension;
+    int width;
+    int height;
+    int bands;
+    std::function<void(const VImage& thumbnail)> check;
+};
+
+TEST(VipsThumbnailer, MakesUprightSrgbThumbnailsWithoutMetadataOnManyThreads) {
+    const VipsThumbnailer thumbnailer;
+    const std::vector<Case> cases = {
+        {"camera.jpg",  // rotated by its tag; EXIF and ICC profile dropped
+         [](const std::string& path) {
+             VImage image = RedBlue(300, 200).icc_transform(
+                 "srgb", VImage::option()->set("input_profile", "srgb"));
+             image.set("orientation", 6);
+             image.jpegsave(path.c_str());
+         },
+         100, ".jpg", 67, 100, 3,
+         [](const VImage& t) {
+             EXPECT_GT(Pixel(t, 33, 10)[0], 200);  // the left half is now on top
+             EXPECT_GT(Pixel(t, 33, 90)[2], 200);
+         }},
+        {"print.jpg",  // CMYK without a profile
+         [](const std::string& path) {
+             Gradient(400, 300)
+                 .colourspace(VIPS_INTERPRETATION_CMYK)
+                 .jpegsave(path.c_str(), VImage::option()->set("strip", true));
+         },
+         200, ".jpg", 200, 150, 3, nullptr},
+        {"scan.png",  // 16 bits with half-transparent alpha
+         [](const std::string& path) {
+             Gradient(300, 300)
+                 .colourspace(VIPS_INTERPRETATION_RGB16)
+                 .bandjoin_const({32768})
+                 .pngsave(path.c_str());
+         },
+         120, ".png", 120, 120, 4,
+         [](const VImage& t) { EXPECT_NEAR(Pixel(t, 60, 60)[3], 128, 2); }},
+        {"grey16.png",
+         [](const std::string& path) {
+             Gradient(500, 250).colourspace(VIPS_INTERPRETATION_GREY16).pngsave(path.c_str());
+         },
+         200, ".jpg", 200, 100, 1, nullptr},
+        {"opaque-alpha.png",  // an alpha band that hides nothing gives a JPEG
+         [](const std::string& path) {
+             Srgb(Gradient(300, 200).bandjoin_const({255})).pngsave(path.c_str());
+         },
+         150, ".jpg", 150, 100, 3, nullptr},
+        {"animation.gif",  // first frame only
+         [](const std::string& path) {
+             const VImage red = RedBlue(64, 48).new_from_image({255, 0, 0});
+             const VImage blue = red.new_from_image({0, 0, 255});
+             VImage frames = Srgb(red.join(blue, VIPS_DIRECTION_VERTICAL));
+             frames.set("page-height", 48);
+             frames.gifsave(path.c_str());
+         },
+         32, ".jpg", 32, 24, 3,
+         [](const VImage& t) {
+             EXPECT_GT(Pixel(t, 16, 12)[0], 200);
+             EXPECT_LT(Pixel(t, 16, 12)[2], 60);
+         }},
+        {"paint.bmp", [](const std::string& path) { WriteFile(path, Bitmap(90, 60, 0, 160, 0)); },
+         60, ".jpg", 60, 40, 3, [](const VImage& t) { EXPECT_NEAR(Pixel(t, 30, 20)[1], 160, 8); }},
+        {"small.jpg",  // never enlarged
+         [](const std::string& path) { Gradient(50, 30).jpegsave(path.c_str()); }, 200, ".jpg", 50,
+         30, 3, nullptr},
+    };
+
+    TempDir dir;
+    const std::string thumbs = dir / "thumbs";
+    std::vector<ThumbnailRequest> requests;
+    for (const Case& c : cases) {
+        c.write(dir / c.name);
+        requests.push_back({dir / c.name, thumbs, c.maxSize});
+    }
+    const std::size_t reported =
+        MakeThumbnails(thumbnailer, requests, 4, [&](const ThumbnailOutcome& outcome) {
+            const Case& c = cases[outcome.index];
+            SCOPED_TRACE(c.name);
+            EXPECT_FALSE(outcome.error) << outcome.error->what();
+            if (!outcome.thumbnail) {
+                return BatchStep::kContinue;
+            }
+            const Thumbnail& made = *outcome.thumbnail;
+            EXPECT_EQ(made.fileName, ThumbnailName(dir / c.name, fs::path(c.extension) == ".png"
+                                                                     ? ThumbnailFormat::kPng
+                                                                     : ThumbnailFormat::kJpeg));
+            EXPECT_FALSE(made.reused);
+            const VImage t = VImage::new_from_file((thumbs + "/" + made.fileName).c_str());
+            EXPECT_EQ(std::string(t.get_string("vips-loader")),
+                      std::string(c.extension) == ".png" ? "pngload" : "jpegload");
+            EXPECT_EQ(t.width(), c.width);
+            EXPECT_EQ(t.height(), c.height);
+            EXPECT_EQ(made.width, t.width());
+            EXPECT_EQ(made.height, t.height());
+            EXPECT_EQ(t.bands(), c.bands);
+            EXPECT_EQ(t.format(), VIPS_FORMAT_UCHAR);
+            for (const char* field : {"exif-data", "xmp-data", "iptc-data", "icc-profile-data"}) {
+                EXPECT_FALSE(HasField(t, field)) << field;
+            }
+            if (c.check) {
+                c.check(t);
+            }
+            return BatchStep::kContinue;
+        });
+    EXPECT_EQ(reported, cases.size());
+    EXPECT_EQ(FileCount(thumbs), cases.size());  // no temporary file left
+}
+
+TEST(VipsThumbnailer, RefusesWhatItCannotReadAndWritesNothing) {
+    TempDir dir;
+    const std::string thumbs = dir / "thumbs";
+    Gradient(400, 300).jpegsave((dir / "whole.jpg").c_str());
+    Gradient(64, 64).pngsave((dir / "whole.png").c_str());
+    const std::string jpeg = ReadFile(dir / "whole.jpg");
+    const std::string png = ReadFile(dir / "whole.png");
+    // A PNG header that claims 20000x20000 pixels, followed by nothing.
+    std::string claim = png.substr(0, 33);
+    claim.replace(16, 8, std::string("\0\0\x4e\x20\0\0\x4e\x20", 8));
+    const std::vector<std::pair<std::string, std::string>> inputs = {
+        {"empty.jpg", ""},
+        {"notes.jpg", "This is a text file, not a picture.\n"},
+        {"cut.jpg", jpeg.substr(0, jpeg.size() / 2)},
+        {"claim.png", claim},
+        {"cut.bmp", Bitmap(300, 200, 9, 9, 9).substr(0, 9000)},
+        {"vector.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='9' height='9'/>"},
+    };
+    const VipsThumbnailer thumbnailer;
+    for (const auto& [name, bytes] : inputs) {
+        SCOPED_TRACE(name);
+        WriteFile(dir / name, bytes);
+        try {
+            thumbnailer.Make({dir / name, thumbs, 200});
+            ADD_FAILURE() << "made a thumbnail";
+        } catch (const ThumbnailError& error) {
+            EXPECT_EQ(error.Path(), dir / name);
+            EXPECT_FALSE(error.Cause().empty());
+        }
+    }
+    fs::create_directory(dir / "folder.jpg");
+    for (const std::string name : {"missing.jpg", "folder.jpg"}) {
+        EXPECT_THROW(thumbnailer.Make({dir / name, thumbs, 200}), ThumbnailError) << name;
+    }
+    for (const int size : {kMinThumbnailSize - 1, kMaxThumbnailSize + 1}) {
+        EXPECT_THROW(thumbnailer.Make({dir / "whole.jpg", thumbs, size}), ThumbnailError);
+    }
+    EXPECT_EQ(FileCount(thumbs), 0u);
+}
+
+TEST(VipsThumbnailer, LargeImagesAreShrunkWhileReadOrRefusedFromTheHeader) {
+    TempDir dir;
+    const std::string thumbs = dir / "thumbs";
+    // 400 megapixels in 50 KB: read in strips, in little memory.
+    VImage::black(20000, 20000)
+        .pngsave((dir / "bomb.png").c_str(), VImage::option()->set("bitdepth", 1));
+    const Thumbnail made = VipsThumbnailer().Make({dir / "bomb.png", thumbs, 200});
+    EXPECT_EQ(made.width, 200);
+    EXPECT_EQ(made.height, 200);
+
+    // Kinds decoded whole are bounded by the memory they need, all by pixels.
+    const VImage picture = Gradient(1000, 1000);
+    picture.jpegsave((dir / "progressive.jpg").c_str(), VImage::option()->set("interlace", true));
+    picture.pngsave((dir / "interlaced.png").c_str(), VImage::option()->set("interlace", true));
+    picture.gifsave((dir / "picture.gif").c_str());
+    const VipsThumbnailer tight(
+        ThumbnailLimits{.maxPixels = 2'000'000, .maxDecodeBytes = 2'000'000});
+    const VipsThumbnailer tighter(ThumbnailLimits{.maxPixels = 999'999});
+    for (const std::string name : {"progressive.jpg", "interlaced.png", "picture.gif"}) {
+        SCOPED_TRACE(name);
+        EXPECT_NO_THROW(VipsThumbnailer().Make({dir / name, thumbs, 100}));
+        fs::remove_all(thumbs);
+        for (const VipsThumbnailer* limited : {&tight, &tighter}) {
+            try {
+                limited->Make({dir / name, thumbs, 100});
+                ADD_FAILURE() << "not refused";
+            } catch (const ThumbnailError& error) {
+                EXPECT_NE(error.Cause().find("too large"), std::string::npos) << error.Cause();
+            }
+        }
+    }
+}
+
+TEST(VipsThumbnailer, ReusesItsOwnThumbnailsAndNeverReplacesAnyoneElsesFile) {
+    TempDir dir;
+    const std::string thumbs = dir / "thumbs";
+    const std::string image = dir / "photo.jpg";
+    Gradient(400, 300).jpegsave(image.c_str());
+    const VipsThumbnailer thumbnailer;
+
+    const Thumbnail first = thumbnailer.Make({image, thumbs, 100});
+    const std::string target = thumbs + "/" + first.fileName;
+    const std::string bytes = ReadFile(target);
+    const Thumbnail again = thumbnailer.Make({image, thumbs, 100});
+    EXPECT_TRUE(again.reused);
+    EXPECT_EQ(again.fileName, first.fileName);
+    EXPECT_EQ(again.width, 100);
+    EXPECT_EQ(again.height, 75);
+
+    // Another size, or a changed image, makes it anew.
+    const Thumbnail larger = thumbnailer.Make({image, thumbs, 160});
+    EXPECT_FALSE(larger.reused);
+    EXPECT_EQ(larger.width, 160);
+    Gradient(300, 300).jpegsave(image.c_str());
+    const Thumbnail square = thumbnailer.Make({image, thumbs, 160});
+    EXPECT_FALSE(square.reused);
+    EXPECT_EQ(square.height, 160);
+    EXPECT_EQ(FileCount(thumbs), 1u);
+
+    // Someone else's file, folder or link at the name stays as it is.
+    const std::string mine = "a picture of my own, not a thumbnail";
+    fs::remove(target);
+    WriteFile(target, mine);
+    EXPECT_THROW(thumbnailer.Make({image, thumbs, 100}), ThumbnailError);
+    EXPECT_EQ(ReadFile(target), mine);
+    fs::copy_file(image, target, fs::copy_options::overwrite_existing);  // a real JPEG
+    EXPECT_THROW(thumbnailer.Make({image, thumbs, 100}), ThumbnailError);
+    fs::remove(target);
+    fs::create_directory_symlink(dir.Path(), target);
+    EXPECT_THROW(thumbnailer.Make({image, thumbs, 100}), ThumbnailError);
+    EXPECT_TRUE(fs::is_symlink(target));
+
+    // A file where the folder should be; a folder that cannot be written to.
+    WriteFile(dir / "thumbs-file", "x");
+    try {
+        thumbnailer.Make({image, dir / "thumbs-file", 100});
+        ADD_FAILURE() << "wrote into a file";
+    } catch (const ThumbnailError& error) {
+        EXPECT_EQ(error.Path(), dir / "thumbs-file");
+    }
+    if (::geteuid() != 0) {  // root may write anywhere
+        fs::create_directory(dir / "locked");
+        ::chmod((dir / "locked").c_str(), 0555);
+        EXPECT_THROW(thumbnailer.Make({image, dir / "locked/thumbs", 100}), ThumbnailError);
+    }
+    EXPECT_EQ(ReadFile(dir / "thumbs-file"), "x");
+}
+
+TEST(ThumbnailName, IsStableSafeAndDiffersBetweenPaths) {
+    const std::string name = ThumbnailName("/pics/Holiday Photo.JPG", ThumbnailFormat::kJpeg);
+    EXPECT_EQ(name, ThumbnailName("/pics/Holiday Photo.JPG", ThumbnailFormat::kJpeg));
+    EXPECT_TRUE(name.starts_with("Holiday_Photo-")) << name;
+    EXPECT_EQ(name.size(), std::string("Holiday_Photo-").size() + 16 + 4);
+    EXPECT_NE(name, ThumbnailName("/other/Holiday Photo.JPG", ThumbnailFormat::kJpeg));
+    EXPECT_NE(name, ThumbnailName("/pics/Holiday Photo.jpg", ThumbnailFormat::kJpeg));
+    EXPECT_TRUE(ThumbnailName("/pics/x.gif", ThumbnailFormat::kPng).ends_with(".png"));
+    for (const std::string& path :
+         std::vector<std::string>{"/p/.hidden", "/p/Été à Zürich.jpg", "/p/../..",
+                                  "/p/" + std::string(300, 'a'), "/p/<script>&\".jpg", "noslash"}) {
+        const std::string safe = ThumbnailName(path, ThumbnailFormat::kJpeg);
+        EXPECT_LE(safe.size(), 40u + 1 + 16 + 4) << safe;
+        EXPECT_NE(safe.front(), '.') << safe;
+        EXPECT_EQ(safe.find_first_not_of(
+                      "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789-_."),
+                  std::string::npos)
+            << safe;
+    }
+}
+
+// Sleeps a while per request and fails the ones whose source says so.
+class SlowThumbnailer : public Thumbnailer {
+public:
+    Thumbnail Make(const ThumbnailRequest& request) const override {
+        ++started;
+        std::this_thread::sleep_for(std::chrono::milliseconds(request.maxSize));
+        if (request.source.starts_with("bad")) {
+            throw ThumbnailError("bad image", request.source);
+        }
+        return {request.source, request.maxSize, 1, false};
+    }
+    mutable std::atomic<int> started{0};
+};
+
+TEST(MakeThumbnails, ReportsInRequestOrderOnTheCallersThreadAndStopsBetweenItems) {
+    std::vector<ThumbnailRequest> requests;
+    for (int i = 0; i < 12; ++i) {
+        requests.push_back({(i % 5 == 3 ? "bad" : "good") + std::to_string(i), "", (i * 7) % 13});
+    }
+    const SlowThumbnailer slow;
+    const std::thread::id caller = std::this_thread::get_id();
+    std::vector<std::size_t> order;
+    EXPECT_EQ(
+        MakeThumbnails(slow, requests, 3,
+                       [&](const ThumbnailOutcome& outcome) {
+                           EXPECT_EQ(std::this_thread::get_id(), caller);
+                           order.push_back(outcome.index);
+                           const ThumbnailRequest& request = requests[outcome.index];
+                           EXPECT_EQ(outcome.error.has_value(), request.source.starts_with("bad"));
+                           EXPECT_NE(outcome.thumbnail.has_value(), outcome.error.has_value());
+                           if (outcome.thumbnail) {
+                               EXPECT_EQ(outcome.thumbnail->fileName, request.source);
+                           }
+                           return BatchStep::kContinue;
+                       }),
+        requests.size());
+    EXPECT_EQ(order, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
+
+    // Stopped at the first report: what was under way ends, nothing more starts.
+    std::vector<ThumbnailRequest> slowOnes(12, ThumbnailRequest{"good", "", 50});
+    const SlowThumbnailer stopped;
+    EXPECT_EQ(MakeThumbnails(stopped, slowOnes, 2,
+                             [](const ThumbnailOutcome&) { return BatchStep::kStop; }),
+              1u);
+    EXPECT_LT(stopped.started.load(), 12);
+}
+
+}  // namespace
+}  // namespace brindlewick

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <span>
+
+#include "thumbnail/thumbnailer.h"
+
+namespace brindlewick {
+
+// What became of one request of a batch: exactly one of the two is set.
+struct ThumbnailOutcome {
+    std::size_t index = 0;  // the request's position in the batch
+    std::optional<Thumbnail> thumbnail;
+    std::optional<ThumbnailError> error;
+};
+
+enum class BatchStep { kContinue, kStop };
+
+// Makes the thumbnails of all requests on `workers` threads (0: one per
+// core). onDone runs on the calling thread, once per request and in request
+// order, as soon as that request and all before it are done: the caller can
+// write its pages in list order while later images are still being worked on.
+// When onDone returns kStop (or throws, which is passed on), no further
+// request is started; those under way are finished, whole, but not reported.
+// Returns once every worker has ended, with the number of outcomes reported.
+std::size_t MakeThumbnails(const Thumbnailer& thumbnailer,
+                           std::span<const ThumbnailRequest> requests, unsigned workers,
+                           const std::function<BatchStep(const ThumbnailOutcome&)>& onDone);
+
+}  // namespace brindlewick

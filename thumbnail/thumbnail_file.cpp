@@ -1,0 +1,374 @@
+#include "thumbnail/thumbnail_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <charconv>
+#include <cstdio>
+#include <random>
+
+namespace brindlewick {
+namespace {
+
+constexpr std::string_view kMarkPrefix = "Brindlewick thumbnail ";
+constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
+constexpr std::string_view kPngTextKeyword{"Comment\0", 8};
+constexpr std::size_t kHeadBytes = 1024;  // the mark lies well within this
+
+unsigned Byte(std::string_view bytes, std::size_t at) {
+    return static_cast<unsigned char>(bytes[at]);
+}
+
+std::size_t BigEndian16(std::string_view bytes, std::size_t at) {
+    return Byte(bytes, at) << 8 | Byte(bytes, at + 1);
+}
+
+std::size_t BigEndian32(std::string_view bytes, std::size_t at) {
+    return std::size_t{Byte(bytes, at)} << 24 | Byte(bytes, at + 1) << 16 |
+           Byte(bytes, at + 2) << 8 | Byte(bytes, at + 3);
+}
+
+void AppendBigEndian(std::string& out, std::uint32_t value, int bytes) {
+    for (int shift = 8 * (bytes - 1); shift >= 0; shift -= 8) {
+        out += static_cast<char>((value >> shift) & 0xff);
+    }
+}
+
+std::uint32_t Crc32(std::string_view bytes) {
+    std::uint32_t crc = 0xffffffffU;
+    for (const char c : bytes) {
+        crc ^= static_cast<unsigned char>(c);
+        for (int bit = 0; bit < 8; ++bit) {
+            crc = (crc >> 1) ^ (0xedb88320U & (0U - (crc & 1U)));
+        }
+    }
+    return ~crc;
+}
+
+std::string MarkText(const ThumbnailMark& mark) {
+    return std::string(kMarkPrefix) + mark.key + ' ' + std::to_string(mark.width) + 'x' +
+           std::to_string(mark.height);
+}
+
+std::optional<ThumbnailMark> ParseMarkText(std::string_view text) {
+    if (!text.starts_with(kMarkPrefix)) {
+        return std::nullopt;
+    }
+    text.remove_prefix(kMarkPrefix.size());
+    ThumbnailMark mark;
+    const std::size_t space = text.find(' ');
+    if (space != 16) {
+        return std::nullopt;
+    }
+    mark.key = text.substr(0, space);
+    const char* end = text.data() + text.size();
+    auto [afterWidth, widthError] = std::from_chars(text.data() + space + 1, end, mark.width);
+    if (widthError != std::errc() || afterWidth == end || *afterWidth != 'x') {
+        return std::nullopt;
+    }
+    auto [afterHeight, heightError] = std::from_chars(afterWidth + 1, end, mark.height);
+    if (heightError != std::errc() || afterHeight != end || mark.width <= 0 || mark.height <= 0) {
+        return std::nullopt;
+    }
+    return mark;
+}
+
+std::optional<ThumbnailMark> ReadJpegMark(std::string_view head) {
+    // Markers and segments before the image data: APPn and COM only.
+    std::size_t at = 2;
+    while (at + 4 <= head.size() && Byte(head, at) == 0xff) {
+        const unsigned marker = Byte(head, at + 1);
+        const std::size_t length = BigEndian16(head, at + 2);
+        if (!((marker >= 0xe0 && marker <= 0xef) || marker == 0xfe) || length < 2) {
+            break;
+        }
+        if (marker == 0xfe && at + 2 + length <= head.size()) {
+            if (auto mark = ParseMarkText(head.substr(at + 4, length - 2))) {
+                return mark;
+            }
+        }
+        at += 2 + length;
+    }
+    return std::nullopt;
+}
+
+std::optional<ThumbnailMark> ReadPngMark(std::string_view head) {
+    std::size_t at = kPngSignature.size();
+    while (at + 8 <= head.size()) {
+        const std::size_t length = BigEndian32(head, at);
+        const std::string_view type = head.substr(at + 4, 4);
+        if (type == "IDAT" || type == "IEND" || length > head.size()) {
+            break;
+        }
+        if (type == "tEXt" && at + 8 + length <= head.size()) {
+            const std::string_view data = head.substr(at + 8, length);
+            if (data.starts_with(kPngTextKeyword)) {
+                if (auto mark = ParseMarkText(data.substr(kPngTextKeyword.size()))) {
+                    return mark;
+                }
+            }
+        }
+        at += 12 + length;
+    }
+    return std::nullopt;
+}
+
+// A file descriptor closed when it goes out of scope.
+class UniqueFd {
+public:
+    explicit UniqueFd(int fd) : fd_(fd) {}
+    ~UniqueFd() {
+        if (fd_ >= 0) {
+            ::close(fd_);
+        }
+    }
+    UniqueFd(const UniqueFd&) = delete;
+    UniqueFd& operator=(const UniqueFd&) = delete;
+
+    int Get() const { return fd_; }
+    // Closes now and reports close's own failure as errno.
+    bool Close() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0 || errno == EINTR;
+    }
+
+private:
+    int fd_;
+};
+
+// Removes a temporary file unless it was renamed into place.
+class TemporaryFile {
+public:
+    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
+    ~TemporaryFile() {
+        if (!path_.empty()) {
+            ::unlink(path_.c_str());
+        }
+    }
+    TemporaryFile(const TemporaryFile&) = delete;
+    TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+    const std::string& Path() const { return path_; }
+    void Release() { path_.clear(); }
+
+private:
+    std::string path_;
+};
+
+// Moves temp to target unless target exists. False when it does.
+bool RenameNoReplace(const std::string& temp, const std::string& target) {
+    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        throw ThumbnailError::FromErrno(errno, target);
+    }
+    // A file system without an atomic no-replace rename: a hard link also
+    // refuses an existing name.
+    if (::link(temp.c_str(), target.c_str()) == 0) {
+        ::unlink(temp.c_str());
+        return true;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) {
+        throw ThumbnailError::FromErrno(errno, target);
+    }
+    // Neither: check, then rename (a narrow race, on such file systems only).
+    if (InspectTarget(target).state != TargetState::kAbsent) {
+        return false;
+    }
+    if (::rename(temp.c_str(), target.c_str()) != 0) {
+        throw ThumbnailError::FromErrno(errno, target);
+    }
+    return true;
+}
+
+}  // namespace
+
+std::uint64_t Fnv1a64(std::string_view bytes, std::uint64_t hash) {
+    for (const char c : bytes) {
+        hash ^= static_cast<unsigned char>(c);
+        hash *= 0x100000001b3ULL;
+    }
+    return hash;
+}
+
+std::string HexDigits(std::uint64_t value) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text(16, '0');
+    for (int i = 15; i >= 0; --i) {
+        text[static_cast<std::size_t>(i)] = kDigits[value & 0xf];
+        value >>= 4;
+    }
+    return text;
+}
+
+std::string ThumbnailKey(std::uint64_t sourceSize, std::int64_t mtimeSeconds,
+                         std::int64_t mtimeNanoseconds, int maxSize) {
+    // Version 1 of the thumbnails' look; a new version remakes them all.
+    const std::string fields = "1 " + std::to_string(sourceSize) + ' ' +
+                               std::to_string(mtimeSeconds) + '.' +
+                               std::to_string(mtimeNanoseconds) + ' ' + std::to_string(maxSize);
+    return HexDigits(Fnv1a64(fields));
+}
+
+std::string WithMark(std::string encoded, ThumbnailFormat format, const ThumbnailMark& mark,
+                     const std::string& path) {
+    const std::string text = MarkText(mark);
+    std::string piece;
+    std::size_t at = 0;
+    if (format == ThumbnailFormat::kJpeg) {
+        if (encoded.size() < 4 || Byte(encoded, 0) != 0xff || Byte(encoded, 1) != 0xd8) {
+            throw ThumbnailError("the encoder gave no JPEG data", path);
+        }
+        at = 2;
+        if (encoded.size() >= 6 && Byte(encoded, 2) == 0xff && Byte(encoded, 3) == 0xe0) {
+            at = 4 + BigEndian16(encoded, 4);  // JFIF stays first
+        }
+        piece = "\xff\xfe";
+        AppendBigEndian(piece, static_cast<std::uint32_t>(text.size() + 2), 2);
+        piece += text;
+    } else {
+        at = kPngSignature.size() + 25;  // signature, then the 13-byte IHDR chunk
+        if (encoded.size() < at || !std::string_view(encoded).starts_with(kPngSignature) ||
+            encoded.compare(kPngSignature.size() + 4, 4, "IHDR") != 0) {
+            throw ThumbnailError("the encoder gave no PNG data", path);
+        }
+        std::string chunk = "tEXt";
+        chunk += kPngTextKeyword;
+        chunk += text;
+        AppendBigEndian(piece, static_cast<std::uint32_t>(chunk.size() - 4), 4);
+        piece += chunk;
+        AppendBigEndian(piece, Crc32(chunk), 4);
+    }
+    if (at > encoded.size()) {
+        throw ThumbnailError("the encoder gave damaged data", path);
+    }
+    encoded.insert(at, piece);
+    return encoded;
+}
+
+std::optional<ThumbnailMark> ReadMark(std::string_view head) {
+    if (head.size() >= 2 && Byte(head, 0) == 0xff && Byte(head, 1) == 0xd8) {
+        return ReadJpegMark(head);
+    }
+    if (head.starts_with(kPngSignature)) {
+        return ReadPngMark(head);
+    }
+    return std::nullopt;
+}
+
+TargetFile InspectTarget(const std::string& path) {
+    // O_NOFOLLOW: a link is never ours; O_NONBLOCK: a FIFO must not hang us.
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
+    if (fd.Get() < 0) {
+        if (errno == ENOENT) {
+            return {};
+        }
+        if (errno == ELOOP || errno == EACCES || errno == ENXIO) {
+            return {TargetState::kForeign, {}};
+        }
+        throw ThumbnailError::FromErrno(errno, path);
+    }
+    struct stat st {};
+    if (::fstat(fd.Get(), &st) != 0) {
+        throw ThumbnailError::FromErrno(errno, path);
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return {TargetState::kForeign, {}};
+    }
+    std::string head(kHeadBytes, '\0');
+    std::size_t filled = 0;
+    while (filled < head.size()) {
+        const ssize_t got = ::read(fd.Get(), head.data() + filled, head.size() - filled);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            throw ThumbnailError::FromErrno(errno, path);
+        }
+        if (got == 0) {
+            break;
+        }
+        filled += static_cast<std::size_t>(got);
+    }
+    head.resize(filled);
+    if (auto mark = ReadMark(head)) {
+        return {TargetState::kOurs, std::move(*mark)};
+    }
+    return {TargetState::kForeign, {}};
+}
+
+void EnsureFolder(const std::string& folder) {
+    if (::mkdir(folder.c_str(), 0777) == 0) {
+        return;
+    }
+    if (errno != EEXIST) {
+        throw ThumbnailError::FromErrno(errno, folder);
+    }
+    struct stat st {};
+    if (::stat(folder.c_str(), &st) != 0) {
+        throw ThumbnailError::FromErrno(errno, folder);
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        throw ThumbnailError("the thumbnails' folder name is taken by a file", folder, ENOTDIR);
+    }
+}
+
+bool SaveWhole(const std::string& folder, const std::string& name, std::string_view bytes,
+               bool replace) {
+    const std::string target = folder + '/' + name;
+    std::random_device random;
+    std::optional<TemporaryFile> temp;
+    std::optional<UniqueFd> fd;
+    for (int attempt = 0; attempt < 100 && !temp; ++attempt) {
+        const std::uint64_t serial = std::uint64_t{random()} << 32 | random();
+        std::string path = folder + "/.brindlewick-" + std::to_string(::getpid()) + '-' +
+                           HexDigits(serial) + ".tmp";
+        const int opened = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (opened >= 0) {
+            fd.emplace(opened);
+            temp.emplace(std::move(path));
+        } else if (errno != EEXIST) {
+            throw ThumbnailError::FromErrno(errno, target);
+        }
+    }
+    if (!temp) {
+        throw ThumbnailError::FromErrno(EEXIST, target);
+    }
+    while (!bytes.empty()) {
+        const ssize_t written = ::write(fd->Get(), bytes.data(), bytes.size());
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written < 0) {
+            throw ThumbnailError::FromErrno(errno, target);
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    if (!fd->Close()) {
+        throw ThumbnailError::FromErrno(errno, target);
+    }
+    if (replace) {
+        if (::rename(temp->Path().c_str(), target.c_str()) != 0) {
+            throw ThumbnailError::FromErrno(errno, target);
+        }
+        temp->Release();
+        return true;
+    }
+    const bool placed = RenameNoReplace(temp->Path(), target);
+    if (placed) {
+        temp->Release();
+    }
+    return placed;
+}
+
+}  // namespace brindlewick
