@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstdint>
 #include <filesystem>
 #include <utility>
@@ -117,7 +118,7 @@ void FileSaver::Write(std::string_view bytes) {
     WriteAll(fd_, bytes, target_);
 }
 
-void FileSaver::Commit() {
+bool FileSaver::Place(bool (*move)(const std::string& from, const std::string& to)) {
     if (fd_ < 0) {
         throw Error::FromErrno(EBADF, target_);
     }
@@ -133,14 +134,50 @@ void FileSaver::Commit() {
         if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR) {
             throw Error::FromErrno(errno, target_);
         }
-        if (::rename(temporary_.c_str(), target_.c_str()) != 0) {
-            throw Error::FromErrno(errno, target_);
+        const bool placed = move(temporary_, target_);
+        if (placed) {
+            temporary_.clear();
+        } else {
+            Discard();
         }
-        temporary_.clear();
+        return placed;
     } catch (...) {
         Discard();
         throw;
     }
+}
+
+void FileSaver::Commit() {
+    Place([](const std::string& from, const std::string& to) {
+        if (::rename(from.c_str(), to.c_str()) != 0) {
+            throw Error::FromErrno(errno, to);
+        }
+        return true;
+    });
+}
+
+bool FileSaver::CommitIfAbsent() {
+    return Place([](const std::string& from, const std::string& to) {
+        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
+            return true;
+        }
+        if (errno == EEXIST) {
+            return false;
+        }
+        if (errno != EINVAL && errno != ENOSYS) {
+            throw Error::FromErrno(errno, to);
+        }
+        // A file system without the no-replace rename: a hard link refuses
+        // an existing name as well.
+        if (::link(from.c_str(), to.c_str()) == 0) {
+            ::unlink(from.c_str());
+            return true;
+        }
+        if (errno == EEXIST) {
+            return false;
+        }
+        throw Error::FromErrno(errno, to);
+    });
 }
 
 void FileSaver::Discard() noexcept {

@@ -52,6 +52,10 @@ public:
 
     void Write(std::string_view bytes);
     void Commit();
+    // Commit, but only where nothing has the target's name by then: the
+    // rename refuses an existing name (atomically where the file system can).
+    // Returns false, with the temporary file removed, when the name was taken.
+    bool CommitIfAbsent();
     // Closes and removes the temporary file; the target is untouched.
     void Discard() noexcept;
 
@@ -60,6 +64,10 @@ public:
                      Durability durability);
 
 private:
+    // Flushes, syncs and closes the temporary file, then places it with move
+    // (true) or finds the name taken (false).
+    bool Place(bool (*move)(const std::string& from, const std::string& to));
+
     std::string target_;
     std::string temporary_;
     int fd_ = -1;

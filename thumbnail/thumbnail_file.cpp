@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <random>
 
+#include "base/file_saver.h"
+
 namespace brindlewick {
 namespace {
 
@@ -139,58 +141,6 @@ private:
     int fd_;
 };
 
-// Removes a temporary file unless it was renamed into place.
-class TemporaryFile {
-public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!path_.empty()) {
-            ::unlink(path_.c_str());
-        }
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const std::string& Path() const { return path_; }
-    void Release() { path_.clear(); }
-
-private:
-    std::string path_;
-};
-
-// Moves temp to target unless target exists. False when it does.
-bool RenameNoReplace(const std::string& temp, const std::string& target) {
-    if (::renameat2(AT_FDCWD, temp.c_str(), AT_FDCWD, target.c_str(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno == EEXIST) {
-        return false;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        throw ThumbnailError::FromErrno(errno, target);
-    }
-    // A file system without an atomic no-replace rename: a hard link also
-    // refuses an existing name.
-    if (::link(temp.c_str(), target.c_str()) == 0) {
-        ::unlink(temp.c_str());
-        return true;
-    }
-    if (errno == EEXIST) {
-        return false;
-    }
-    if (errno != EPERM && errno != ENOTSUP && errno != ENOSYS) {
-        throw ThumbnailError::FromErrno(errno, target);
-    }
-    // Neither: check, then rename (a narrow race, on such file systems only).
-    if (InspectTarget(target).state != TargetState::kAbsent) {
-        return false;
-    }
-    if (::rename(temp.c_str(), target.c_str()) != 0) {
-        throw ThumbnailError::FromErrno(errno, target);
-    }
-    return true;
-}
-
 }  // namespace
 
 std::uint64_t Fnv1a64(std::string_view bytes, std::uint64_t hash) {
@@ -227,7 +177,7 @@ std::string WithMark(std::string encoded, ThumbnailFormat format, const Thumbnai
     std::size_t at = 0;
     if (format == ThumbnailFormat::kJpeg) {
         if (encoded.size() < 4 || Byte(encoded, 0) != 0xff || Byte(encoded, 1) != 0xd8) {
-            throw ThumbnailError("the encoder gave no JPEG data", path);
+            throw Error("the encoder gave no JPEG data", path);
         }
         at = 2;
         if (encoded.size() >= 6 && Byte(encoded, 2) == 0xff && Byte(encoded, 3) == 0xe0) {
@@ -240,7 +190,7 @@ std::string WithMark(std::string encoded, ThumbnailFormat format, const Thumbnai
         at = kPngSignature.size() + 25;  // signature, then the 13-byte IHDR chunk
         if (encoded.size() < at || !std::string_view(encoded).starts_with(kPngSignature) ||
             encoded.compare(kPngSignature.size() + 4, 4, "IHDR") != 0) {
-            throw ThumbnailError("the encoder gave no PNG data", path);
+            throw Error("the encoder gave no PNG data", path);
         }
         std::string chunk = "tEXt";
         chunk += kPngTextKeyword;
@@ -250,7 +200,7 @@ std::string WithMark(std::string encoded, ThumbnailFormat format, const Thumbnai
         AppendBigEndian(piece, Crc32(chunk), 4);
     }
     if (at > encoded.size()) {
-        throw ThumbnailError("the encoder gave damaged data", path);
+        throw Error("the encoder gave damaged data", path);
     }
     encoded.insert(at, piece);
     return encoded;
@@ -276,11 +226,11 @@ TargetFile InspectTarget(const std::string& path) {
         if (errno == ELOOP || errno == EACCES || errno == ENXIO) {
             return {TargetState::kForeign, {}};
         }
-        throw ThumbnailError::FromErrno(errno, path);
+        throw Error::FromErrno(errno, path);
     }
     struct stat st {};
     if (::fstat(fd.Get(), &st) != 0) {
-        throw ThumbnailError::FromErrno(errno, path);
+        throw Error::FromErrno(errno, path);
     }
     if (!S_ISREG(st.st_mode)) {
         return {TargetState::kForeign, {}};
@@ -293,7 +243,7 @@ TargetFile InspectTarget(const std::string& path) {
             continue;
         }
         if (got < 0) {
-            throw ThumbnailError::FromErrno(errno, path);
+            throw Error::FromErrno(errno, path);
         }
         if (got == 0) {
             break;
@@ -312,63 +262,28 @@ void EnsureFolder(const std::string& folder) {
         return;
     }
     if (errno != EEXIST) {
-        throw ThumbnailError::FromErrno(errno, folder);
+        throw Error::FromErrno(errno, folder);
     }
     struct stat st {};
     if (::stat(folder.c_str(), &st) != 0) {
-        throw ThumbnailError::FromErrno(errno, folder);
+        throw Error::FromErrno(errno, folder);
     }
     if (!S_ISDIR(st.st_mode)) {
-        throw ThumbnailError("the thumbnails' folder name is taken by a file", folder, ENOTDIR);
+        throw Error("the thumbnails' folder name is taken by a file", folder, ENOTDIR);
     }
 }
 
 bool SaveWhole(const std::string& folder, const std::string& name, std::string_view bytes,
                bool replace) {
-    const std::string target = folder + '/' + name;
-    std::random_device random;
-    std::optional<TemporaryFile> temp;
-    std::optional<UniqueFd> fd;
-    for (int attempt = 0; attempt < 100 && !temp; ++attempt) {
-        const std::uint64_t serial = std::uint64_t{random()} << 32 | random();
-        std::string path = folder + "/.brindlewick-" + std::to_string(::getpid()) + '-' +
-                           HexDigits(serial) + ".tmp";
-        const int opened = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (opened >= 0) {
-            fd.emplace(opened);
-            temp.emplace(std::move(path));
-        } else if (errno != EEXIST) {
-            throw ThumbnailError::FromErrno(errno, target);
-        }
-    }
-    if (!temp) {
-        throw ThumbnailError::FromErrno(EEXIST, target);
-    }
-    while (!bytes.empty()) {
-        const ssize_t written = ::write(fd->Get(), bytes.data(), bytes.size());
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written < 0) {
-            throw ThumbnailError::FromErrno(errno, target);
-        }
-        bytes.remove_prefix(static_cast<std::size_t>(written));
-    }
-    if (!fd->Close()) {
-        throw ThumbnailError::FromErrno(errno, target);
-    }
+    // Thumbnails can be made again at any time: no sync of their own.
+    FileSaver file(folder + '/' + name, FileSaver::Symlinks::Replace,
+                   FileSaver::Durability::SyncLater);
+    file.Write(bytes);
     if (replace) {
-        if (::rename(temp->Path().c_str(), target.c_str()) != 0) {
-            throw ThumbnailError::FromErrno(errno, target);
-        }
-        temp->Release();
+        file.Commit();
         return true;
     }
-    const bool placed = RenameNoReplace(temp->Path(), target);
-    if (placed) {
-        temp->Release();
-    }
-    return placed;
+    return file.CommitIfAbsent();
 }
 
 }  // namespace brindlewick

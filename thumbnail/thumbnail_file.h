@@ -5,7 +5,9 @@
 #include <string>
 #include <string_view>
 
-#include "thumbnail/thumbnailer.h"
+#include "base/error.h"
+#include "generate/thumbnailer.h"
+#include "thumbnail/thumbnail_name.h"
 
 // The files of the thumbnails folder, apart from the image work: how a
 // thumbnail this library wrote is told from any other file, and how one is
@@ -35,7 +37,7 @@ struct ThumbnailMark {
 };
 
 // Inserts the mark into an encoded JPEG or PNG: after the JFIF segment, or
-// after the PNG header chunk. Throws ThumbnailError (with path) when the
+// after the PNG header chunk. Throws Error (with path) when the
 // bytes are not of that format.
 std::string WithMark(std::string encoded, ThumbnailFormat format, const ThumbnailMark& mark,
                      const std::string& path);
@@ -54,17 +56,17 @@ struct TargetFile {
     ThumbnailMark mark;  // set for kOurs
 };
 
-// What is at path now. Throws ThumbnailError when it cannot be told.
+// What is at path now. Throws Error when it cannot be told.
 TargetFile InspectTarget(const std::string& path);
 
-// Makes the folder when it is missing (not its parents). Throws ThumbnailError
+// Makes the folder when it is missing (not its parents). Throws Error
 // when that fails or something else than a folder has the name.
 void EnsureFolder(const std::string& folder);
 
 // Writes bytes to folder/name through a temporary file in folder that is
 // renamed into place. With replace false an existing file is kept and the
 // result is false (something took the name meanwhile); with replace true it
-// is replaced. Throws ThumbnailError on failure; nothing is left behind.
+// is replaced. Throws Error on failure; nothing is left behind.
 bool SaveWhole(const std::string& folder, const std::string& name, std::string_view bytes,
                bool replace);
 

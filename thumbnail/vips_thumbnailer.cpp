@@ -59,7 +59,7 @@ void StartVips() {
     static std::once_flag started;
     std::call_once(started, [] {
         if (VIPS_INIT("brindlewick") != 0) {
-            throw ThumbnailError(WithDetail("the image library could not start"), "");
+            throw Error(WithDetail("the image library could not start"), "");
         }
         // Only the decoders for photographs and web pictures, and
         // ImageMagick, which is handed BMP files only. One thread per image,
@@ -78,7 +78,7 @@ void StartVips() {
 ImagePtr Checked(VipsImage* image, int result, const char* cause, const std::string& path) {
     ImagePtr owned(result == 0 ? image : nullptr);
     if (!owned) {
-        throw ThumbnailError(WithDetail(cause), path);
+        throw Error(WithDetail(cause), path);
     }
     return owned;
 }
@@ -89,7 +89,7 @@ SourcePtr OpenSource(const std::string& path) {
     SourcePtr source(vips_source_new_from_file(path.c_str()));
     if (!source) {
         const int err = errno;
-        throw ThumbnailError(WithDetail("cannot open the image"), path, err);
+        throw Error(WithDetail("cannot open the image"), path, err);
     }
     return source;
 }
@@ -122,7 +122,7 @@ Decoder FindDecoder(VipsSource* source, const std::string& path) {
             }
         }
     }
-    throw ThumbnailError("not a JPEG, PNG, GIF, BMP, WebP, TIFF or HEIF image", path);
+    throw Error("not a JPEG, PNG, GIF, BMP, WebP, TIFF or HEIF image", path);
 }
 
 bool HasIntField(VipsImage* image, const char* name, int wanted) {
@@ -188,12 +188,12 @@ void CheckSize(const Decoding& decoding, const ThumbnailLimits& limits, const st
     const std::string dimensions =
         std::to_string(decoding.width) + "x" + std::to_string(decoding.height);
     if (decoding.width * decoding.height > limits.maxPixels) {
-        throw ThumbnailError("the image is too large: " + dimensions + " pixels, more than " +
+        throw Error("the image is too large: " + dimensions + " pixels, more than " +
                                  std::to_string(limits.maxPixels / 1'000'000) + " megapixels",
                              path);
     }
     if (decoding.bytes > limits.maxDecodeBytes) {
-        throw ThumbnailError(
+        throw Error(
             "the image is too large: " + std::string(decoding.kind) + " of " + dimensions +
                 " pixels " +
                 (decoding.whole ? "is decoded whole, which needs " : "needs, while it is read, ") +
@@ -245,7 +245,7 @@ std::string ReadHead(const std::string& path, std::size_t size) {
 std::string ReadWhole(const std::string& path, std::uint64_t size) {
     std::string bytes = ReadHead(path, size);
     if (bytes.size() != size) {
-        throw ThumbnailError("cannot read the whole image", path);
+        throw Error("cannot read the whole image", path);
     }
     return bytes;
 }
@@ -280,7 +280,7 @@ Shrunk Shrink(const std::string& path, std::uint64_t fileSize, int maxSize,
             const ImagePtr header(vips_image_new_from_source(source.get(), "", "access",
                                                              VIPS_ACCESS_SEQUENTIAL, nullptr));
             if (!header) {
-                throw ThumbnailError(WithDetail("cannot read the image's header"), path);
+                throw Error(WithDetail("cannot read the image's header"), path);
             }
             CheckSize(DecodingOf(header.get(), decoder), limits, path);
             hasProfile = vips_image_get_typeof(header.get(), VIPS_META_ICC_NAME) != 0;
@@ -332,7 +332,7 @@ bool KeepTransparency(ImagePtr& image, const std::string& path) {
                 "cannot read the image", path);
     double lowest = 0;
     if (vips_min(alphaBand.get(), &lowest, nullptr) != 0) {
-        throw ThumbnailError(WithDetail("cannot read the image"), path);
+        throw Error(WithDetail("cannot read the image"), path);
     }
     if (lowest < 255) {
         return true;
@@ -353,7 +353,7 @@ std::string Encode(VipsImage* image, ThumbnailFormat format, const std::string& 
                                    "optimize_coding", TRUE, nullptr);
     const std::unique_ptr<void, GFree> owned(buffer);
     if (result != 0) {
-        throw ThumbnailError(WithDetail("cannot encode the thumbnail"), path);
+        throw Error(WithDetail("cannot encode the thumbnail"), path);
     }
     return std::string(static_cast<const char*>(buffer), length);
 }
@@ -367,19 +367,19 @@ VipsThumbnailer::VipsThumbnailer(ThumbnailLimits limits) : limits_(limits) {
 Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
     const std::string& path = request.source;
     if (request.maxSize < kMinThumbnailSize || request.maxSize > kMaxThumbnailSize) {
-        throw ThumbnailError("the thumbnail size must be " + std::to_string(kMinThumbnailSize) +
+        throw Error("the thumbnail size must be " + std::to_string(kMinThumbnailSize) +
                                  " to " + std::to_string(kMaxThumbnailSize) + " pixels",
                              path, EINVAL);
     }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
-        throw ThumbnailError::FromErrno(errno, path);
+        throw Error::FromErrno(errno, path);
     }
     if (!S_ISREG(st.st_mode)) {
-        throw ThumbnailError("not a file", path);
+        throw Error("not a file", path);
     }
     if (st.st_size == 0) {
-        throw ThumbnailError("the file is empty", path);
+        throw Error("the file is empty", path);
     }
     const std::string key = ThumbnailKey(static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec,
                                          st.st_mtim.tv_nsec, request.maxSize);
@@ -412,7 +412,7 @@ Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
     for (int attempt = 0; attempt < 2; ++attempt) {
         const TargetFile existing = InspectTarget(target);
         if (existing.state == TargetState::kForeign) {
-            throw ThumbnailError(
+            throw Error(
                 "the thumbnail's name is taken by another file, which is left as it is", target,
                 EEXIST);
         }
@@ -424,7 +424,7 @@ Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
         }
         // Something took the name since it was looked at: look again.
     }
-    throw ThumbnailError("the thumbnail's name keeps being taken", target, EEXIST);
+    throw Error("the thumbnail's name keeps being taken", target, EEXIST);
 }
 
 }  // namespace brindlewick

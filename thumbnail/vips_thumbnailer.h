@@ -2,7 +2,9 @@
 
 #include <cstdint>
 
-#include "thumbnail/thumbnailer.h"
+#include "base/error.h"
+#include "generate/thumbnailer.h"
+#include "thumbnail/thumbnail_name.h"
 
 namespace brindlewick {
 
@@ -12,6 +14,9 @@ namespace brindlewick {
 // BMP and HEIF images are decoded whole first. The pixel limit bounds the
 // time; the decoding limit keeps the memory of one image (with libvips'
 // own, some 30 MB) well under 300 MB.
+inline constexpr int kMinThumbnailSize = 16;
+inline constexpr int kMaxThumbnailSize = 2000;
+
 struct ThumbnailLimits {
     std::uint64_t maxPixels = 1'000'000'000;
     std::uint64_t maxDecodeBytes = 192ULL << 20;

@@ -27,7 +27,7 @@
 #include <vector>
 #include <vips/vips8>
 
-#include "thumbnail/thumbnail_batch.h"
+#include "run/thumbnail_batch.h"
 #include "thumbnail/vips_thumbnailer.h"
 
 extern char** environ;
@@ -264,7 +264,7 @@ int main(int argc, char** argv) {
         try {
             VipsThumbnailer().Make({argv[2], argv[3], 200});
             return 0;
-        } catch (const ThumbnailError& error) {
+        } catch (const Error& error) {
             std::fprintf(stderr, "%s\n", error.what());
             return 2;
         }

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "temp_dir.h"
-#include "thumbnail/thumbnail_batch.h"
+#include "support/temp_dir.h"
+#include "run/thumbnail_batch.h"
 #include "thumbnail/vips_thumbnailer.h"
 
 namespace brindlewick {
@@ -228,17 +228,17 @@ TEST(VipsThumbnailer, RefusesWhatItCannotReadAndWritesNothing) {
         try {
             thumbnailer.Make({dir / name, thumbs, 200});
             ADD_FAILURE() << "made a thumbnail";
-        } catch (const ThumbnailError& error) {
+        } catch (const Error& error) {
             EXPECT_EQ(error.Path(), dir / name);
             EXPECT_FALSE(error.Cause().empty());
         }
     }
     fs::create_directory(dir / "folder.jpg");
     for (const std::string name : {"missing.jpg", "folder.jpg"}) {
-        EXPECT_THROW(thumbnailer.Make({dir / name, thumbs, 200}), ThumbnailError) << name;
+        EXPECT_THROW(thumbnailer.Make({dir / name, thumbs, 200}), Error) << name;
     }
     for (const int size : {kMinThumbnailSize - 1, kMaxThumbnailSize + 1}) {
-        EXPECT_THROW(thumbnailer.Make({dir / "whole.jpg", thumbs, size}), ThumbnailError);
+        EXPECT_THROW(thumbnailer.Make({dir / "whole.jpg", thumbs, size}), Error);
     }
     EXPECT_EQ(FileCount(thumbs), 0u);
 }
@@ -269,7 +269,7 @@ TEST(VipsThumbnailer, LargeImagesAreShrunkWhileReadOrRefusedFromTheHeader) {
             try {
                 limited->Make({dir / name, thumbs, 100});
                 ADD_FAILURE() << "not refused";
-            } catch (const ThumbnailError& error) {
+            } catch (const Error& error) {
                 EXPECT_NE(error.Cause().find("too large"), std::string::npos) << error.Cause();
             }
         }
@@ -306,13 +306,13 @@ TEST(VipsThumbnailer, ReusesItsOwnThumbnailsAndNeverReplacesAnyoneElsesFile) {
     const std::string mine = "a picture of my own, not a thumbnail";
     fs::remove(target);
     WriteFile(target, mine);
-    EXPECT_THROW(thumbnailer.Make({image, thumbs, 100}), ThumbnailError);
+    EXPECT_THROW(thumbnailer.Make({image, thumbs, 100}), Error);
     EXPECT_EQ(ReadFile(target), mine);
     fs::copy_file(image, target, fs::copy_options::overwrite_existing);  // a real JPEG
-    EXPECT_THROW(thumbnailer.Make({image, thumbs, 100}), ThumbnailError);
+    EXPECT_THROW(thumbnailer.Make({image, thumbs, 100}), Error);
     fs::remove(target);
     fs::create_directory_symlink(dir.Path(), target);
-    EXPECT_THROW(thumbnailer.Make({image, thumbs, 100}), ThumbnailError);
+    EXPECT_THROW(thumbnailer.Make({image, thumbs, 100}), Error);
     EXPECT_TRUE(fs::is_symlink(target));
 
     // A file where the folder should be; a folder that cannot be written to.
@@ -320,13 +320,13 @@ TEST(VipsThumbnailer, ReusesItsOwnThumbnailsAndNeverReplacesAnyoneElsesFile) {
     try {
         thumbnailer.Make({image, dir / "thumbs-file", 100});
         ADD_FAILURE() << "wrote into a file";
-    } catch (const ThumbnailError& error) {
+    } catch (const Error& error) {
         EXPECT_EQ(error.Path(), dir / "thumbs-file");
     }
     if (::geteuid() != 0) {  // root may write anywhere
         fs::create_directory(dir / "locked");
         ::chmod((dir / "locked").c_str(), 0555);
-        EXPECT_THROW(thumbnailer.Make({image, dir / "locked/thumbs", 100}), ThumbnailError);
+        EXPECT_THROW(thumbnailer.Make({image, dir / "locked/thumbs", 100}), Error);
     }
     EXPECT_EQ(ReadFile(dir / "thumbs-file"), "x");
 }
@@ -359,7 +359,7 @@ public:
         ++started;
         std::this_thread::sleep_for(std::chrono::milliseconds(request.maxSize));
         if (request.source.starts_with("bad")) {
-            throw ThumbnailError("bad image", request.source);
+            throw Error("bad image", request.source);
         }
         return {request.source, request.maxSize, 1, false};
     }

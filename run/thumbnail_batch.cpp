@@ -1,4 +1,4 @@
-#include "thumbnail/thumbnail_batch.h"
+#include "run/thumbnail_batch.h"
 
 #include <algorithm>
 #include <atomic>
@@ -17,10 +17,10 @@ ThumbnailOutcome MakeOne(const Thumbnailer& thumbnailer, const ThumbnailRequest&
     outcome.index = index;
     try {
         outcome.thumbnail = thumbnailer.Make(request);
-    } catch (const ThumbnailError& error) {
+    } catch (const Error& error) {
         outcome.error = error;
     } catch (const std::exception& error) {
-        outcome.error = ThumbnailError(error.what(), request.source);
+        outcome.error = Error(error.what(), request.source);
     }
     return outcome;
 }

@@ -1,22 +1,8 @@
-#include "thumbnail/thumbnailer.h"
-
-#include <cstring>
+#include "thumbnail/thumbnail_name.h"
 
 #include "thumbnail/thumbnail_file.h"
 
 namespace brindlewick {
-
-ThumbnailError::ThumbnailError(std::string cause, std::string path, int errnum)
-    : std::runtime_error(cause + ": " + path),
-      cause_(std::move(cause)),
-      path_(std::move(path)),
-      errnum_(errnum) {}
-
-ThumbnailError ThumbnailError::FromErrno(int errnum, std::string path) {
-    return ThumbnailError(std::strerror(errnum), std::move(path), errnum);
-}
-
-Thumbnailer::~Thumbnailer() = default;
 
 std::string ThumbnailName(std::string_view sourcePath, ThumbnailFormat format) {
     constexpr std::size_t kMaxStem = 40;

@@ -5,7 +5,8 @@
 #include <optional>
 #include <span>
 
-#include "thumbnail/thumbnailer.h"
+#include "base/error.h"
+#include "generate/thumbnailer.h"
 
 namespace brindlewick {
 
@@ -13,7 +14,7 @@ namespace brindlewick {
 struct ThumbnailOutcome {
     std::size_t index = 0;  // the request's position in the batch
     std::optional<Thumbnail> thumbnail;
-    std::optional<ThumbnailError> error;
+    std::optional<Error> error;
 };
 
 enum class BatchStep { kContinue, kStop };
