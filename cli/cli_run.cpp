@@ -10,6 +10,7 @@
 #include "generate/html_page_writer.h"
 #include "run/generation_run.h"
 #include "settings/settings_file.h"
+#include "thumbnail/vips_thumbnailer.h"
 
 namespace brindlewick::cli {
 namespace {
@@ -100,8 +101,9 @@ int Generate(const CliOptions& options, const CliContext& context) {
     const auto progress = [&](std::size_t done, std::size_t total) {
         return !(stop != nullptr && stop->Flag().load()) && progressLine(done, total);
     };
-    const RunReport report =
-        RunGeneration(values, images, settings, context.currentFolder, progress, &writer);
+    const VipsThumbnailer thumbnailer;
+    const RunReport report = RunGeneration(values, images, settings, context.currentFolder,
+                                           progress, &writer, &thumbnailer);
     if (stop != nullptr) {
         stop->EndWriting();
     }

@@ -4,6 +4,7 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/file_saver.h"
 #include "generate/image_list.h"
@@ -22,6 +23,16 @@ namespace brindlewick {
 // A writer given a stop flag abandons the page it is writing once the flag is
 // set, before the next block goes to the file: it throws Error with ECANCELED,
 // again leaving the target as it was and no temporary file.
+// One entry of the gallery's web form. Addresses are paths relative to the
+// gallery's folder, as file-system bytes; the writer makes them URLs.
+struct WebGalleryEntry {
+    std::string page;       // the wrapper page
+    std::string imageName;  // for ALT, or as the link's text
+    std::string thumbnail;  // empty: no thumbnail, a text link
+    int width = 0;
+    int height = 0;
+};
+
 class HtmlPageWriter {
 public:
     explicit HtmlPageWriter(const std::atomic<bool>* stop = nullptr) : stop_(stop) {}
@@ -33,6 +44,10 @@ public:
                    std::string_view footerText);
     void WriteGallery(const std::string& fileName, const ImageList& images,
                       std::string_view footerText);
+    // The gallery's web form: "Gallery" as title, one linked thumbnail (or
+    // text link) per entry, the footer.
+    void WriteWebGallery(const std::string& fileName, const std::vector<WebGalleryEntry>& entries,
+                         std::string_view footerText);
 
     // Syncs the file systems of the pages written since the last call.
     void SyncWritten();

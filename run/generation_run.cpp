@@ -5,17 +5,22 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
+#include <functional>
 #include <optional>
 #include <unordered_set>
 
 #include "generate/html_page_writer.h"
 #include "generate/page_text.h"
+#include "generate/thumbnailer.h"
+#include "run/thumbnail_batch.h"
 
 namespace brindlewick {
 namespace {
 
 constexpr const char* kWouldOverwriteInput = "it would replace one of the listed files";
 constexpr const char* kWouldOverwriteGallery = "it would replace the gallery written in this run";
+constexpr const char* kWouldOverwritePage = "it would replace a page written in this run";
 
 std::string GalleryPath(const std::string& folder) {
     std::string path = folder;
@@ -86,11 +91,92 @@ private:
     std::unordered_set<std::string> missing_;
 };
 
+// The gallery's entry for an image: addresses relative to the gallery's
+// folder, so that the folder can be copied or uploaded as a whole.
+WebGalleryEntry WebEntry(const std::string& image, const std::string& galleryFolder,
+                         const Thumbnail* thumbnail) {
+    const auto relative = [&](const std::string& path) {
+        const std::string address =
+            std::filesystem::path(path).lexically_relative(galleryFolder).string();
+        return address.empty() ? path : address;
+    };
+    WebGalleryEntry entry;
+    entry.page = relative(PageName(image));
+    entry.imageName = ImageName(image);
+    if (thumbnail != nullptr) {
+        entry.thumbnail = std::string(kThumbnailFolderName) + '/' + thumbnail->fileName;
+        entry.width = thumbnail->width;
+        entry.height = thumbnail->height;
+    }
+    return entry;
+}
+
+// Stands in where no thumbnailer was given: every thumbnail fails.
+class NoThumbnailer final : public Thumbnailer {
+public:
+    Thumbnail Make(const ThumbnailRequest& request) const override {
+        throw Error("no thumbnails can be made here", request.source);
+    }
+};
+
+using ItemDone =
+    std::function<void(std::size_t index, const Thumbnail*, const std::optional<Error>&)>;
+
+// Makes the thumbnails of the listed images (folders have none) on one worker
+// per core and calls itemDone for every item in list order, as soon as its
+// thumbnail is done. progress counts a thumbnail and a page per item and is
+// asked before each item; false when it asked to stop.
+bool MakeThumbnailsInOrder(const ImageList& images, const std::vector<bool>& isFolder,
+                           const std::string& galleryFolder, int thumbSize,
+                           const Thumbnailer* thumbnailer, const ProgressCallback& progress,
+                           const ItemDone& itemDone) {
+    const NoThumbnailer none;
+    const std::string folder = galleryFolder.empty() || galleryFolder.ends_with('/')
+                                   ? galleryFolder + kThumbnailFolderName
+                                   : galleryFolder + '/' + kThumbnailFolderName;
+    std::vector<ThumbnailRequest> requests;
+    std::vector<std::size_t> itemOf;  // the item of each request
+    for (std::size_t i = 0; i < images.Count(); ++i) {
+        if (!isFolder[i]) {
+            requests.push_back({images.GetAt(i), folder, thumbSize});
+            itemOf.push_back(i);
+        }
+    }
+    const std::size_t steps = 2 * images.Count();
+    std::size_t next = 0;  // the first item not yet passed on
+    bool stopped = false;
+    // Passes on the items before `end` with no thumbnail of their own (folders).
+    const auto passFolders = [&](std::size_t end) {
+        for (; next < end && !stopped; ++next) {
+            if (progress && !progress(2 * next + 1, steps)) {
+                stopped = true;
+                return;
+            }
+            itemDone(next, nullptr, std::nullopt);
+        }
+    };
+    MakeThumbnails(thumbnailer != nullptr ? *thumbnailer : none, requests, 0,
+                   [&](const ThumbnailOutcome& outcome) {
+                       const std::size_t item = itemOf[outcome.index];
+                       passFolders(item);
+                       if (stopped || (progress && !progress(2 * item + 1, steps))) {
+                           stopped = true;
+                           return BatchStep::kStop;
+                       }
+                       itemDone(item, outcome.thumbnail ? &*outcome.thumbnail : nullptr,
+                                outcome.error);
+                       next = item + 1;
+                       return BatchStep::kContinue;
+                   });
+    passFolders(images.Count());
+    return !stopped;
+}
+
 }  // namespace
 
 RunReport RunGeneration(Settings& values, const ImageList& images, const SettingsFile& settings,
                         const std::string& galleryFolder, const ProgressCallback& progress,
-                        HtmlPageWriter* writer) {
+                        HtmlPageWriter* writer, const Thumbnailer* thumbnailer) {
     RunReport report;
     if (images.Empty()) {
         return report;  // NothingToDo: nothing written, nothing saved
@@ -110,6 +196,7 @@ RunReport RunGeneration(Settings& values, const ImageList& images, const Setting
         isFolder[i] = info && S_ISDIR(info->st_mode);
     }
     std::optional<FileId> gallery;
+    std::unordered_set<FileId, FileIdHash> pagesWritten;  // for the web gallery, written last
 
     const auto skip = [&](std::string path, std::string reason) {
         report.failures.push_back({std::move(path), std::move(reason)});
@@ -138,40 +225,70 @@ RunReport RunGeneration(Settings& values, const ImageList& images, const Setting
     };
 
     report.outcome = RunReport::Outcome::Finished;
-    try {
-        if (values.showAll != 0) {
-            const std::string galleryPath = GalleryPath(galleryFolder);
-            const bool anyFolder =
-                std::find(isFolder.begin(), isFolder.end(), true) != isFolder.end();
-            ImageList galleryImages;
-            if (anyFolder) {
-                std::vector<std::string> paths;
-                for (std::size_t i = 0; i < total; ++i) {
-                    if (!isFolder[i]) {
-                        paths.push_back(images.GetAt(i));
-                    }
-                }
-                galleryImages.AddImagePaths(std::move(paths));
-            }
-            if (write(galleryPath, [&] {
-                    out.WriteGallery(galleryPath, anyFolder ? galleryImages : images, footer);
-                })) {
-                gallery = EntryAt(galleryPath);
-            }
+    const std::string galleryPath = GalleryPath(galleryFolder);
+    const bool webGallery = values.showAll != 0 && values.webGallery != 0;
+    // The wrapper page of item i, where it is written.
+    const auto writePage = [&](std::size_t i) {
+        const std::string& path = images.GetAt(i);
+        if (isFolder[i]) {
+            skip(path, std::strerror(EISDIR));
+            return;
         }
-        for (std::size_t i = 0; i < total; ++i) {
-            if (progress && !progress(i, total)) {
+        const std::string page = PageName(path);
+        if (write(page, [&] { out.WritePage(page, ImageName(path), footer); })) {
+            ++report.pagesWritten;
+            pagesWritten.insert(*EntryAt(page));
+        }
+    };
+    try {
+        if (webGallery) {
+            std::vector<WebGalleryEntry> entries;
+            const bool finished = MakeThumbnailsInOrder(
+                images, isFolder, galleryFolder, values.thumbSize, thumbnailer, progress,
+                [&](std::size_t i, const Thumbnail* thumbnail,
+                    const std::optional<Error>& failure) {
+                    if (failure) {
+                        skip(failure->Path(), failure->Cause());
+                    }
+                    writePage(i);
+                    if (!isFolder[i]) {
+                        entries.push_back(WebEntry(images.GetAt(i), galleryFolder, thumbnail));
+                    }
+                });
+            if (!finished) {
                 report.outcome = RunReport::Outcome::Stopped;
-                break;
             }
-            const std::string& path = images.GetAt(i);
-            if (isFolder[i]) {
-                skip(path, std::strerror(EISDIR));
-                continue;
+            if (pagesWritten.contains(EntryAt(galleryPath).value_or(FileId{}))) {
+                skip(galleryPath, kWouldOverwritePage);
+            } else {
+                write(galleryPath, [&] { out.WriteWebGallery(galleryPath, entries, footer); });
             }
-            const std::string page = PageName(path);
-            if (write(page, [&] { out.WritePage(page, ImageName(path), footer); })) {
-                ++report.pagesWritten;
+        } else {
+            if (values.showAll != 0) {
+                const bool anyFolder =
+                    std::find(isFolder.begin(), isFolder.end(), true) != isFolder.end();
+                ImageList galleryImages;
+                if (anyFolder) {
+                    std::vector<std::string> paths;
+                    for (std::size_t i = 0; i < total; ++i) {
+                        if (!isFolder[i]) {
+                            paths.push_back(images.GetAt(i));
+                        }
+                    }
+                    galleryImages.AddImagePaths(std::move(paths));
+                }
+                if (write(galleryPath, [&] {
+                        out.WriteGallery(galleryPath, anyFolder ? galleryImages : images, footer);
+                    })) {
+                    gallery = EntryAt(galleryPath);
+                }
+            }
+            for (std::size_t i = 0; i < total; ++i) {
+                if (progress && !progress(i, total)) {
+                    report.outcome = RunReport::Outcome::Stopped;
+                    break;
+                }
+                writePage(i);
             }
         }
     } catch (const Error& error) {
@@ -191,7 +308,8 @@ RunReport RunGeneration(Settings& values, const ImageList& images, const Setting
         return report;
     }
     if (progress && report.outcome == RunReport::Outcome::Finished) {
-        progress(total, total);
+        const std::size_t steps = webGallery ? 2 * total : total;
+        progress(steps, steps);
     }
 
     // The comment goes on top unless an entry begins with it. The file is

@@ -13,8 +13,10 @@
 namespace brindlewick {
 
 class HtmlPageWriter;
+class Thumbnailer;
 
 inline constexpr const char* kGalleryFileName = "ShowAll.html";
+inline constexpr const char* kThumbnailFolderName = "thumbs";
 inline constexpr const char* kNothingToDoMessage = "Nothing to do!";
 
 // A page (or the gallery) that was not written, and why.
@@ -41,8 +43,9 @@ struct RunReport {
     std::optional<Error> settingsError;  // the settings file could not be written
 };
 
-// Called before each page with (pages done, pages in all); returning false
-// stops the run there.
+// Called before each page with (steps done, steps in all); returning false
+// stops the run there. A step is a page, or, for the gallery's web form, a
+// thumbnail too.
 using ProgressCallback = std::function<bool(std::size_t done, std::size_t total)>;
 
 // One generation run: the gallery (kGalleryFileName in galleryFolder) first
@@ -57,9 +60,16 @@ using ProgressCallback = std::function<bool(std::size_t done, std::size_t total)
 // that would replace the gallery written in this run. writer may be null (a
 // plain writer is used); tests pass one that fails on purpose, the command
 // line one with a stop flag.
+//
+// With values.webGallery set too, the gallery takes its web form: thumbnails
+// (made by thumbnailer on one worker per core while the pages are written in
+// list order) in kThumbnailFolderName beside it, each a link to its image's
+// wrapper page, every address relative to the gallery's folder. The gallery
+// is then written after the pages. An image without a thumbnail gets a text
+// link, and the thumbnail's failure is listed like a page's.
 RunReport RunGeneration(Settings& values, const ImageList& images, const SettingsFile& settings,
                         const std::string& galleryFolder, const ProgressCallback& progress = {},
-                        HtmlPageWriter* writer = nullptr);
+                        HtmlPageWriter* writer = nullptr, const Thumbnailer* thumbnailer = nullptr);
 
 // "Processed N file(s)\n" with the number of wrapper pages written.
 std::string ProcessedMessage(std::size_t pagesWritten);

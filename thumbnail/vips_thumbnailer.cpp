@@ -189,8 +189,8 @@ void CheckSize(const Decoding& decoding, const ThumbnailLimits& limits, const st
         std::to_string(decoding.width) + "x" + std::to_string(decoding.height);
     if (decoding.width * decoding.height > limits.maxPixels) {
         throw Error("the image is too large: " + dimensions + " pixels, more than " +
-                                 std::to_string(limits.maxPixels / 1'000'000) + " megapixels",
-                             path);
+                        std::to_string(limits.maxPixels / 1'000'000) + " megapixels",
+                    path);
     }
     if (decoding.bytes > limits.maxDecodeBytes) {
         throw Error(
@@ -367,9 +367,9 @@ VipsThumbnailer::VipsThumbnailer(ThumbnailLimits limits) : limits_(limits) {
 Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
     const std::string& path = request.source;
     if (request.maxSize < kMinThumbnailSize || request.maxSize > kMaxThumbnailSize) {
-        throw Error("the thumbnail size must be " + std::to_string(kMinThumbnailSize) +
-                                 " to " + std::to_string(kMaxThumbnailSize) + " pixels",
-                             path, EINVAL);
+        throw Error("the thumbnail size must be " + std::to_string(kMinThumbnailSize) + " to " +
+                        std::to_string(kMaxThumbnailSize) + " pixels",
+                    path, EINVAL);
     }
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
@@ -412,9 +412,8 @@ Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
     for (int attempt = 0; attempt < 2; ++attempt) {
         const TargetFile existing = InspectTarget(target);
         if (existing.state == TargetState::kForeign) {
-            throw Error(
-                "the thumbnail's name is taken by another file, which is left as it is", target,
-                EEXIST);
+            throw Error("the thumbnail's name is taken by another file, which is left as it is",
+                        target, EEXIST);
         }
         if (existing.state == TargetState::kOurs && existing.mark.key == key) {
             return {std::move(name), existing.mark.width, existing.mark.height, true};

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "base/version.h"
+#include "thumbnail/vips_thumbnailer.h"
 #include "ui/about_dialog.h"
 #include "ui/comment_history_model.h"
 #include "ui/dialog_units.h"
@@ -89,6 +90,10 @@ MainDialog::MainDialog(SettingsFile settingsFile, Services services, QWidget* pa
     if (services_.progress == nullptr) {
         ownProgress_ = std::make_unique<QtProgressPresenter>();
         services_.progress = ownProgress_.get();
+    }
+    if (services_.thumbnailer == nullptr) {
+        ownThumbnailer_ = std::make_unique<VipsThumbnailer>();
+        services_.thumbnailer = ownThumbnailer_.get();
     }
     CreateControls();
     OnInitDialog();
@@ -217,11 +222,14 @@ void MainDialog::OnGenerate() {
     RunReport report;
     {
         ProgressPresenter& progress = *services_.progress;
-        const ProgressScope scope(progress, this, imageList_->Images().Count());
+        // The web gallery counts each thumbnail as a step too.
+        const std::size_t count = imageList_->Images().Count();
+        const bool web = values_.showAll != 0 && values_.webGallery != 0;
+        const ProgressScope scope(progress, this, web ? 2 * count : count);
         report = RunGeneration(
             values_, imageList_->Images(), settingsFile_, galleryFolder_,
             [&progress](std::size_t done, std::size_t total) { return progress.Step(done, total); },
-            services_.writer);
+            services_.writer, services_.thumbnailer);
     }
     ShowRunReport(report);
 }

@@ -23,6 +23,7 @@ class HtmlPageWriter;
 class ImageListCtrl;
 class MessagePresenter;
 class ProgressPresenter;
+class Thumbnailer;
 
 // What the main window shows and asks through. Every member may stay empty:
 // the real message boxes, file dialog, progress dialog, About box and page
@@ -33,6 +34,7 @@ struct MainDialogServices {
     ProgressPresenter* progress = nullptr;
     std::function<void(QWidget* parent)> showAbout;
     HtmlPageWriter* writer = nullptr;
+    const Thumbnailer* thumbnailer = nullptr;  // the web gallery's thumbnails
     // The folder the gallery goes to until "Add files" is used; empty for
     // the folder the program was started in.
     QString startFolder;
@@ -87,6 +89,7 @@ private:
     std::unique_ptr<MessagePresenter> ownMessages_;
     std::unique_ptr<FileChooser> ownFileChooser_;
     std::unique_ptr<ProgressPresenter> ownProgress_;
+    std::unique_ptr<Thumbnailer> ownThumbnailer_;
 
     Settings values_;
     std::string galleryFolder_;  // file-system bytes

@@ -11,8 +11,8 @@
 #include <thread>
 #include <vector>
 
-#include "support/temp_dir.h"
 #include "run/thumbnail_batch.h"
+#include "support/temp_dir.h"
 #include "thumbnail/vips_thumbnailer.h"
 
 namespace brindlewick {
