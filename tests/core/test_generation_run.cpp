@@ -1,13 +1,16 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <algorithm>
 #include <cerrno>
 #include <filesystem>
 
 #include "generate/html_page_writer.h"
 #include "generate/page_text.h"
+#include "generate/thumbnailer.h"
 #include "run/generation_run.h"
 #include "support/filling_writer.h"
+#include "support/page_bytes.h"
 #include "support/temp_dir.h"
 
 namespace brindlewick {
@@ -158,6 +161,61 @@ TEST_F(GenerationRun, SettingsThatCannotBeSavedAreReportedNotFatal) {
     EXPECT_EQ(report.pagesWritten, 1u);
     ASSERT_TRUE(report.settingsError.has_value());
     EXPECT_NE(report.settingsError->Path().find("config"), std::string::npos);
+}
+
+// Stands in for the image library: every file is an image of 10 by 5
+// pixels, but for names beginning with "bad".
+class FakeThumbnailer final : public Thumbnailer {
+public:
+    Thumbnail Make(const ThumbnailRequest& request) const override {
+        const std::string name(ImageName(request.source));
+        if (name.starts_with("bad")) {
+            throw Error("not an image", request.source);
+        }
+        return {name + ".jpg", 10, 5, false};
+    }
+};
+
+// The web form: pages in list order as thumbnails arrive, the gallery last,
+// linked thumbnails with addresses relative to the gallery's folder, a text
+// link where there is no thumbnail, and progress over pages and thumbnails.
+TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
+    fs::create_directories(dir_.Path() / "sub" / "folder");
+    images_.AddImagePaths(
+        {Image("b.gif"), Image("bad.jpg"), Image("sub/a c.jpg"), dir_ / "sub/folder"});
+    values_.showAll = 1;
+    values_.webGallery = 1;
+    std::vector<std::pair<std::size_t, std::size_t>> steps;
+    const FakeThumbnailer thumbnailer;
+    const RunReport report = RunGeneration(
+        values_, images_, settings_, dir_.Path().string(),
+        [&](std::size_t done, std::size_t total) {
+            steps.emplace_back(done, total);
+            return true;
+        },
+        nullptr, &thumbnailer);
+
+    EXPECT_EQ(report.outcome, RunReport::Outcome::Finished);
+    EXPECT_EQ(report.pagesWritten, 3u);
+    ASSERT_EQ(report.failures.size(), 2u);
+    EXPECT_EQ(FailureLines(report.failures),
+              dir_ / "bad.jpg" + ": not an image\n" + dir_ / "sub/folder" + ": Is a directory\n");
+    EXPECT_TRUE(fs::exists(dir_ / "bad.html"));  // its page is written all the same
+    const std::string gallery = ReadFile(dir_ / "ShowAll.html");
+    const std::string body =
+        gallery.substr(gallery.find("<A "), gallery.find("<P ") - gallery.find("<A "));
+    EXPECT_EQ(body,
+              "<A HREF=\"b.html\"><IMG SRC=\"thumbs/b.gif.jpg\" ALT=\"b.gif\" WIDTH=10 HEIGHT=5 "
+              "VSPACE=10 HSPACE=30></A>"
+              "<A HREF=\"bad.html\">bad.jpg</A>"
+              "<A HREF=\"sub/a%20c.html\"><IMG SRC=\"thumbs/a%20c.jpg.jpg\" ALT=\"a c.jpg\" "
+              "WIDTH=10 HEIGHT=5 VSPACE=10 HSPACE=30></A>");
+    EXPECT_TRUE(gallery.starts_with(test::kHead + "Gallery"));
+    EXPECT_TRUE(gallery.ends_with(test::Footer("&copy; Me")));
+    // A thumbnail and a page for each of the four items, counted in order.
+    ASSERT_FALSE(steps.empty());
+    EXPECT_EQ(steps.back(), std::make_pair(std::size_t{8}, std::size_t{8}));
+    EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
 }
 
 }  // namespace

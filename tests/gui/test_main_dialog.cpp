@@ -192,7 +192,7 @@ private slots:
         QCOMPARE(window.SettingsBytes(), stored);
     }
 
-    void windowMenuEndsWithTheAboutEntry() {
+    void windowMenuHoldsTheWebGallerySwitchAndEndsWithTheAboutEntry() {
         Window window;
         MainDialog& dialog = window.Open();
         dialog.show();
@@ -206,9 +206,18 @@ private slots:
         QVERIFY(actions.at(actions.size() - 2)->isSeparator());
         QCOMPARE(actions.last()->text(), QStringLiteral("&About Brindlewick..."));
         QCOMPARE(actions.last()->data().toInt(), IDM_ABOUTBOX);
+        // The web gallery's switch, checkable, bound to the values.
+        auto* web = menu->findChild<QAction*>(QStringLiteral("webGallery"));
+        QVERIFY(web != nullptr && web->isCheckable() && !web->isChecked());
+        QCOMPARE(web->text(), QStringLiteral("Web gallery with thumbnails"));
+        web->trigger();
+        QCOMPARE(dialog.Values().webGallery, 1);
         actions.last()->trigger();
         QCOMPARE(window.aboutShown, 1);
         menu->close();
+        QVERIFY(dialog.CreateSystemMenu()
+                    ->findChild<QAction*>(QStringLiteral("webGallery"))
+                    ->isChecked());
 
         window.Control<QPushButton>("IDC_ABOUT")->click();
         QCOMPARE(window.aboutShown, 2);
