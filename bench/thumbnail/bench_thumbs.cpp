@@ -177,16 +177,29 @@ void BenchSpeed(const fs::path& dir, int count) {
     for (const char* folder : {"vips-each", "vips-once", "convert-each"}) {
         fs::create_directory(dir / folder);
     }
+    // The whole web gallery: wrapper pages, thumbnails and ShowAll.html, with
+    // settings of its own, in a folder of its own.
+    fs::create_directories(dir / "web" / "config");
+    std::vector<std::string> web = {"sh",
+                                    "-c",
+                                    "cd \"$0\" && XDG_CONFIG_HOME=\"$0/config\" exec \"$@\"",
+                                    (dir / "web").string(),
+                                    BRINDLEWICK_CLI,
+                                    "--web-gallery",
+                                    "-c",
+                                    "bench"};
+    web.insert(web.end(), photos.begin(), photos.end());
+    commands("brindlewick-cli --web-gallery (pages and gallery too)", {web});
     commands("vipsthumbnail -s 200, one process per file", vipsEach);
     commands("vipsthumbnail -s 200, one process for all files", {vipsOnce});
     commands("convert -thumbnail 200x200, one process per file", convertEach);
 
     std::printf("Thumbnails of %d photos at 200 px on %u cores; x: against the thumbnailer\n",
                 count, workers);
-    std::printf("%-50s %9s %6s %9s %6s %9s\n", "", "wall", "x", "processor", "x", "per photo");
+    std::printf("%-54s %9s %6s %9s %6s %9s\n", "", "wall", "x", "processor", "x", "per photo");
     const Timing& ours = timings.front();
     for (const Timing& t : timings) {
-        std::printf("%-50s %7.3f s %5.2fx %7.3f s %5.2fx %6.1f ms%s\n", t.what, t.wall,
+        std::printf("%-54s %7.3f s %5.2fx %7.3f s %5.2fx %6.1f ms%s\n", t.what, t.wall,
                     t.wall / ours.wall, t.cpu, t.cpu / ours.cpu, 1000 * t.wall / count,
                     t.ok ? "" : "  (some failed)");
     }
