@@ -22,28 +22,18 @@
 
 #include "base/case_fold.h"
 #include "base/file_saver.h"
+#include "bench/bench_support.h"
 #include "generate/html_page_writer.h"
 #include "generate/page_text.h"
 #include "run/generation_run.h"
 
 namespace fs = std::filesystem;
 using namespace brindlewick;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::MakeTempDir;
+using bench::Seconds;
 
 namespace {
-
-double Seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-fs::path MakeTempDir() {
-    std::string pattern = (fs::temp_directory_path() / "bw-bench-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        std::perror("mkdtemp");
-        std::exit(1);
-    }
-    return pattern;
-}
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -59,7 +49,7 @@ void RemovePages(const ImageList& images) {
 }
 
 void BenchPages(std::size_t count) {
-    const fs::path dir = MakeTempDir();
+    const fs::path dir = MakeTempDir("bw-bench");
     ImageList images;
     std::vector<std::string> paths;
     for (std::size_t i = 0; i < count; ++i) {
@@ -150,7 +140,7 @@ void BenchImageList(std::size_t count) {
 }
 
 void BenchCliMemory(const std::string& cli, std::size_t count) {
-    const fs::path dir = MakeTempDir();
+    const fs::path dir = MakeTempDir("bw-bench");
     const fs::path list = dir / "paths";
     {
         std::ofstream out(list);

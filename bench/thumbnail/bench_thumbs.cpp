@@ -27,6 +27,7 @@
 #include <vector>
 #include <vips/vips8>
 
+#include "bench/bench_support.h"
 #include "run/thumbnail_batch.h"
 #include "thumbnail/vips_thumbnailer.h"
 
@@ -34,23 +35,12 @@ extern char** environ;
 
 namespace fs = std::filesystem;
 using namespace brindlewick;
-using Clock = std::chrono::steady_clock;
+using bench::Clock;
+using bench::MakeTempDir;
+using bench::Seconds;
 using vips::VImage;
 
 namespace {
-
-double Seconds(Clock::time_point start) {
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-fs::path MakeTempDir() {
-    std::string pattern = (fs::temp_directory_path() / "bw-bench-thumbs-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        std::perror("mkdtemp");
-        std::exit(1);
-    }
-    return pattern;
-}
 
 double CpuSeconds(const rusage& usage) {
     return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
@@ -287,7 +277,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     const int count = argc > 1 ? std::atoi(argv[1]) : 200;
-    const fs::path dir = MakeTempDir();
+    const fs::path dir = MakeTempDir("bw-bench-thumbs");
     BenchMemory(dir, fs::read_symlink("/proc/self/exe").string());
     BenchSpeed(dir, count);
     fs::remove_all(dir);
