@@ -143,14 +143,18 @@ completions=$(cd "$work/pictures" && bash --norc --noprofile -c '
     try --gallery ""
     try -c ""
     try --comment = ""
+    try --thumb-size ""
+    try --we
 ')
 echo "$completions"
 expected="complete -F _brindlewick_cli brindlewick-cli
 --gal => --gallery
---no => --no-copyright --no-gallery
+--no => --no-copyright --no-gallery --no-web-gallery
 --gallery  => Two.jpg one.gif
 -c  =>
---comment =  =>"
+--comment =  =>
+--thumb-size  =>
+--we => --web-gallery"
 [[ $completions == "$expected" ]] || fail "bash completion differs from: $expected"
 
 # The window starts from the installed files and keeps running until closed.

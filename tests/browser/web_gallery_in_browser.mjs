@@ -1,0 +1,245 @@
+// Makes a web gallery with brindlewick-cli from the sample images under
+// awkward names, one in a subfolder, plus a text file named like a JPEG;
+// copies the whole folder to another place, removes the original and opens
+// the copy's ShowAll.html in headless Chromium over file:// and over HTTP from
+// 127.0.0.1. Every thumbnail must load at the size its tag gives, every link
+// must open the wrapper page of its image, whose image loads, and the text
+// file must be a text link to its own wrapper page: the folder works wherever
+// it is put.
+//
+// Usage: node web_gallery_in_browser.mjs PATH/TO/brindlewick-cli PATH/TO/samples
+// CHROMIUM names the browser (default /usr/bin/chromium). Exits non-zero with
+// one line per fault.
+import { spawnSync } from 'node:child_process';
+import fs from 'node:fs';
+import http from 'node:http';
+import os from 'node:os';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+import { chromium } from 'playwright-core';
+
+// Smaller than most samples, so thumbnails are shrunk; the 48x32 one must
+// keep its size.
+const THUMB_SIZE = 64;
+
+// Paths relative to the gallery's folder, and the sample each is a copy of.
+const FILES = [
+    { rel: 'harbour at dawn.gif', sample: 'harbour.gif' },
+    { rel: '12:30 sunset & sea.jpg', sample: 'sunset.jpg' }, // ":" would read as a scheme
+    { rel: 'Wiese grün – 東京.bmp', sample: 'meadow.bmp' },
+    { rel: 'more pics/tower #1.png', sample: 'tower.png' }, // "#" would start a fragment
+    { rel: 'notes.jpg', text: 'Not a picture.\n' },
+];
+
+const problems = [];
+
+function fail(message) {
+    console.error(message);
+    process.exit(1);
+}
+
+const nameOf = (rel) => path.posix.basename(rel);
+const pageOf = (rel) => rel.replace(/\.[^./]*$/, '') + '.html';
+
+// The bytes a URL path names once percent escapes are undone.
+function pathBytes(pathname) {
+    const out = [];
+    for (let i = 0; i < pathname.length; i += 1) {
+        const escape = pathname.slice(i + 1, i + 3);
+        if (pathname[i] === '%' && /^[0-9A-Fa-f]{2}$/.test(escape)) {
+            out.push(parseInt(escape, 16));
+            i += 2;
+        } else {
+            out.push(...Buffer.from(pathname[i]));
+        }
+    }
+    return Buffer.from(out).toString('utf8');
+}
+
+function makeGallery(cli, samples, site, config) {
+    for (const file of FILES) {
+        const target = path.join(site, file.rel);
+        fs.mkdirSync(path.dirname(target), { recursive: true });
+        if (file.sample) fs.copyFileSync(path.join(samples, file.sample), target);
+        else fs.writeFileSync(target, file.text);
+    }
+    const run = spawnSync(cli, ['--web-gallery', `--thumb-size=${THUMB_SIZE}`, '-c', 'Trip', ...FILES.map((f) => f.rel)], {
+        cwd: site,
+        env: { ...process.env, XDG_CONFIG_HOME: config },
+        encoding: 'utf8',
+    });
+    if (run.error) fail(`cannot run ${cli}: ${run.error.message}`);
+    // Every page is written; the text file's thumbnail fails, and only that.
+    const errors = run.stderr.split('\n').filter(Boolean);
+    if (run.status !== 1 || run.stdout !== `Processed ${FILES.length} file(s)\n` || errors.length !== 1 || !errors[0].includes('notes.jpg'))
+        fail(`${cli} exited with ${run.status}, expected 1 with one failure (notes.jpg):\n${run.stdout}${run.stderr}`);
+}
+
+// Serves a folder on 127.0.0.1 as a plain web server does: the request path
+// with its escapes undone names the file.
+function serve(root) {
+    const types = { '.html': 'text/html', '.gif': 'image/gif', '.jpg': 'image/jpeg', '.bmp': 'image/bmp', '.png': 'image/png' };
+    const server = http.createServer((req, res) => {
+        const rel = pathBytes(new URL(req.url, 'http://127.0.0.1').pathname);
+        if (rel.split('/').includes('..')) {
+            res.writeHead(400).end();
+            return;
+        }
+        fs.readFile(path.join(root, rel), (err, data) => {
+            if (err) res.writeHead(404).end();
+            else res.writeHead(200, { 'Content-Type': types[path.extname(rel).toLowerCase()] ?? 'application/octet-stream' }).end(data);
+        });
+    });
+    return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
+}
+
+// The gallery's links as the browser sees them.
+function galleryLinks(page) {
+    return page.evaluate(() => [...document.links].map((a) => {
+        const img = a.querySelector('img');
+        return {
+            href: a.href,
+            text: a.textContent,
+            img: img && {
+                src: img.src,
+                alt: img.alt,
+                width: Number(img.getAttribute('width')),
+                height: Number(img.getAttribute('height')),
+                naturalWidth: img.complete ? img.naturalWidth : 0,
+                naturalHeight: img.complete ? img.naturalHeight : 0,
+            },
+        };
+    }));
+}
+
+function expect(label, what, seen, wanted) {
+    if (seen !== wanted) problems.push(`${label}: ${what} is ${JSON.stringify(seen)}, expected ${JSON.stringify(wanted)}`);
+}
+
+// The folder part of a resolved URL: what it names below the gallery's folder.
+function below(label, what, url, base) {
+    const resolved = new URL(url);
+    const full = pathBytes(resolved.pathname);
+    if (resolved.origin !== base.origin || !full.startsWith(base.folder) || resolved.search || resolved.hash) {
+        problems.push(`${label}: ${what} ${url} leaves the gallery's folder`);
+        return null;
+    }
+    return full.slice(base.folder.length);
+}
+
+// The thumbnail fits THUMB_SIZE and the image's shape and is never larger than the image.
+function checkFit(label, thumb, width, height) {
+    const longest = Math.min(THUMB_SIZE, Math.max(width, height));
+    const scale = longest / Math.max(width, height);
+    const [tw, th] = [thumb.naturalWidth, thumb.naturalHeight];
+    if (Math.max(tw, th) !== longest || Math.abs(tw - width * scale) > 1 || Math.abs(th - height * scale) > 1)
+        problems.push(`${label}: a ${tw}x${th} thumbnail for a ${width}x${height} image at size ${THUMB_SIZE}`);
+}
+
+// Opens url in the tab: 'ok', or what went wrong.
+async function open(page, url) {
+    try {
+        const response = await page.goto(url);
+        return !response || response.ok() ? 'ok' : `HTTP ${response.status()}`;
+    } catch (e) {
+        return e.message.split('\n')[0];
+    }
+}
+
+async function checkGallery(page, how, galleryUrl, base, thumbs) {
+    const label = `ShowAll.html (${how})`;
+    const before = problems.length;
+    const opened = await open(page, galleryUrl);
+    if (opened !== 'ok') fail(`${label}: ${opened}`);
+    const links = await galleryLinks(page);
+    // In list order: by path, ASCII letters ignoring case.
+    const fold = (rel) => Buffer.from(rel.replace(/[A-Z]/g, (c) => c.toLowerCase()));
+    const files = [...FILES].sort((a, b) => Buffer.compare(fold(a.rel), fold(b.rel)));
+    expect(label, 'number of links', links.length, files.length);
+    for (const [i, link] of links.entries()) {
+        const file = files[i];
+        if (!file) break;
+        const name = nameOf(file.rel);
+        const at = `${label}, ${JSON.stringify(name)}`;
+        const target = below(at, 'link', link.href, base);
+        if (target !== null) expect(at, 'link target', target, pageOf(file.rel));
+        if (file.sample) {
+            if (!link.img) {
+                problems.push(`${at}: no thumbnail`);
+                continue;
+            }
+            expect(at, 'ALT text', link.img.alt, name);
+            const thumb = below(at, 'thumbnail', link.img.src, base);
+            if (thumb && !/^thumbs\/[A-Za-z0-9_-]+-[0-9a-f]{16}\.(jpg|png)$/.test(thumb)) problems.push(`${at}: thumbnail at ${thumb}`);
+            thumbs.add(thumb?.slice('thumbs/'.length));
+            if (link.img.naturalWidth === 0) problems.push(`${at}: the thumbnail did not load`);
+            expect(at, 'WIDTH', link.img.width, link.img.naturalWidth);
+            expect(at, 'HEIGHT', link.img.height, link.img.naturalHeight);
+        } else {
+            expect(at, 'link', link.img ? 'a thumbnail' : link.text, name);
+        }
+        // Follow the link: the image's wrapper page, and its image loads.
+        if (target === null) continue;
+        const followed = await open(page, link.href);
+        if (followed !== 'ok') {
+            problems.push(`${at}: the link ${link.href} opens nothing: ${followed}`);
+            continue;
+        }
+        const seen = await page.evaluate(() => {
+            const img = document.images[0];
+            return { title: document.title, width: img?.complete ? img.naturalWidth : 0, height: img?.naturalHeight };
+        });
+        expect(at, 'linked page title', seen.title, name);
+        if (file.sample) {
+            if (seen.width === 0) problems.push(`${at}: the linked page's image did not load`);
+            else if (link.img.naturalWidth > 0) checkFit(at, link.img, seen.width, seen.height);
+        }
+    }
+    if (problems.length === before) console.log(`ok ${label}: ${links.length} links, thumbnails loaded, each opens its page`);
+}
+
+async function main() {
+    const [cli, samples] = process.argv.slice(2);
+    if (!cli || !samples) fail('usage: node web_gallery_in_browser.mjs PATH/TO/brindlewick-cli PATH/TO/samples');
+    const executablePath = process.env.CHROMIUM || '/usr/bin/chromium';
+    if (!fs.existsSync(executablePath)) fail(`Chromium not found at ${executablePath}: install the chromium package`);
+
+    const root = fs.realpathSync(fs.mkdtempSync(path.join(os.tmpdir(), 'brindlewick-web-')));
+    const site = path.join(root, 'site');
+    const copy = path.join(root, 'elsewhere', 'copy');
+    fs.mkdirSync(site);
+    fs.mkdirSync(path.join(root, 'config'));
+    makeGallery(path.resolve(cli), path.resolve(samples), site, path.join(root, 'config'));
+    // Only the copy is left: an address that reaches outside it fails.
+    fs.cpSync(site, copy, { recursive: true });
+    fs.rmSync(site, { recursive: true });
+
+    const server = await serve(copy);
+    const browser = await chromium.launch({
+        executablePath,
+        args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
+            '--disable-component-update', '--disable-sync'],
+    });
+    const thumbs = new Set();
+    try {
+        const page = await browser.newPage();
+        const fileBase = { origin: 'null', folder: `${copy}/` };
+        await checkGallery(page, 'file', pathToFileURL(path.join(copy, 'ShowAll.html')).href, fileBase, thumbs);
+        const httpBase = { origin: `http://127.0.0.1:${server.address().port}`, folder: '/' };
+        await checkGallery(page, 'http', `${httpBase.origin}/ShowAll.html`, httpBase, thumbs);
+    } finally {
+        await browser.close();
+        server.close();
+    }
+    // thumbs/ holds the gallery's thumbnails and nothing else.
+    const written = fs.readdirSync(path.join(copy, 'thumbs')).sort();
+    expect('thumbs/', 'files', written.join(' '), [...thumbs].sort().join(' '));
+    if (problems.length > 0) {
+        console.error(problems.join('\n'));
+        fail(`${problems.length} fault(s); the gallery is kept in ${copy}`);
+    }
+    fs.rmSync(root, { recursive: true, force: true });
+    console.log(`the copied gallery works over file:// and HTTP (${written.length} thumbnails)`);
+}
+
+await main();
