@@ -23,8 +23,15 @@ for fuzzer in "$build"/fuzz/fuzz_*; do
     seeds=()
     [[ -d fuzz/corpus/$short ]] && seeds=("fuzz/corpus/$short")
     echo "== $name: ${seconds} s"
-    if ! "$fuzzer" -max_total_time="$seconds" -print_final_stats=1 \
-        -artifact_prefix="$build/artifacts/$name-" "$build/corpus/$short" "${seeds[@]}"; then
+    # Each new input is a line of the fuzzer's output: keep them in a log and
+    # show its end, all of it only when the fuzzer fails.
+    log="$build/$name.log"
+    if "$fuzzer" -max_total_time="$seconds" -print_final_stats=1 \
+        -artifact_prefix="$build/artifacts/$name-" "$build/corpus/$short" "${seeds[@]}" \
+        >"$log" 2>&1; then
+        grep -E '^Done|number_of_executed_units' "$log" || true
+    else
+        cat "$log" >&2
         echo "$name failed; the input is in $build/artifacts/" >&2
         status=1
     fi
