@@ -11,11 +11,12 @@
 // one line per fault, naming the page and what was wrong.
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
+
+import { pathBytes, serve } from './serve.mjs';
 
 // One tiny image per format, each with its own width, so a page that shows
 // the wrong file is caught as well as one that shows none.
@@ -145,22 +146,6 @@ function urlPath(bytes) {
     return out;
 }
 
-// The bytes a URL path names once percent escapes are undone, as a file:// URL
-// is opened or a web server maps a request to a file.
-function pathBytes(pathname) {
-    const out = [];
-    for (let i = 0; i < pathname.length; i += 1) {
-        const escape = pathname.slice(i + 1, i + 3);
-        if (pathname[i] === '%' && /^[0-9A-Fa-f]{2}$/.test(escape)) {
-            out.push(parseInt(escape, 16));
-            i += 2;
-        } else {
-            out.push(...Buffer.from(pathname[i]));
-        }
-    }
-    return Buffer.from(out);
-}
-
 function writeImages(root) {
     for (const { rel } of ENTRIES) {
         const file = under(root, rel);
@@ -182,28 +167,6 @@ function runCli(cli, root) {
     });
     if (run.error) fail(`cannot run ${cli}: ${run.error.message}`);
     if (run.status !== 0) fail(`${cli} exited with ${run.status}:\n${run.stdout}${run.stderr}`);
-}
-
-// Serves the work folder on 127.0.0.1 the way a plain web server would: the
-// request path with its escapes undone names the file, byte for byte.
-function serve(root) {
-    const types = { '.html': 'text/html', '.gif': 'image/gif', '.jpg': 'image/jpeg', '.bmp': 'image/bmp', '.png': 'image/png' };
-    const server = http.createServer((req, res) => {
-        const rel = pathBytes(new URL(req.url, 'http://127.0.0.1').pathname);
-        if (rel.toString('latin1').split('/').includes('..')) {
-            res.writeHead(400).end();
-            return;
-        }
-        fs.readFile(Buffer.concat([Buffer.from(root), rel]), (err, data) => {
-            if (err) {
-                res.writeHead(404).end();
-                return;
-            }
-            const type = types[path.extname(rel.toString('latin1')).toLowerCase()] ?? 'application/octet-stream';
-            res.writeHead(200, { 'Content-Type': type }).end(data);
-        });
-    });
-    return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
 // What a visitor sees on the page now open in the tab.

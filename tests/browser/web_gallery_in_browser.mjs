@@ -12,11 +12,12 @@
 // one line per fault.
 import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
-import http from 'node:http';
 import os from 'node:os';
 import path from 'node:path';
 import { pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
+
+import { pathBytes, serve } from './serve.mjs';
 
 // Smaller than most samples, so thumbnails are shrunk; the 48x32 one must
 // keep its size.
@@ -41,21 +42,6 @@ function fail(message) {
 const nameOf = (rel) => path.posix.basename(rel);
 const pageOf = (rel) => rel.replace(/\.[^./]*$/, '') + '.html';
 
-// The bytes a URL path names once percent escapes are undone.
-function pathBytes(pathname) {
-    const out = [];
-    for (let i = 0; i < pathname.length; i += 1) {
-        const escape = pathname.slice(i + 1, i + 3);
-        if (pathname[i] === '%' && /^[0-9A-Fa-f]{2}$/.test(escape)) {
-            out.push(parseInt(escape, 16));
-            i += 2;
-        } else {
-            out.push(...Buffer.from(pathname[i]));
-        }
-    }
-    return Buffer.from(out).toString('utf8');
-}
-
 function makeGallery(cli, samples, site, config) {
     for (const file of FILES) {
         const target = path.join(site, file.rel);
@@ -73,24 +59,6 @@ function makeGallery(cli, samples, site, config) {
     const errors = run.stderr.split('\n').filter(Boolean);
     if (run.status !== 1 || run.stdout !== `Processed ${FILES.length} file(s)\n` || errors.length !== 1 || !errors[0].includes('notes.jpg'))
         fail(`${cli} exited with ${run.status}, expected 1 with one failure (notes.jpg):\n${run.stdout}${run.stderr}`);
-}
-
-// Serves a folder on 127.0.0.1 as a plain web server does: the request path
-// with its escapes undone names the file.
-function serve(root) {
-    const types = { '.html': 'text/html', '.gif': 'image/gif', '.jpg': 'image/jpeg', '.bmp': 'image/bmp', '.png': 'image/png' };
-    const server = http.createServer((req, res) => {
-        const rel = pathBytes(new URL(req.url, 'http://127.0.0.1').pathname);
-        if (rel.split('/').includes('..')) {
-            res.writeHead(400).end();
-            return;
-        }
-        fs.readFile(path.join(root, rel), (err, data) => {
-            if (err) res.writeHead(404).end();
-            else res.writeHead(200, { 'Content-Type': types[path.extname(rel).toLowerCase()] ?? 'application/octet-stream' }).end(data);
-        });
-    });
-    return new Promise((resolve) => server.listen(0, '127.0.0.1', () => resolve(server)));
 }
 
 // The gallery's links as the browser sees them.
@@ -119,7 +87,7 @@ function expect(label, what, seen, wanted) {
 // The folder part of a resolved URL: what it names below the gallery's folder.
 function below(label, what, url, base) {
     const resolved = new URL(url);
-    const full = pathBytes(resolved.pathname);
+    const full = pathBytes(resolved.pathname).toString('utf8');
     if (resolved.origin !== base.origin || !full.startsWith(base.folder) || resolved.search || resolved.hash) {
         problems.push(`${label}: ${what} ${url} leaves the gallery's folder`);
         return null;
