@@ -237,7 +237,11 @@ RunReport RunGeneration(Settings& values, const ImageList& images, const Setting
         const std::string page = PageName(path);
         if (write(page, [&] { out.WritePage(page, ImageName(path), footer); })) {
             ++report.pagesWritten;
-            pagesWritten.insert(*EntryAt(page));
+            // Only the web form writes its gallery after the pages and must
+            // know them; the plain run spends no lookup on it.
+            if (const std::optional<FileId> id = webGallery ? EntryAt(page) : std::nullopt) {
+                pagesWritten.insert(*id);
+            }
         }
     };
     try {
