@@ -139,36 +139,48 @@ void BenchImageList(std::size_t count) {
     std::printf("  ratio            %8.2f x the sort\n", best / bestSort);
 }
 
+// The program reads NUL-separated names (one with a line break in it) and
+// must say it processed every one.
 void BenchCliMemory(const std::string& cli, std::size_t count) {
     const fs::path dir = MakeTempDir("bw-bench");
     const fs::path list = dir / "paths";
+    const fs::path output = dir / "output";
     {
-        std::ofstream out(list);
-        for (std::size_t i = 0; i < count; ++i) {
-            out << (dir / ("img" + std::to_string(i) + ".gif")).string() << '\n';
+        std::ofstream out(list, std::ios::binary);
+        for (std::size_t i = 0; i + 1 < count; ++i) {
+            out << (dir / ("img" + std::to_string(i) + ".gif")).string() << '\0';
         }
+        out << (dir / "odd\nname.gif").string() << '\0';
     }
     const auto start = Clock::now();
     const pid_t pid = ::fork();
     if (pid == 0) {
         const int in = ::open(list.c_str(), O_RDONLY);
-        const int null = ::open("/dev/null", O_WRONLY);
+        const int out = ::open(output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
         ::dup2(in, 0);
-        ::dup2(null, 1);
+        ::dup2(out, 1);
         ::setenv("XDG_CONFIG_HOME", dir.c_str(), 1);
         if (::chdir(dir.c_str()) != 0) {
             std::_Exit(127);
         }
-        ::execl(cli.c_str(), cli.c_str(), "--gallery", "-", static_cast<char*>(nullptr));
+        ::execl(cli.c_str(), cli.c_str(), "--gallery", "-0", "-", static_cast<char*>(nullptr));
         std::_Exit(127);
     }
     int status = 0;
     rusage usage{};
     ::wait4(pid, &status, 0, &usage);
-    std::printf("brindlewick-cli with %zu images on standard input:\n", count);
-    std::printf("  exit status %d, %.1f s, peak memory %.1f MiB\n", WEXITSTATUS(status),
-                Seconds(start), usage.ru_maxrss / 1024.0);
+    const double seconds = Seconds(start);
+    const std::string said = ReadAll(output);
+    const std::string expected = "Processed " + std::to_string(count) + " file(s)\n";
+    std::printf("brindlewick-cli with %zu NUL-separated images on standard input:\n", count);
+    std::printf("  exit status %d, %.1f s, peak memory %.1f MiB\n", WEXITSTATUS(status), seconds,
+                usage.ru_maxrss / 1024.0);
     fs::remove_all(dir);
+    if (said != expected) {
+        std::fprintf(stderr, "  expected \"%s\" but the program said \"%s\"\n", expected.c_str(),
+                     said.c_str());
+        std::exit(1);
+    }
 }
 
 }  // namespace

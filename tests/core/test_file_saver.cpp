@@ -1,14 +1,13 @@
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include <gtest/gtest.h>
-#include <csignal>
 #include <filesystem>
 #include <functional>
 #include <set>
 
 #include "base/error.h"
 #include "base/file_saver.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace brindlewick {
@@ -90,20 +89,8 @@ TEST(FileSaver, AFailureAtAnyStepLeavesTheTargetAndNoTemporaryFile) {
         {"a name the rename refuses", dir / (tooLong + ".html"), ENAMETOOLONG, writeOld},
         {"a write past the file-size limit", dir / "page.html", EFBIG,
          [](FileSaver& file) {
-             rlimit old{};
-             ::getrlimit(RLIMIT_FSIZE, &old);
-             const rlimit small{16, old.rlim_max};
-             ::setrlimit(RLIMIT_FSIZE, &small);
-             const auto previous = std::signal(SIGXFSZ, SIG_IGN);
-             try {
-                 file.Write(std::string(64, 'x'));
-             } catch (...) {
-                 ::setrlimit(RLIMIT_FSIZE, &old);
-                 std::signal(SIGXFSZ, previous);
-                 throw;
-             }
-             ::setrlimit(RLIMIT_FSIZE, &old);
-             std::signal(SIGXFSZ, previous);
+             const test::ScopedFileSizeLimit limit(16);
+             file.Write(std::string(64, 'x'));
          }},
     };
     const std::set<std::string> before = Listing(dir.Path());

@@ -1,12 +1,11 @@
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
-#include <csignal>
 #include <filesystem>
 
 #include "base/error.h"
 #include "settings/ini_file.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
 namespace brindlewick {
@@ -184,9 +183,7 @@ TEST(IniSave, AFailedWriteLeavesTheOldFileWholeAndNoTemporaryFile) {
     const IniFile big = IniFile::Parse("[options]\ntxt0=" + std::string(100000, 'x') + "\n");
     // A file size limit makes the write fail part way, as a full disk would.
     const auto saveWithSmallLimit = [&] {
-        std::signal(SIGXFSZ, SIG_IGN);
-        const rlimit limit{4096, 4096};
-        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const test::ScopedFileSizeLimit limit(4096);
         try {
             big.Save(dir / "settings.ini");
         } catch (const Error& error) {
@@ -204,7 +201,7 @@ TEST(IniSave, AFailedWriteLeavesTheOldFileWholeAndNoTemporaryFile) {
     } catch (const Error& error) {
         EXPECT_EQ(error.Path(), dir / "plain/sub");
     }
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.Path()), {}), 2);
+    EXPECT_EQ(test::FileCount(dir.Path()), 2u);
 }
 
 }  // namespace

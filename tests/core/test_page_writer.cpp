@@ -14,6 +14,7 @@
 namespace brindlewick {
 namespace {
 
+using test::FileCount;
 using test::Footer;
 using test::kBody;
 using test::kHead;
@@ -22,12 +23,6 @@ using test::ReadFile;
 using test::TempDir;
 using test::WrapperPage;
 using test::WriteFile;
-
-// Files left in a folder, to show that no temporary file stays behind.
-std::size_t FileCount(const std::filesystem::path& dir) {
-    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir),
-                                                  std::filesystem::directory_iterator()));
-}
 
 // The system's reason a call refuses with, or "" when it does not.
 template <typename Call>

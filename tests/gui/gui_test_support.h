@@ -17,6 +17,7 @@
 #include "base/error.h"
 #include "generate/html_page_writer.h"
 #include "support/filling_writer.h"
+#include "support/recording_messages.h"
 #include "ui/file_chooser.h"
 #include "ui/image_list_ctrl.h"
 #include "ui/main_dialog.h"
@@ -24,18 +25,6 @@
 #include "ui/progress.h"
 
 namespace brindlewick::test {
-
-class RecordingMessages final : public MessagePresenter {
-public:
-    struct Message {
-        MessageIcon icon;
-        QString text;
-    };
-    void Show(QWidget*, MessageIcon icon, const QString& text) override {
-        messages.push_back({icon, text});
-    }
-    std::vector<Message> messages;
-};
 
 class FixedFileChooser final : public FileChooser {
 public:

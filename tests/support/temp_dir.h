@@ -2,8 +2,10 @@
 
 #include <stdlib.h>
 
+#include <cstddef>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -45,6 +47,12 @@ inline std::string ReadFile(const std::filesystem::path& path) {
 
 inline void WriteFile(const std::filesystem::path& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The entries of a folder, to show that no temporary file stays behind.
+inline std::size_t FileCount(const std::filesystem::path& dir) {
+    return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(dir),
+                                                  std::filesystem::directory_iterator()));
 }
 
 }  // namespace brindlewick::test
