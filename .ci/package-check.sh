@@ -15,7 +15,8 @@ export DEBIAN_FRONTEND=noninteractive
 scripts/deps.sh package
 
 build=${BUILD_DIR:-build-package}
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRINDLEWICK_TESTS=OFF -DBRINDLEWICK_BENCH=OFF
+cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DBRINDLEWICK_TESTS=OFF -DBRINDLEWICK_BENCH=OFF \
+    -DBRINDLEWICK_PACKAGE=ON
 cmake --build "$build" -j "$(nproc)"
 rm -f "$build"/brindlewick_*.deb
 (cd "$build" && cpack -G DEB)

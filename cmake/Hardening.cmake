@@ -3,8 +3,6 @@
 # package's. Position-independent executables, stack protector, checked libc
 # calls (_FORTIFY_SOURCE, only where the optimiser can see the sizes), format
 # string checks, and a read-only relocation table bound at start-up.
-option(BRINDLEWICK_HARDENING "Build with hardening flags (PIE, stack protector, fortify, RELRO, BIND_NOW)" ON)
-
 if(BRINDLEWICK_HARDENING AND CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
     include(CheckPIESupported)
     check_pie_supported(LANGUAGES CXX)

@@ -9,23 +9,28 @@ set(BRINDLEWICK_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/brindlewick)
 # Manual pages, from scdoc sources in docs/man, compressed as Debian ships
 # them. They carry the date of the newest changelog entry, so that the same
 # sources give the same pages.
-find_program(SCDOC_EXECUTABLE scdoc REQUIRED)
-find_program(GZIP_EXECUTABLE gzip REQUIRED)
+foreach(tool scdoc dpkg-parsechangelog gzip)
+    string(MAKE_C_IDENTIFIER "${tool}" variable)
+    string(TOUPPER "${variable}_EXECUTABLE" variable)
+    find_program(${variable} ${tool})
+    if(NOT ${variable})
+        message(FATAL_ERROR "BRINDLEWICK_PACKAGE=ON needs ${tool} for the manual pages "
+                            "(Debian: apt-get install scdoc dpkg-dev); "
+                            "configure with -DBRINDLEWICK_PACKAGE=OFF to build without them")
+    endif()
+endforeach()
 set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_CURRENT_LIST_DIR}/changelog)
 execute_process(
-    COMMAND dpkg-parsechangelog -l ${CMAKE_CURRENT_LIST_DIR}/changelog -S Timestamp
-    OUTPUT_VARIABLE BRINDLEWICK_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+    COMMAND ${DPKG_PARSECHANGELOG_EXECUTABLE} -l ${CMAKE_CURRENT_LIST_DIR}/changelog -S Timestamp
+    OUTPUT_VARIABLE BRINDLEWICK_RELEASE_EPOCH OUTPUT_STRIP_TRAILING_WHITESPACE)
 if(NOT BRINDLEWICK_RELEASE_EPOCH MATCHES "^[0-9]+$")
-    string(TIMESTAMP BRINDLEWICK_RELEASE_EPOCH "%s" UTC)
+    message(FATAL_ERROR "dpkg-parsechangelog found no date in packaging/changelog")
 endif()
 
 set(man_pages brindlewick-cli)
 if(TARGET brindlewick)
     list(APPEND man_pages brindlewick)
 endif()
-# The version as the programs show it, e.g. "v1.51" for 1.5.1.
-set(BRINDLEWICK_VERSION_TEXT
-    "v${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}${PROJECT_VERSION_PATCH}")
 set(man_outputs)
 foreach(page IN LISTS man_pages)
     set(source ${CMAKE_BINARY_DIR}/man/${page}.1.scd)

@@ -3,11 +3,12 @@
 # only those that are missing. Usage: scripts/deps.sh [build|test|package|fuzz]
 set -euo pipefail
 
-# libvips makes the web gallery's thumbnails; scdoc writes the manual pages;
-# dpkg-dev and file compute the Debian package's dependencies.
-packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev libvips-dev scdoc
-    dpkg-dev file)
+# libvips makes the web gallery's thumbnails.
+packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev libvips-dev)
 if [[ "${1:-build}" == package ]]; then
+    # scdoc writes the manual pages; dpkg-dev dates them from the changelog and,
+    # with file, computes the Debian package's dependencies.
+    packages+=(scdoc dpkg-dev file)
     # The checks of .ci/package-check.sh: lintian, the AppStream and desktop
     # entry validators, man, bash completion and hardening-check (devscripts).
     packages+=(lintian appstream desktop-file-utils man-db bash-completion devscripts)
