@@ -61,7 +61,7 @@ void BenchPages(std::size_t count) {
     // The same bytes, for the floor.
     Settings values;
     values.comment = "All rights reserved";
-    RunGeneration(values, images, settings, dir.string());
+    GenerationRun(values, images, settings, dir.string()).Run();
     std::vector<std::pair<std::string, std::string>> pages;
     for (const std::string& path : images.Items()) {
         pages.emplace_back(PageName(path), ReadAll(PageName(path)));
@@ -75,7 +75,7 @@ void BenchPages(std::size_t count) {
         RemovePages(images);
         ::sync();
         auto start = Clock::now();
-        RunGeneration(values, images, settings, dir.string());
+        GenerationRun(values, images, settings, dir.string()).Run();
         best = std::min(best, Seconds(start));
 
         // The same bytes through the saver with an fsync before every rename.

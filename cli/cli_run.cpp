@@ -102,8 +102,9 @@ int Generate(const CliOptions& options, const CliContext& context) {
         return !(stop != nullptr && stop->Flag().load()) && progressLine(done, total);
     };
     const VipsThumbnailer thumbnailer;
-    const RunReport report = RunGeneration(values, images, settings, context.currentFolder,
-                                           progress, &writer, &thumbnailer);
+    const RunReport report = GenerationRun(values, images, settings, context.currentFolder,
+                                           {progress, &writer, &thumbnailer})
+                                 .Run();
     if (stop != nullptr) {
         stop->EndWriting();
     }

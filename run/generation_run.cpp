@@ -1,18 +1,11 @@
 #include "run/generation_run.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
-#include <functional>
-#include <optional>
-#include <unordered_set>
 
-#include "generate/html_page_writer.h"
 #include "generate/page_text.h"
-#include "generate/thumbnailer.h"
 #include "run/thumbnail_batch.h"
 
 namespace brindlewick {
@@ -22,74 +15,13 @@ constexpr const char* kWouldOverwriteInput = "it would replace one of the listed
 constexpr const char* kWouldOverwriteGallery = "it would replace the gallery written in this run";
 constexpr const char* kWouldOverwritePage = "it would replace a page written in this run";
 
-std::string GalleryPath(const std::string& folder) {
-    std::string path = folder;
-    if (!path.empty() && !path.ends_with('/')) {
-        path += '/';
+// name inside folder; an empty folder leaves the name as it is.
+std::string InFolder(const std::string& folder, const std::string& name) {
+    if (folder.empty() || folder.ends_with('/')) {
+        return folder + name;
     }
-    return path + kGalleryFileName;
+    return folder + '/' + name;
 }
-
-// A file as the file system knows it, whatever the path that reaches it.
-struct FileId {
-    dev_t device;
-    ino_t inode;
-    bool operator==(const FileId&) const = default;
-};
-
-struct FileIdHash {
-    std::size_t operator()(const FileId& id) const {
-        return std::hash<ino_t>()(id.inode) * 31 + std::hash<dev_t>()(id.device);
-    }
-};
-
-// The directory entry at path (a link itself, not what it points to); the
-// entry a page written there would replace.
-std::optional<FileId> EntryAt(const std::string& path) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0) {
-        return std::nullopt;
-    }
-    return FileId{info.st_dev, info.st_ino};
-}
-
-// Files compared as files, not as spellings: a page must not replace a
-// listed file reached through a linked folder, another hard link, or a link
-// that points at it. Paths that name nothing are kept as spellings.
-class FileSet {
-public:
-    // Adds the entry at path and, for a link, the file it leads to.
-    // Returns the file's status when it exists.
-    std::optional<struct stat> Add(const std::string& path) {
-        struct stat entry {};
-        if (::lstat(path.c_str(), &entry) != 0) {
-            missing_.insert(path);
-            return std::nullopt;
-        }
-        ids_.insert({entry.st_dev, entry.st_ino});
-        if (!S_ISLNK(entry.st_mode)) {
-            return entry;
-        }
-        struct stat target {};
-        if (::stat(path.c_str(), &target) != 0) {
-            return std::nullopt;
-        }
-        ids_.insert({target.st_dev, target.st_ino});
-        return target;
-    }
-
-    // True when a page written at path would replace a file of the set.
-    bool WouldReplace(const std::string& path) const {
-        if (const std::optional<FileId> id = EntryAt(path)) {
-            return ids_.contains(*id);
-        }
-        return missing_.contains(path);
-    }
-
-private:
-    std::unordered_set<FileId, FileIdHash> ids_;
-    std::unordered_set<std::string> missing_;
-};
 
 // The gallery's entry for an image: addresses relative to the gallery's
 // folder, so that the folder can be copied or uploaded as a whole.
@@ -119,220 +51,249 @@ public:
     }
 };
 
-using ItemDone =
-    std::function<void(std::size_t index, const Thumbnail*, const std::optional<Error>&)>;
-
-// Makes the thumbnails of the listed images (folders have none) on one worker
-// per core and calls itemDone for every item in list order, as soon as its
-// thumbnail is done. progress counts a thumbnail and a page per item and is
-// asked before each item; false when it asked to stop.
-bool MakeThumbnailsInOrder(const ImageList& images, const std::vector<bool>& isFolder,
-                           const std::string& galleryFolder, int thumbSize,
-                           const Thumbnailer* thumbnailer, const ProgressCallback& progress,
-                           const ItemDone& itemDone) {
-    const NoThumbnailer none;
-    const std::string folder = galleryFolder.empty() || galleryFolder.ends_with('/')
-                                   ? galleryFolder + kThumbnailFolderName
-                                   : galleryFolder + '/' + kThumbnailFolderName;
-    std::vector<ThumbnailRequest> requests;
-    std::vector<std::size_t> itemOf;  // the item of each request
-    for (std::size_t i = 0; i < images.Count(); ++i) {
-        if (!isFolder[i]) {
-            requests.push_back({images.GetAt(i), folder, thumbSize});
-            itemOf.push_back(i);
-        }
-    }
-    const std::size_t steps = 2 * images.Count();
-    std::size_t next = 0;  // the first item not yet passed on
-    bool stopped = false;
-    // Passes on the items before `end` with no thumbnail of their own (folders).
-    const auto passFolders = [&](std::size_t end) {
-        for (; next < end && !stopped; ++next) {
-            if (progress && !progress(2 * next + 1, steps)) {
-                stopped = true;
-                return;
-            }
-            itemDone(next, nullptr, std::nullopt);
-        }
-    };
-    MakeThumbnails(thumbnailer != nullptr ? *thumbnailer : none, requests, 0,
-                   [&](const ThumbnailOutcome& outcome) {
-                       const std::size_t item = itemOf[outcome.index];
-                       passFolders(item);
-                       if (stopped || (progress && !progress(2 * item + 1, steps))) {
-                           stopped = true;
-                           return BatchStep::kStop;
-                       }
-                       itemDone(item, outcome.thumbnail ? &*outcome.thumbnail : nullptr,
-                                outcome.error);
-                       next = item + 1;
-                       return BatchStep::kContinue;
-                   });
-    passFolders(images.Count());
-    return !stopped;
-}
-
 }  // namespace
 
-RunReport RunGeneration(Settings& values, const ImageList& images, const SettingsFile& settings,
-                        const std::string& galleryFolder, const ProgressCallback& progress,
-                        HtmlPageWriter* writer, const Thumbnailer* thumbnailer) {
-    RunReport report;
-    if (images.Empty()) {
-        return report;  // NothingToDo: nothing written, nothing saved
+GenerationRun::GenerationRun(Settings& values, const ImageList& images,
+                             const SettingsFile& settings, std::string galleryFolder,
+                             RunServices services)
+    : values_(values),
+      images_(images),
+      settings_(settings),
+      galleryFolder_(std::move(galleryFolder)),
+      services_(std::move(services)),
+      writer_(services_.writer != nullptr ? *services_.writer : ownWriter_),
+      footer_(FooterText(values.comment, values.useCopyrightSymbol != 0)),
+      galleryPath_(InFolder(galleryFolder_, kGalleryFileName)),
+      webGallery_(values.showAll != 0 && values.webGallery != 0) {}
+
+std::size_t GenerationRun::StepCount() const {
+    return webGallery_ ? 2 * images_.Count() : images_.Count();
+}
+
+RunReport GenerationRun::Run() {
+    if (images_.Empty()) {
+        return report_;  // NothingToDo: nothing written, nothing saved
     }
-    HtmlPageWriter plainWriter;
-    HtmlPageWriter& out = writer ? *writer : plainWriter;
-    const std::string footer = FooterText(values.comment, values.useCopyrightSymbol != 0);
-
-    // A page is never written over one of the files being processed (an
-    // "index.html" in the list would otherwise replace itself). A folder in
-    // the list is no image: it gets no page and no place in the gallery.
-    const std::size_t total = images.Count();
-    FileSet inputs;
-    std::vector<bool> isFolder(total, false);
-    for (std::size_t i = 0; i < total; ++i) {
-        const std::optional<struct stat> info = inputs.Add(images.GetAt(i));
-        isFolder[i] = info && S_ISDIR(info->st_mode);
+    report_.outcome = RunReport::Outcome::Finished;
+    ListInputs();
+    WriteOutputs();
+    if (report_.outcome == RunReport::Outcome::WriteError) {
+        return report_;  // the medium failed: history and settings stay as they were
     }
-    std::optional<FileId> gallery;
-    std::unordered_set<FileId, FileIdHash> pagesWritten;  // for the web gallery, written last
+    if (services_.progress && report_.outcome == RunReport::Outcome::Finished) {
+        services_.progress(StepCount(), StepCount());
+    }
+    SaveSettings();
+    return report_;
+}
 
-    const auto skip = [&](std::string path, std::string reason) {
-        report.failures.push_back({std::move(path), std::move(reason)});
-    };
-    // Writes one page; a failure that concerns this page alone is listed, a
-    // failure of the medium (or a stop) is passed on and ends the run.
-    const auto write = [&](const std::string& path, const auto& writePage) {
-        if (inputs.WouldReplace(path)) {
-            skip(path, kWouldOverwriteInput);
-            return false;
-        }
-        if (gallery && EntryAt(path) == gallery) {
-            skip(path, kWouldOverwriteGallery);
-            return false;
-        }
-        try {
-            writePage();
-            return true;
-        } catch (const Error& error) {
-            if (error.IsMediumError() || error.ErrorNumber() == ECANCELED) {
-                throw;
-            }
-            skip(path, error.Cause());
-            return false;
-        }
-    };
+// A page is never written over one of the files being processed (an
+// "index.html" in the list would otherwise replace itself). A folder in the
+// list is no image: it gets no page and no place in the gallery.
+void GenerationRun::ListInputs() {
+    isFolder_.assign(images_.Count(), false);
+    for (std::size_t i = 0; i < images_.Count(); ++i) {
+        const std::optional<struct stat> info = inputs_.Add(images_.GetAt(i));
+        isFolder_[i] = info && S_ISDIR(info->st_mode);
+    }
+}
 
-    report.outcome = RunReport::Outcome::Finished;
-    const std::string galleryPath = GalleryPath(galleryFolder);
-    const bool webGallery = values.showAll != 0 && values.webGallery != 0;
-    // The wrapper page of item i, where it is written.
-    const auto writePage = [&](std::size_t i) {
-        const std::string& path = images.GetAt(i);
-        if (isFolder[i]) {
-            skip(path, std::strerror(EISDIR));
-            return;
-        }
-        const std::string page = PageName(path);
-        if (write(page, [&] { out.WritePage(page, ImageName(path), footer); })) {
-            ++report.pagesWritten;
-            // Only the web form writes its gallery after the pages and must
-            // know them; the plain run spends no lookup on it.
-            if (const std::optional<FileId> id = webGallery ? EntryAt(page) : std::nullopt) {
-                pagesWritten.insert(*id);
-            }
-        }
-    };
+// Every form of output, then one sync for all of it. A failure of the medium
+// ends the run with WriteError; a stop that abandons a page, with Stopped.
+void GenerationRun::WriteOutputs() {
     try {
-        if (webGallery) {
-            std::vector<WebGalleryEntry> entries;
-            const bool finished = MakeThumbnailsInOrder(
-                images, isFolder, galleryFolder, values.thumbSize, thumbnailer, progress,
-                [&](std::size_t i, const Thumbnail* thumbnail,
-                    const std::optional<Error>& failure) {
-                    if (failure) {
-                        skip(failure->Path(), failure->Cause());
-                    }
-                    writePage(i);
-                    if (!isFolder[i]) {
-                        entries.push_back(WebEntry(images.GetAt(i), galleryFolder, thumbnail));
-                    }
-                });
-            if (!finished) {
-                report.outcome = RunReport::Outcome::Stopped;
-            }
-            if (pagesWritten.contains(EntryAt(galleryPath).value_or(FileId{}))) {
-                skip(galleryPath, kWouldOverwritePage);
-            } else {
-                write(galleryPath, [&] { out.WriteWebGallery(galleryPath, entries, footer); });
-            }
+        if (webGallery_) {
+            WritePagesWithThumbnails();
+            WriteWebGallery();
         } else {
-            if (values.showAll != 0) {
-                const bool anyFolder =
-                    std::find(isFolder.begin(), isFolder.end(), true) != isFolder.end();
-                ImageList galleryImages;
-                if (anyFolder) {
-                    std::vector<std::string> paths;
-                    for (std::size_t i = 0; i < total; ++i) {
-                        if (!isFolder[i]) {
-                            paths.push_back(images.GetAt(i));
-                        }
-                    }
-                    galleryImages.AddImagePaths(std::move(paths));
-                }
-                if (write(galleryPath, [&] {
-                        out.WriteGallery(galleryPath, anyFolder ? galleryImages : images, footer);
-                    })) {
-                    gallery = EntryAt(galleryPath);
-                }
-            }
-            for (std::size_t i = 0; i < total; ++i) {
-                if (progress && !progress(i, total)) {
-                    report.outcome = RunReport::Outcome::Stopped;
-                    break;
-                }
-                writePage(i);
-            }
+            WriteGallery();
+            WritePages();
         }
     } catch (const Error& error) {
         if (error.ErrorNumber() != ECANCELED) {
-            // The medium failed: the run ends here; history and settings stay.
-            report.outcome = RunReport::Outcome::WriteError;
-            report.writeError = error;
-            return report;
+            EndWithWriteError(error);
+            return;
         }
-        report.outcome = RunReport::Outcome::Stopped;  // the page under way was abandoned
+        report_.outcome = RunReport::Outcome::Stopped;  // the page under way was abandoned
     }
     try {
-        out.SyncWritten();
+        writer_.SyncWritten();
     } catch (const Error& error) {
-        report.outcome = RunReport::Outcome::WriteError;
-        report.writeError = error;
-        return report;
+        EndWithWriteError(error);
     }
-    if (progress && report.outcome == RunReport::Outcome::Finished) {
-        const std::size_t steps = webGallery ? 2 * total : total;
-        progress(steps, steps);
-    }
+}
 
-    // The comment goes on top unless an entry begins with it. The file is
-    // re-read under its lock first, so that comments another Brindlewick
-    // saved meanwhile are kept.
-    const auto putCommentOnTop = [&report](Settings& v) {
+// The plain gallery, before any page, with every listed image but folders.
+void GenerationRun::WriteGallery() {
+    if (values_.showAll == 0) {
+        return;
+    }
+    const bool anyFolder = std::find(isFolder_.begin(), isFolder_.end(), true) != isFolder_.end();
+    ImageList galleryImages;
+    if (anyFolder) {
+        std::vector<std::string> paths;
+        for (std::size_t i = 0; i < images_.Count(); ++i) {
+            if (!isFolder_[i]) {
+                paths.push_back(images_.GetAt(i));
+            }
+        }
+        galleryImages.AddImagePaths(std::move(paths));
+    }
+    if (WriteOne(galleryPath_, [&] {
+            writer_.WriteGallery(galleryPath_, anyFolder ? galleryImages : images_, footer_);
+        })) {
+        gallery_ = EntryAt(galleryPath_);
+    }
+}
+
+// A page per item in list order, a step each.
+void GenerationRun::WritePages() {
+    for (std::size_t i = 0; i < images_.Count(); ++i) {
+        if (!Step(i)) {
+            return;
+        }
+        WritePageOf(i);
+    }
+}
+
+// The web form's pages: the thumbnails are made on one worker per core and
+// each page is written, in list order, as soon as its item's thumbnail is
+// done. An item is two steps, its thumbnail and then its page, so before the
+// page of item i the steps done are 2i + 1 (the odd ones).
+void GenerationRun::WritePagesWithThumbnails() {
+    const NoThumbnailer none;
+    const std::string folder = InFolder(galleryFolder_, kThumbnailFolderName);
+    std::vector<ThumbnailRequest> requests;
+    std::vector<std::size_t> itemOf;  // the item of each request
+    for (std::size_t i = 0; i < images_.Count(); ++i) {
+        if (!isFolder_[i]) {
+            requests.push_back({images_.GetAt(i), folder, values_.thumbSize});
+            itemOf.push_back(i);
+        }
+    }
+    nextItem_ = 0;
+    MakeThumbnails(services_.thumbnailer != nullptr ? *services_.thumbnailer : none, requests, 0,
+                   [&](const ThumbnailOutcome& outcome) {
+                       const std::size_t item = itemOf[outcome.index];
+                       if (!PassItemsWithoutThumbnail(item) || !Step(2 * item + 1)) {
+                           return BatchStep::kStop;
+                       }
+                       WriteWebItem(item, outcome.thumbnail ? &*outcome.thumbnail : nullptr,
+                                    outcome.error);
+                       nextItem_ = item + 1;
+                       return BatchStep::kContinue;
+                   });
+    PassItemsWithoutThumbnail(images_.Count());
+}
+
+bool GenerationRun::PassItemsWithoutThumbnail(std::size_t end) {
+    for (; nextItem_ < end; ++nextItem_) {
+        if (report_.outcome == RunReport::Outcome::Stopped || !Step(2 * nextItem_ + 1)) {
+            return false;
+        }
+        WriteWebItem(nextItem_, nullptr, std::nullopt);
+    }
+    return report_.outcome != RunReport::Outcome::Stopped;
+}
+
+void GenerationRun::WriteWebItem(std::size_t item, const Thumbnail* thumbnail,
+                                 const std::optional<Error>& failure) {
+    if (failure) {
+        Skip(failure->Path(), failure->Cause());
+    }
+    WritePageOf(item);
+    if (!isFolder_[item]) {
+        webEntries_.push_back(WebEntry(images_.GetAt(item), galleryFolder_, thumbnail));
+    }
+}
+
+// The web gallery, after the pages (also after a stop, with the items done),
+// unless one of them was written where it goes.
+void GenerationRun::WriteWebGallery() {
+    if (const std::optional<FileId> there = EntryAt(galleryPath_);
+        there && pagesWritten_.contains(*there)) {
+        Skip(galleryPath_, kWouldOverwritePage);
+        return;
+    }
+    WriteOne(galleryPath_, [&] { writer_.WriteWebGallery(galleryPath_, webEntries_, footer_); });
+}
+
+// The comment goes on top unless an entry begins with it. The file is re-read
+// under its lock first, so that comments another Brindlewick saved meanwhile
+// are kept.
+void GenerationRun::SaveSettings() {
+    const auto putCommentOnTop = [this](Settings& v) {
         if (!v.history.FindPrefix(v.comment)) {
             v.history.InsertAt(0, v.comment);
-            report.historyChanged = true;
+            report_.historyChanged = true;
         }
     };
     try {
-        report.historySaved = settings.UpdateSettings(values, putCommentOnTop);
+        report_.historySaved = settings_.UpdateSettings(values_, putCommentOnTop);
     } catch (const Error& error) {
-        putCommentOnTop(values);  // the history has it even when the file does not
-        report.historySaved = false;
-        report.settingsError = error;
+        putCommentOnTop(values_);  // the history has it even when the file does not
+        report_.historySaved = false;
+        report_.settingsError = error;
     }
-    return report;
+}
+
+bool GenerationRun::Step(std::size_t done) {
+    if (services_.progress && !services_.progress(done, StepCount())) {
+        report_.outcome = RunReport::Outcome::Stopped;
+        return false;
+    }
+    return true;
+}
+
+// The wrapper page of an item, where it is written.
+void GenerationRun::WritePageOf(std::size_t item) {
+    const std::string& path = images_.GetAt(item);
+    if (isFolder_[item]) {
+        Skip(path, std::strerror(EISDIR));
+        return;
+    }
+    const std::string page = PageName(path);
+    if (WriteOne(page, [&] { writer_.WritePage(page, ImageName(path), footer_); })) {
+        ++report_.pagesWritten;
+        // Only the web form writes its gallery after the pages and must know
+        // them; the plain run spends no lookup on it.
+        if (const std::optional<FileId> id = webGallery_ ? EntryAt(page) : std::nullopt) {
+            pagesWritten_.insert(*id);
+        }
+    }
+}
+
+// Writes one file; a failure that concerns this file alone is listed, a
+// failure of the medium (or a stop) is passed on and ends the run.
+template <typename WriteFile>
+bool GenerationRun::WriteOne(const std::string& path, const WriteFile& writeFile) {
+    if (inputs_.WouldReplace(path)) {
+        Skip(path, kWouldOverwriteInput);
+        return false;
+    }
+    if (gallery_ && EntryAt(path) == gallery_) {
+        Skip(path, kWouldOverwriteGallery);
+        return false;
+    }
+    try {
+        writeFile();
+        return true;
+    } catch (const Error& error) {
+        if (error.IsMediumError() || error.ErrorNumber() == ECANCELED) {
+            throw;
+        }
+        Skip(path, error.Cause());
+        return false;
+    }
+}
+
+void GenerationRun::Skip(std::string path, std::string reason) {
+    report_.failures.push_back({std::move(path), std::move(reason)});
+}
+
+void GenerationRun::EndWithWriteError(const Error& error) {
+    report_.outcome = RunReport::Outcome::WriteError;
+    report_.writeError = error;
 }
 
 std::string ProcessedMessage(std::size_t pagesWritten) {

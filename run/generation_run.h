@@ -4,16 +4,17 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base/error.h"
+#include "generate/html_page_writer.h"
 #include "generate/image_list.h"
+#include "generate/thumbnailer.h"
+#include "run/file_set.h"
 #include "settings/settings_file.h"
 
 namespace brindlewick {
-
-class HtmlPageWriter;
-class Thumbnailer;
 
 inline constexpr const char* kGalleryFileName = "ShowAll.html";
 inline constexpr const char* kThumbnailFolderName = "thumbs";
@@ -44,9 +45,18 @@ struct RunReport {
 };
 
 // Called before each page with (steps done, steps in all); returning false
-// stops the run there. A step is a page, or, for the gallery's web form, a
-// thumbnail too.
+// stops the run there. GenerationRun::StepCount says what a step is.
 using ProgressCallback = std::function<bool(std::size_t done, std::size_t total)>;
+
+// What a run may be given besides its inputs. Every member may stay empty.
+struct RunServices {
+    ProgressCallback progress;
+    // Null: a plain writer. Tests pass one that fails on purpose, the command
+    // line one with a stop flag.
+    HtmlPageWriter* writer = nullptr;
+    // The web gallery's thumbnails; null: every thumbnail fails.
+    const Thumbnailer* thumbnailer = nullptr;
+};
 
 // One generation run: the gallery (kGalleryFileName in galleryFolder) first
 // when values.showAll is set, then a wrapper page per item in list order;
@@ -57,19 +67,77 @@ using ProgressCallback = std::function<bool(std::size_t done, std::size_t total)
 // Listed and refused: a folder in the list ("Is a directory"; it has no
 // gallery entry either), a page that would replace one of the listed files
 // (compared as files, so another spelling of the same file counts), and a page
-// that would replace the gallery written in this run. writer may be null (a
-// plain writer is used); tests pass one that fails on purpose, the command
-// line one with a stop flag.
+// that would replace the gallery written in this run.
 //
 // With values.webGallery set too, the gallery takes its web form: thumbnails
-// (made by thumbnailer on one worker per core while the pages are written in
-// list order) in kThumbnailFolderName beside it, each a link to its image's
-// wrapper page, every address relative to the gallery's folder. The gallery
-// is then written after the pages. An image without a thumbnail gets a text
-// link, and the thumbnail's failure is listed like a page's.
-RunReport RunGeneration(Settings& values, const ImageList& images, const SettingsFile& settings,
-                        const std::string& galleryFolder, const ProgressCallback& progress = {},
-                        HtmlPageWriter* writer = nullptr, const Thumbnailer* thumbnailer = nullptr);
+// (made on one worker per core while the pages are written in list order) in
+// kThumbnailFolderName beside it, each a link to its image's wrapper page,
+// every address relative to the gallery's folder. The gallery is then written
+// after the pages. An image without a thumbnail gets a text link, and the
+// thumbnail's failure is listed like a page's.
+//
+// Each form of output is a step method of its own; a new form is a new
+// method, called from WriteOutputs.
+class GenerationRun {
+public:
+    GenerationRun(Settings& values, const ImageList& images, const SettingsFile& settings,
+                  std::string galleryFolder, RunServices services = {});
+    GenerationRun(const GenerationRun&) = delete;
+    GenerationRun& operator=(const GenerationRun&) = delete;
+
+    // The steps progress counts: a page per item, and in the web form a
+    // thumbnail per item too (folders count as items).
+    std::size_t StepCount() const;
+
+    // Runs once; the values' history and the settings file are updated.
+    RunReport Run();
+
+private:
+    // The steps, in the order Run takes them.
+    void ListInputs();
+    void WriteOutputs();
+    void WriteGallery();
+    void WritePages();
+    void WritePagesWithThumbnails();
+    void WriteWebGallery();
+    void SaveSettings();
+
+    // Reports progress; false when the run is to stop there.
+    bool Step(std::size_t done);
+    // Passes the items from next_ up to end that have no thumbnail (folders)
+    // on to WriteWebItem; false when the run is to stop.
+    bool PassItemsWithoutThumbnail(std::size_t end);
+    void WriteWebItem(std::size_t item, const Thumbnail* thumbnail,
+                      const std::optional<Error>& failure);
+    void WritePageOf(std::size_t item);
+    template <typename WriteFile>
+    bool WriteOne(const std::string& path, const WriteFile& writeFile);
+    void Skip(std::string path, std::string reason);
+    void EndWithWriteError(const Error& error);
+
+    // Inputs.
+    Settings& values_;
+    const ImageList& images_;
+    const SettingsFile& settings_;
+    const std::string galleryFolder_;
+    RunServices services_;
+
+    // Derived from the inputs.
+    HtmlPageWriter ownWriter_;
+    HtmlPageWriter& writer_;
+    const std::string footer_;
+    const std::string galleryPath_;
+    const bool webGallery_;
+
+    // Learnt while running.
+    FileSet inputs_;                 // no page may replace one of these
+    std::vector<bool> isFolder_;     // per item: a folder gets no page and no gallery entry
+    std::optional<FileId> gallery_;  // the plain gallery, once written
+    std::unordered_set<FileId, FileIdHash> pagesWritten_;  // for the web gallery, written last
+    std::vector<WebGalleryEntry> webEntries_;
+    std::size_t nextItem_ = 0;  // web form: the first item not yet passed on
+    RunReport report_;
+};
 
 // "Processed N file(s)\n" with the number of wrapper pages written.
 std::string ProcessedMessage(std::size_t pagesWritten);

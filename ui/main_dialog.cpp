@@ -222,14 +222,13 @@ void MainDialog::OnGenerate() {
     RunReport report;
     {
         ProgressPresenter& progress = *services_.progress;
-        // The web gallery counts each thumbnail as a step too.
-        const std::size_t count = imageList_->Images().Count();
-        const bool web = values_.showAll != 0 && values_.webGallery != 0;
-        const ProgressScope scope(progress, this, web ? 2 * count : count);
-        report = RunGeneration(
-            values_, imageList_->Images(), settingsFile_, galleryFolder_,
-            [&progress](std::size_t done, std::size_t total) { return progress.Step(done, total); },
-            services_.writer, services_.thumbnailer);
+        GenerationRun run(values_, imageList_->Images(), settingsFile_, galleryFolder_,
+                          {[&progress](std::size_t done, std::size_t total) {
+                               return progress.Step(done, total);
+                           },
+                           services_.writer, services_.thumbnailer});
+        const ProgressScope scope(progress, this, run.StepCount());
+        report = run.Run();
     }
     ShowRunReport(report);
 }

@@ -35,7 +35,9 @@ protected:
         return dir_ / name;
     }
     RunReport Run(const ProgressCallback& progress = {}, HtmlPageWriter* writer = nullptr) {
-        return RunGeneration(values_, images_, settings_, dir_.Path().string(), progress, writer);
+        return brindlewick::GenerationRun(values_, images_, settings_, dir_.Path().string(),
+                                          {progress, writer})
+            .Run();
     }
 
     TempDir dir_;
@@ -187,13 +189,14 @@ TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
     values_.webGallery = 1;
     std::vector<std::pair<std::size_t, std::size_t>> steps;
     const FakeThumbnailer thumbnailer;
-    const RunReport report = RunGeneration(
-        values_, images_, settings_, dir_.Path().string(),
-        [&](std::size_t done, std::size_t total) {
-            steps.emplace_back(done, total);
-            return true;
-        },
-        nullptr, &thumbnailer);
+    const RunReport report =
+        brindlewick::GenerationRun(values_, images_, settings_, dir_.Path().string(),
+                                   {[&](std::size_t done, std::size_t total) {
+                                        steps.emplace_back(done, total);
+                                        return true;
+                                    },
+                                    nullptr, &thumbnailer})
+            .Run();
 
     EXPECT_EQ(report.outcome, RunReport::Outcome::Finished);
     EXPECT_EQ(report.pagesWritten, 3u);
