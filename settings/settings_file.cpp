@@ -14,6 +14,7 @@
 #include <system_error>
 
 #include "base/error.h"
+#include "base/language_tag.h"
 #include "settings/ini_file.h"
 
 namespace brindlewick {
@@ -26,6 +27,9 @@ constexpr std::string_view kUseCopyrightSymbolKey = "UseCopyrightSymbol";
 constexpr std::string_view kShowAllKey = "ShowAll";
 constexpr std::string_view kWebGalleryKey = "WebGallery";
 constexpr std::string_view kThumbSizeKey = "ThumbSize";
+constexpr std::string_view kGalleryTitleKey = "GalleryTitle";
+constexpr std::string_view kDisplaySizeKey = "DisplaySize";
+constexpr std::string_view kLanguageKey = "Language";
 
 std::string HistoryKey(int index) {
     return "txt" + std::to_string(index);
@@ -36,6 +40,15 @@ std::string HistoryKey(int index) {
 int SwitchValue(std::string_view text) {
     const int value = ParseProfileInt(text);
     return value >= 0 && value <= 2 ? value : 0;
+}
+
+// The text with every control character shown as "?", fit for a terminal.
+std::string PrintableText(std::string_view text) {
+    std::string shown(text);
+    std::replace_if(
+        shown.begin(), shown.end(),
+        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '?');
+    return shown;
 }
 
 std::string HomeFolder() {
@@ -79,6 +92,15 @@ bool StoreValues(IniFile& ini, const Settings& values) {
     }
     if (values.thumbSize != kDefaultThumbSize || ini.Get(kSection, kThumbSizeKey)) {
         ini.Set(kSection, kThumbSizeKey, std::to_string(values.thumbSize));
+    }
+    if (values.galleryTitle != kDefaultGalleryTitle || ini.Get(kSection, kGalleryTitleKey)) {
+        ini.Set(kSection, kGalleryTitleKey, values.galleryTitle);
+    }
+    if (values.displaySize != kDefaultDisplaySize || ini.Get(kSection, kDisplaySizeKey)) {
+        ini.Set(kSection, kDisplaySizeKey, std::to_string(values.displaySize));
+    }
+    if (!values.language.empty() || ini.Get(kSection, kLanguageKey)) {
+        ini.Set(kSection, kLanguageKey, values.language);
     }
     return ok;
 }
@@ -153,6 +175,16 @@ void SettingsFile::LoadSettings(Settings& values) const {
         ParseProfileInt(
             ini.Get(kSection, kThumbSizeKey).value_or(std::to_string(kDefaultThumbSize))),
         kMinThumbSize, kMaxThumbSize);
+    values.galleryTitle = ini.Get(kSection, kGalleryTitleKey).value_or(kDefaultGalleryTitle);
+    values.displaySize = ClampDisplaySize(ParseProfileInt(
+        ini.Get(kSection, kDisplaySizeKey).value_or(std::to_string(kDefaultDisplaySize))));
+    values.language = ini.Get(kSection, kLanguageKey).value_or("");
+    if (!values.language.empty() && !IsLanguageTag(values.language)) {
+        values.notices.push_back(
+            "The saved Language \"" + PrintableText(values.language) +
+            "\" is not a language tag such as \"en\" or \"de-CH\"; the locale's language is used.");
+        values.language.clear();
+    }
     values.fileHistory = HistoryValues(ini);
 }
 
@@ -185,6 +217,10 @@ bool SettingsFile::UpdateSettings(Settings& values,
     ini.Save(path_);
     values.fileHistory = HistoryValues(ini);
     return ok;
+}
+
+int ClampDisplaySize(int size) {
+    return size == 0 ? 0 : std::clamp(size, kMinDisplaySize, kMaxDisplaySize);
 }
 
 int ParseProfileInt(std::string_view text) {

@@ -2,11 +2,17 @@
 
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "settings/comment_history.h"
 
 namespace brindlewick {
+
+inline constexpr const char* kDefaultGalleryTitle = "Gallery";
+inline constexpr int kDefaultDisplaySize = 1600;
+inline constexpr int kMinDisplaySize = 320;
+inline constexpr int kMaxDisplaySize = 8000;
 
 // The values the main window holds and the settings file stores.
 struct Settings {
@@ -17,6 +23,14 @@ struct Settings {
     // The gallery's web form: thumbnails that link to the wrapper pages.
     int webGallery = 0;
     int thumbSize = 200;  // the thumbnails' longest side, kMinThumbSize..kMaxThumbSize
+    std::string galleryTitle = kDefaultGalleryTitle;
+    // The photo pages' copies: their longest side, kMinDisplaySize..kMaxDisplaySize,
+    // or 0 for the original.
+    int displaySize = kDefaultDisplaySize;
+    std::string language;  // a language tag; empty: the locale's language
+    // What loading found wrong in the file and replaced by a default, one
+    // sentence each, for the user to read.
+    std::vector<std::string> notices;
     CommentHistory history;
     // The history entries the file held when these values were last loaded
     // from it or saved to it. Entries the file holds beyond them were saved
@@ -42,13 +56,15 @@ public:
 
     // Reads the history (sorted, prefix duplicates skipped), "ShowAllFileName",
     // "UseCopyrightSymbol" (default 1), "ShowAll" (default 0), "WebGallery"
-    // (default 0) and "ThumbSize" (default 200, kept within its limits) into values.
+    // (default 0), "ThumbSize" (default 200, kept within its limits),
+    // "GalleryTitle", "DisplaySize" (kept within its limits) and "Language"
+    // (a value that is no language tag is dropped, with a notice) into values.
     // An empty history gets kDefaultComment. A missing or unreadable file
     // gives the defaults. values.comment is left as it is.
     void LoadSettings(Settings& values) const;
 
     // Writes history entries 0..14 until one cannot be stored, then the three
-    // other keys, and "WebGallery" and "ThumbSize" where the file has them or
+    // other keys, and the web gallery's keys where the file has them or
     // they differ from their defaults (a file of a user who never asked for the
     // web gallery stays as it was); other keys and lines of the file are kept. Returns whether
     // every history entry it tried was written. Throws Error when the file
@@ -70,5 +86,9 @@ private:
 // Parses like atoi: leading blanks, an optional sign, digits up to the first
 // other character; no digits gives 0. Saturates instead of overflowing.
 int ParseProfileInt(std::string_view text);
+
+// A display size within its limits: 0 stays 0 (the original), any other
+// value is clamped to kMinDisplaySize..kMaxDisplaySize.
+int ClampDisplaySize(int size);
 
 }  // namespace brindlewick

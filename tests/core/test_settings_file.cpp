@@ -47,32 +47,59 @@ TEST_F(SettingsFileTest, LivesInTheConfigFolderAndStartsWithDefaults) {
     EXPECT_FALSE(std::filesystem::exists(file_.Path()));
 }
 
-// The web gallery's two keys: read within their limits, and written only to
-// the file of a user who has used them, so other files keep their bytes.
+// The web gallery's keys: read within their limits, and written only to the
+// file of a user who has used them, so other files keep their bytes.
 TEST_F(SettingsFileTest, WebGalleryKeysAreReadWithinLimitsAndWrittenOnlyOnceUsed) {
     const std::string plain =
         "[options]\ntxt0=a\nShowAllFileName=\nUseCopyrightSymbol=1\nShowAll=0\n";
     Settings values = Load(plain);
     EXPECT_EQ(values.webGallery, 0);
     EXPECT_EQ(values.thumbSize, kDefaultThumbSize);
+    EXPECT_EQ(values.galleryTitle, "Gallery");
+    EXPECT_EQ(values.displaySize, 1600);
+    EXPECT_EQ(values.language, "");
     ASSERT_TRUE(file_.SaveSettings(values));
     EXPECT_EQ(ReadFile(file_.Path()), plain);
 
     values.webGallery = 1;
     values.thumbSize = 120;
+    values.galleryTitle = "Trip <2024> & \"more\"";
+    values.displaySize = 0;
+    values.language = "de-CH";
     ASSERT_TRUE(file_.SaveSettings(values));
     const Settings back = Load(ReadFile(file_.Path()));
     EXPECT_EQ(back.webGallery, 1);
     EXPECT_EQ(back.thumbSize, 120);
-    values.webGallery = 0;  // switched off again: the key stays and says so
+    EXPECT_EQ(back.galleryTitle, values.galleryTitle);
+    EXPECT_EQ(back.displaySize, 0);
+    EXPECT_EQ(back.language, "de-CH");
+    EXPECT_TRUE(back.notices.empty());
+    values.webGallery = 0;  // back to the defaults: the keys stay and say so
     values.thumbSize = kDefaultThumbSize;
+    values.galleryTitle = "Gallery";
+    values.displaySize = 1600;
+    values.language.clear();
     ASSERT_TRUE(file_.SaveSettings(values));
-    EXPECT_NE(ReadFile(file_.Path()).find("WebGallery=0\nThumbSize=200\n"), std::string::npos);
+    EXPECT_NE(ReadFile(file_.Path())
+                  .find("WebGallery=0\nThumbSize=200\nGalleryTitle=Gallery\nDisplaySize=1600\n"
+                        "Language=\n"),
+              std::string::npos);
 
     for (const auto& [stored, size] : std::vector<std::pair<std::string, int>>{
              {"5", kMinThumbSize}, {"99999", kMaxThumbSize}, {"big", kMinThumbSize}}) {
         EXPECT_EQ(Load("[options]\nThumbSize=" + stored + "\n").thumbSize, size) << stored;
     }
+    for (const auto& [stored, size] : std::vector<std::pair<std::string, int>>{
+             {"5", 320}, {"-1", 320}, {"99999", 8000}, {"0", 0}, {"1024", 1024}}) {
+        EXPECT_EQ(Load("[options]\nDisplaySize=" + stored + "\n").displaySize, size) << stored;
+    }
+    // A value that is no language tag is dropped, and the user told why.
+    const Settings wrong = Load("[options]\nLanguage=de_DE\x1B[2J\n");
+    EXPECT_EQ(wrong.language, "");
+    ASSERT_EQ(wrong.notices.size(), 1U);
+    EXPECT_EQ(wrong.notices[0],
+              "The saved Language \"de_DE?[2J\" is not a language tag such as \"en\" or "
+              "\"de-CH\"; the locale's language is used.");
 }
 
 TEST_F(SettingsFileTest, HistoryLoadsSortedWithoutEntriesAnEarlierOneBeginsWith) {
