@@ -9,6 +9,7 @@
 #include "base/error.h"
 #include "generate/page_templates.h"
 #include "generate/page_text.h"
+#include "generate/web_page_text.h"
 
 namespace brindlewick {
 
@@ -97,6 +98,26 @@ void HtmlPageWriter::WriteWebGallery(const std::string& fileName,
         }
     }
     page.AppendFormatted(PageTemplates::kFooter, {FooterBodyText(footerText)});
+    page.Commit();
+}
+
+void HtmlPageWriter::WriteWebPhotoPage(const std::string& pageName, const WebPhotoPage& page) {
+    PageOutput output(*this, pageName);
+    output.Append(WebPhotoPageText(page));
+    output.Commit();
+}
+
+void HtmlPageWriter::WriteWebGallery(const std::string& fileName, const WebGalleryPage& gallery,
+                                     const std::vector<WebGalleryEntry>& entries) {
+    PageOutput page(*this, fileName);
+    page.Append(WebGalleryHead(gallery));
+    std::string entry;
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        entry.clear();
+        AppendWebGalleryEntry(entry, entries[i], i);
+        page.Append(entry);
+    }
+    page.Append(WebGalleryFoot(gallery));
     page.Commit();
 }
 

@@ -8,6 +8,7 @@
 
 #include "base/file_saver.h"
 #include "generate/image_list.h"
+#include "generate/web_page_text.h"
 
 namespace brindlewick {
 
@@ -23,16 +24,6 @@ namespace brindlewick {
 // A writer given a stop flag abandons the page it is writing once the flag is
 // set, before the next block goes to the file: it throws Error with ECANCELED,
 // again leaving the target as it was and no temporary file.
-// One entry of the gallery's web form. Addresses are paths relative to the
-// gallery's folder, as file-system bytes; the writer makes them URLs.
-struct WebGalleryEntry {
-    std::string page;       // the wrapper page
-    std::string imageName;  // for ALT, or as the link's text
-    std::string thumbnail;  // empty: no thumbnail, a text link
-    int width = 0;
-    int height = 0;
-};
-
 class HtmlPageWriter {
 public:
     explicit HtmlPageWriter(const std::atomic<bool>* stop = nullptr) : stop_(stop) {}
@@ -44,6 +35,11 @@ public:
                    std::string_view footerText);
     void WriteGallery(const std::string& fileName, const ImageList& images,
                       std::string_view footerText);
+    // A wrapper page in its web form.
+    void WriteWebPhotoPage(const std::string& pageName, const WebPhotoPage& page);
+    // The gallery in its web form, one entry per image in list order.
+    void WriteWebGallery(const std::string& fileName, const WebGalleryPage& gallery,
+                         const std::vector<WebGalleryEntry>& entries);
     // The gallery's web form: "Gallery" as title, one linked thumbnail (or
     // text link) per entry, the footer.
     void WriteWebGallery(const std::string& fileName, const std::vector<WebGalleryEntry>& entries,

@@ -103,15 +103,34 @@ std::string ToWindows1252(std::string_view utf8) {
     return out;
 }
 
-std::string HtmlAttributeText(std::string_view name) {
+std::string ToUtf8Text(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t pos = 0; pos < text.size();) {
+        char32_t cp = 0;
+        if (const std::size_t length = DecodeUtf8(text, pos, cp); length != 0) {
+            out.append(text.substr(pos, length));
+            pos += length;
+        } else {
+            out += Windows1252ToUtf8(text.substr(pos++, 1));
+        }
+    }
+    return out;
+}
+
+std::string HtmlEscaped(std::string_view text) {
     std::string escaped;
-    escaped.reserve(name.size());
-    for (const char c : name) {
+    escaped.reserve(text.size());
+    for (const char c : text) {
         if (!AppendAttributeEscape(escaped, static_cast<unsigned char>(c))) {
             escaped += c;
         }
     }
-    return ToWindows1252(escaped);
+    return escaped;
+}
+
+std::string HtmlAttributeText(std::string_view name) {
+    return ToWindows1252(HtmlEscaped(name));
 }
 
 std::string HtmlSourceText(std::string_view path) {

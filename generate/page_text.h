@@ -12,6 +12,14 @@ namespace brindlewick {
 // UTF-8 pass through unchanged. ASCII is unchanged.
 std::string ToWindows1252(std::string_view utf8);
 
+// For a UTF-8 page: well-formed UTF-8 stays as it is; every other byte is
+// read as windows-1252, the encoding of text written on Windows.
+std::string ToUtf8Text(std::string_view text);
+
+// Escapes "&", "<", ">", the double quote and control characters, for text
+// and attribute values alike; other bytes are kept.
+std::string HtmlEscaped(std::string_view text);
+
 // For TITLE and ALT: escapes "&", "<", ">" and the double quote, then converts
 // to windows-1252.
 std::string HtmlAttributeText(std::string_view name);

@@ -1,0 +1,64 @@
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace brindlewick {
+
+// The web form of the pages: HTML5 in UTF-8 that fits any screen, with its
+// style and its few lines of script inline, so a page needs no other file and
+// asks no other site for anything. Addresses are given as paths relative to
+// the page's folder, in file-system bytes; the page percent-encodes them as
+// the plain pages do.
+
+// A wrapper page in its web form: the photo scaled to fit the window, links
+// to the previous and next photo of the list and to the gallery, and the
+// arrow keys and Escape to go there.
+struct WebPhotoPage {
+    std::string_view language;     // a language tag
+    std::string_view imageName;    // the title, the heading and the ALT text
+    std::string_view description;  // the comment; empty: the image's name
+    std::string_view footer;       // the footer text, raw as in the plain page
+    std::string_view photo;        // what the page shows: a smaller copy, or the original
+    int width = 0;                 // the shown photo's size in pixels; 0: unknown
+    int height = 0;
+    std::string_view original;  // the image itself, linked as "Full size"
+    std::string_view previous;  // the wrapper pages before and after it; empty: none
+    std::string_view next;
+    std::string_view gallery;
+};
+
+std::string WebPhotoPageText(const WebPhotoPage& page);
+
+// The gallery in its web form: the title as heading, then the thumbnails in
+// a grid as wide as the window, then the footer. Written in pieces, so that a
+// gallery of any length goes to the file block by block.
+struct WebGalleryPage {
+    std::string_view language;
+    std::string_view title;
+    std::string_view description;  // the comment; empty: the title
+    std::string_view footer;
+    int thumbSize = 200;  // the grid's column width in pixels
+};
+
+// One entry of the gallery. Addresses are relative to the gallery's folder.
+struct WebGalleryEntry {
+    std::string page;         // the wrapper page
+    std::string imageName;    // for ALT, or as the link's text
+    std::string thumbnail;    // empty: no thumbnail, a text link
+    std::string thumbnail2x;  // twice the size, for dense screens; empty: none
+    int width = 0;            // the thumbnail's size in pixels
+    int height = 0;
+};
+
+// Thumbnails before this one load at once; later ones when they come near the
+// window.
+inline constexpr std::size_t kEagerThumbnails = 8;
+
+std::string WebGalleryHead(const WebGalleryPage& page);
+// Appends the entry at the given place of the list (0 for the first).
+void AppendWebGalleryEntry(std::string& out, const WebGalleryEntry& entry, std::size_t index);
+std::string WebGalleryFoot(const WebGalleryPage& page);
+
+}  // namespace brindlewick
