@@ -12,6 +12,8 @@
 #include <utility>
 
 #include "base/error.h"
+#include "base/path.h"
+#include "base/text.h"
 
 namespace brindlewick {
 namespace {
@@ -35,29 +37,15 @@ std::string ResolveLinks(const std::string& path) {
     throw Error::FromErrno(ELOOP, path);
 }
 
-std::string FolderOf(const std::string& path) {
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos) {
-        return {};
-    }
-    return path.substr(0, slash + 1);
-}
-
 // A short name of fixed form, so that it fits even where the target's own
 // name is at the length limit; random, so that parallel writers never meet.
-std::string TemporaryNameIn(const std::string& folder) {
+std::string TemporaryNameIn(std::string_view folder) {
     std::uint64_t random = 0;
     if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
         random = static_cast<std::uint64_t>(::getpid()) << 32 ^
                  static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&random));
     }
-    static constexpr char kHex[] = "0123456789abcdef";
-    std::string name = folder + ".brindlewick-";
-    for (int shift = 60; shift >= 0; shift -= 4) {
-        name += kHex[(random >> shift) & 0xF];
-    }
-    name += ".tmp";
-    return name;
+    return std::string(folder) + ".brindlewick-" + HexDigits(random) + ".tmp";
 }
 
 void WriteAll(int fd, std::string_view bytes, const std::string& path) {
@@ -91,7 +79,7 @@ FileSaver::FileSaver(std::string target, Symlinks symlinks, Durability durabilit
         keepMode_ = true;
         mode_ = existing.st_mode & 07777;
     }
-    const std::string folder = FolderOf(target_);
+    const std::string_view folder = FolderOf(target_);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temporary = TemporaryNameIn(folder);
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

@@ -159,4 +159,13 @@ std::string Utf8ToUtf16Le(std::string_view text) {
     return out;
 }
 
+std::string HexDigits(std::uint64_t value) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string text(16, '0');
+    for (auto digit = text.rbegin(); digit != text.rend(); ++digit, value >>= 4) {
+        *digit = kDigits[value & 0xf];
+    }
+    return text;
+}
+
 }  // namespace brindlewick

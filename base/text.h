@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -36,5 +37,9 @@ std::string Utf16LeToUtf8(std::string_view bytes);
 // UTF-8 to UTF-16LE bytes (without a byte-order mark). Each byte that is not
 // part of well-formed UTF-8 becomes U+FFFD.
 std::string Utf8ToUtf16Le(std::string_view text);
+
+// value as 16 lower-case hex digits, leading zeros kept: a fixed width keeps
+// the names built from it (temporary files, thumbnails) of one length.
+std::string HexDigits(std::uint64_t value);
 
 }  // namespace brindlewick

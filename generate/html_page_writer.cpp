@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/error.h"
+#include "base/path.h"
 #include "generate/page_templates.h"
 #include "generate/page_text.h"
 #include "generate/web_page_text.h"
@@ -36,9 +37,8 @@ public:
     void Commit() {
         Flush();
         file_.Commit();
-        const std::size_t slash = file_.Target().rfind('/');
-        writer_.unsyncedFolders_.insert(
-            slash == std::string::npos ? std::string(".") : file_.Target().substr(0, slash + 1));
+        const std::string_view folder = FolderOf(file_.Target());
+        writer_.unsyncedFolders_.insert(folder.empty() ? std::string(".") : std::string(folder));
     }
 
 private:

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "base/path.h"
 #include "base/text.h"
 
 namespace brindlewick {
@@ -158,8 +159,7 @@ std::string FooterBodyText(std::string_view footer) {
 }
 
 std::string_view ImageName(std::string_view path) {
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+    return FileNameOf(path);
 }
 
 std::string PageName(std::string_view path) {

@@ -2,19 +2,16 @@
 
 #include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cstdint>
-#include <filesystem>
-#include <system_error>
 #include <utility>
 
 #include "base/case_fold.h"
 #include "base/error.h"
 #include "base/file_saver.h"
+#include "base/posix_file.h"
 #include "base/text.h"
 
 namespace brindlewick {
@@ -99,28 +96,6 @@ bool ValidName(std::string_view name) {
     return !name.empty() && Trim(name) == name && !HasLineBreak(name);
 }
 
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-    ~UniqueFd() { Close(); }
-
-    int Get() const { return fd_; }
-    bool Valid() const { return fd_ >= 0; }
-    // Closes now; returns the errno of a failed close, 0 on success.
-    int Close() {
-        if (fd_ < 0) {
-            return 0;
-        }
-        const int result = ::close(std::exchange(fd_, -1));
-        return result == 0 ? 0 : errno;
-    }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 IniFile IniFile::Load(const std::string& path) {
@@ -153,32 +128,12 @@ IniFile IniFile::LoadForUpdate(const std::string& path) {
     if (static_cast<std::uintmax_t>(info.st_size) > kMaxFileSize) {
         throw Error::FromErrno(EFBIG, path);
     }
-    std::string text(static_cast<std::size_t>(info.st_size), '\0');
-    std::size_t filled = 0;
-    for (;;) {
-        if (filled == text.size()) {
-            // The file may have grown since fstat; read on up to the limit.
-            if (text.size() > kMaxFileSize) {
-                throw Error::FromErrno(EFBIG, path);
-            }
-            text.resize(std::max<std::size_t>(text.size() * 2, 4096));
-        }
-        const ssize_t got = ::read(fd.Get(), text.data() + filled, text.size() - filled);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            throw Error::FromErrno(errno, path);
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    if (filled > kMaxFileSize) {
+    // One byte more than the limit tells a file that has grown past it since fstat.
+    const std::string text =
+        ReadUpTo(fd.Get(), kMaxFileSize + 1, path, static_cast<std::size_t>(info.st_size));
+    if (text.size() > kMaxFileSize) {
         throw Error::FromErrno(EFBIG, path);
     }
-    text.resize(filled);
     return Parse(text);
 }
 
@@ -341,13 +296,7 @@ void IniFile::Save(const std::string& path) const {
     }
     // Missing folders are made (a first start with no ~/.config); a link at
     // the file's name is written through, so linked dotfiles stay linked.
-    if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty()) {
-        std::error_code ec;
-        std::filesystem::create_directories(folder, ec);
-        if (ec) {
-            throw Error::FromErrno(ec.value(), folder.string());
-        }
-    }
+    CreateFoldersFor(path);
     FileSaver::Save(path, text, FileSaver::Symlinks::Follow, FileSaver::Durability::SyncEachFile);
 }
 

@@ -9,12 +9,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <filesystem>
 #include <string_view>
-#include <system_error>
 
 #include "base/error.h"
 #include "base/language_tag.h"
+#include "base/path.h"
+#include "base/posix_file.h"
 #include "settings/ini_file.h"
 
 namespace brindlewick {
@@ -113,32 +113,21 @@ public:
     explicit SettingsLock(const std::string& settingsPath) {
         const std::string path = settingsPath + ".lock";
         // Missing folders are made, as the save would make them.
-        if (const auto folder = std::filesystem::path(path).parent_path(); !folder.empty()) {
-            std::error_code ec;
-            std::filesystem::create_directories(folder, ec);
-            if (ec) {
-                throw Error::FromErrno(ec.value(), folder.string());
-            }
-        }
+        CreateFoldersFor(path);
         // Read access is all flock needs; O_NONBLOCK keeps a FIFO there from hanging the open.
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
-        if (fd_ < 0) {
+        fd_ = UniqueFd(::open(path.c_str(), O_RDONLY | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666));
+        if (!fd_.Valid()) {
             throw Error::FromErrno(errno, path);
         }
-        while (::flock(fd_, LOCK_EX) != 0) {
+        while (::flock(fd_.Get(), LOCK_EX) != 0) {
             if (errno != EINTR) {
-                const int err = errno;
-                ::close(fd_);
-                throw Error::FromErrno(err, path);
+                throw Error::FromErrno(errno, path);
             }
         }
     }
-    ~SettingsLock() { ::close(fd_); }  // closing releases the lock
-    SettingsLock(const SettingsLock&) = delete;
-    SettingsLock& operator=(const SettingsLock&) = delete;
 
 private:
-    int fd_ = -1;
+    UniqueFd fd_;  // closing it releases the lock
 };
 
 }  // namespace
@@ -148,10 +137,7 @@ SettingsFile SettingsFile::Default() {
     const char* configHome = std::getenv("XDG_CONFIG_HOME");
     std::string folder = configHome != nullptr && configHome[0] == '/' ? std::string(configHome)
                                                                        : HomeFolder() + "/.config";
-    if (!folder.ends_with('/')) {
-        folder += '/';
-    }
-    return SettingsFile(folder + std::string(kFileName));
+    return SettingsFile(JoinPath(folder, kFileName));
 }
 
 void SettingsFile::LoadSettings(Settings& values) const {

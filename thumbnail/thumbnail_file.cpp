@@ -10,6 +10,9 @@
 #include <random>
 
 #include "base/file_saver.h"
+#include "base/path.h"
+#include "base/posix_file.h"
+#include "base/text.h"
 
 namespace brindlewick {
 namespace {
@@ -117,30 +120,6 @@ std::optional<ThumbnailMark> ReadPngMark(std::string_view head) {
     return std::nullopt;
 }
 
-// A file descriptor closed when it goes out of scope.
-class UniqueFd {
-public:
-    explicit UniqueFd(int fd) : fd_(fd) {}
-    ~UniqueFd() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    UniqueFd(const UniqueFd&) = delete;
-    UniqueFd& operator=(const UniqueFd&) = delete;
-
-    int Get() const { return fd_; }
-    // Closes now and reports close's own failure as errno.
-    bool Close() {
-        const int fd = fd_;
-        fd_ = -1;
-        return ::close(fd) == 0 || errno == EINTR;
-    }
-
-private:
-    int fd_;
-};
-
 }  // namespace
 
 std::uint64_t Fnv1a64(std::string_view bytes, std::uint64_t hash) {
@@ -149,16 +128,6 @@ std::uint64_t Fnv1a64(std::string_view bytes, std::uint64_t hash) {
         hash *= 0x100000001b3ULL;
     }
     return hash;
-}
-
-std::string HexDigits(std::uint64_t value) {
-    static constexpr char kDigits[] = "0123456789abcdef";
-    std::string text(16, '0');
-    for (int i = 15; i >= 0; --i) {
-        text[static_cast<std::size_t>(i)] = kDigits[value & 0xf];
-        value >>= 4;
-    }
-    return text;
 }
 
 std::string ThumbnailKey(std::uint64_t sourceSize, std::int64_t mtimeSeconds,
@@ -219,7 +188,7 @@ std::optional<ThumbnailMark> ReadMark(std::string_view head) {
 TargetFile InspectTarget(const std::string& path) {
     // O_NOFOLLOW: a link is never ours; O_NONBLOCK: a FIFO must not hang us.
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    if (fd.Get() < 0) {
+    if (!fd.Valid()) {
         if (errno == ENOENT) {
             return {};
         }
@@ -235,22 +204,7 @@ TargetFile InspectTarget(const std::string& path) {
     if (!S_ISREG(st.st_mode)) {
         return {TargetState::kForeign, {}};
     }
-    std::string head(kHeadBytes, '\0');
-    std::size_t filled = 0;
-    while (filled < head.size()) {
-        const ssize_t got = ::read(fd.Get(), head.data() + filled, head.size() - filled);
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got < 0) {
-            throw Error::FromErrno(errno, path);
-        }
-        if (got == 0) {
-            break;
-        }
-        filled += static_cast<std::size_t>(got);
-    }
-    head.resize(filled);
+    const std::string head = ReadUpTo(fd.Get(), kHeadBytes, path);
     if (auto mark = ReadMark(head)) {
         return {TargetState::kOurs, std::move(*mark)};
     }
@@ -276,7 +230,7 @@ void EnsureFolder(const std::string& folder) {
 bool SaveWhole(const std::string& folder, const std::string& name, std::string_view bytes,
                bool replace) {
     // Thumbnails can be made again at any time: no sync of their own.
-    FileSaver file(folder + '/' + name, FileSaver::Symlinks::Replace,
+    FileSaver file(JoinPath(folder, name), FileSaver::Symlinks::Replace,
                    FileSaver::Durability::SyncLater);
     file.Write(bytes);
     if (replace) {

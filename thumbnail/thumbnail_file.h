@@ -23,7 +23,6 @@
 namespace brindlewick {
 
 std::uint64_t Fnv1a64(std::string_view bytes, std::uint64_t hash = 0xcbf29ce484222325ULL);
-std::string HexDigits(std::uint64_t value);  // 16 lower-case hex digits
 
 // The key of a thumbnail made with maxSize from an image with this size and
 // modification time.

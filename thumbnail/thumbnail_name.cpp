@@ -1,12 +1,14 @@
 #include "thumbnail/thumbnail_name.h"
 
+#include "base/path.h"
+#include "base/text.h"
 #include "thumbnail/thumbnail_file.h"
 
 namespace brindlewick {
 
 std::string ThumbnailName(std::string_view sourcePath, ThumbnailFormat format) {
     constexpr std::size_t kMaxStem = 40;
-    std::string_view base = sourcePath.substr(sourcePath.rfind('/') + 1);
+    std::string_view base = FileNameOf(sourcePath);
     if (const std::size_t dot = base.rfind('.'); dot != std::string_view::npos && dot > 0) {
         base = base.substr(0, dot);
     }

@@ -1,5 +1,6 @@
 #include "thumbnail/vips_thumbnailer.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <vips/vips.h>
 
@@ -7,13 +8,14 @@
 #include <array>
 #include <cerrno>
 #include <cstdlib>
-#include <fstream>
 #include <iterator>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string_view>
 
+#include "base/path.h"
+#include "base/posix_file.h"
 #include "thumbnail/thumbnail_file.h"
 
 namespace brindlewick {
@@ -234,12 +236,15 @@ std::optional<Decoding> BmpDecoding(std::string_view head, std::uint64_t fileSiz
     return decoding;
 }
 
+// Up to size bytes from the start of the file; fewer when it is shorter or
+// cannot be read, which the callers tell apart by the count.
 std::string ReadHead(const std::string& path, std::size_t size) {
-    std::ifstream in(path, std::ios::binary);
-    std::string head(size, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(size));
-    head.resize(static_cast<std::size_t>(in.gcount()));
-    return head;
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    try {
+        return fd.Valid() ? ReadUpTo(fd.Get(), size, path, size) : std::string();
+    } catch (const Error&) {
+        return {};
+    }
 }
 
 std::string ReadWhole(const std::string& path, std::uint64_t size) {
@@ -389,7 +394,7 @@ Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
     // A thumbnail made earlier from the same file at the same size is kept.
     for (const ThumbnailFormat format : {ThumbnailFormat::kJpeg, ThumbnailFormat::kPng}) {
         std::string name = ThumbnailName(path, format);
-        const TargetFile existing = InspectTarget(folder + '/' + name);
+        const TargetFile existing = InspectTarget(JoinPath(folder, name));
         if (existing.state == TargetState::kOurs && existing.mark.key == key) {
             return {std::move(name), existing.mark.width, existing.mark.height, true};
         }
@@ -405,7 +410,7 @@ Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
     const ThumbnailMark mark{key, vips_image_get_width(image.get()),
                              vips_image_get_height(image.get())};
     std::string name = ThumbnailName(path, format);
-    const std::string target = folder + '/' + name;
+    const std::string target = JoinPath(folder, name);
     const std::string bytes = WithMark(Encode(image.get(), format, path), format, mark, target);
 
     // Replace only a thumbnail of ours; never a file someone else put there.
