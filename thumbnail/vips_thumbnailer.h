@@ -8,15 +8,16 @@
 
 namespace brindlewick {
 
+// The sizes a request may ask for, in pixels of the longer side.
+inline constexpr int kMinThumbnailSize = 16;
+inline constexpr int kMaxThumbnailSize = 2000;
+
 // How large an image may be, checked from its header before it is decoded.
 // Most images are shrunk while they are read, a band of rows at a time, so
 // memory grows with their width only; progressive JPEGs, interlaced PNGs, GIF,
 // BMP and HEIF images are decoded whole first. The pixel limit bounds the
 // time; the decoding limit keeps the memory of one image (with libvips'
 // own, some 30 MB) well under 300 MB.
-inline constexpr int kMinThumbnailSize = 16;
-inline constexpr int kMaxThumbnailSize = 2000;
-
 struct ThumbnailLimits {
     std::uint64_t maxPixels = 1'000'000'000;
     std::uint64_t maxDecodeBytes = 192ULL << 20;
