@@ -10,6 +10,7 @@
 #include "ui/dialog_units.h"
 #include "ui/link_launcher.h"
 #include "ui/message_box.h"
+#include "ui/window_placement.h"
 
 namespace brindlewick {
 
@@ -44,7 +45,7 @@ private:
 
 QString AboutDescription() {
     return QStringLiteral(
-        "This is a small 32-bit utility for generating an html \"wrapper\" around an image "
+        "This is a small utility for generating an html \"wrapper\" around an image "
         "file so it can be displayed full size.  You can then have a thumbnail of the image in "
         "a main page and link to the URL of the generated wrapper page.  It is freeware, so "
         "feel free to use it as often as you like.\n"
@@ -75,6 +76,7 @@ AboutDialog::AboutDialog(const QString& name, const QString& version, const QStr
       icon_(icon),
       text_(description + TermsOfUseNotice()),
       title_(name + QLatin1Char(' ') + version),
+      name_(name),
       presenter_(presenter),
       launcher_(launcher) {
     if (presenter_ == nullptr) {
@@ -86,6 +88,7 @@ AboutDialog::AboutDialog(const QString& name, const QString& version, const QStr
         launcher_ = ownLauncher_.get();
     }
     BuildControls();
+    CentreWhenFirstShown(*this);
 }
 
 AboutDialog::~AboutDialog() = default;
@@ -121,10 +124,13 @@ void AboutDialog::BuildControls() {
     text->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     text->setFocusPolicy(Qt::ClickFocus);
     text->setPlainText(text_);
+    text->setAccessibleName(QStringLiteral("About ") + name_);
+    text->setAccessibleDescription(QStringLiteral("What the program does and its terms of use"));
     text->setGeometry(units.Rect(6, 29, 204, 69));
 
     auto* iconLabel = new QLabel(this);
     iconLabel->setObjectName(QStringLiteral("IDC_ABOUT_ICON"));
+    iconLabel->setAccessibleName(name_ + QStringLiteral(" icon"));
     const QRect iconRect = units.Rect(189, 4, 21, 20);
     iconLabel->setGeometry(iconRect);
     if (!icon_.isNull()) {
@@ -145,29 +151,32 @@ void AboutDialog::BuildControls() {
 
 void AboutDialog::OnWeb() {
     const QString address = QString::fromLatin1(kWebAddress);
-    if (!launcher_->HasHandler(QStringLiteral("https"))) {
+    const LinkHandler handler = launcher_->FindHandler(QStringLiteral("https"));
+    if (handler == LinkHandler::NoOpener) {
         presenter_->Show(this, MessageIcon::Warning,
                          QStringLiteral("Sorry.  I can't navigate you straight to my website as "
-                                        "\nI need a DLL that ships with Microsoft Internet "
-                                        "Explorer 3.x onwards\n\nPlease navigate to ") +
+                                        "\nI need xdg-open (the xdg-utils package) to reach your "
+                                        "web browser\n\nPlease navigate to ") +
                              address + QStringLiteral(" manually"));
         return;
     }
-    if (!launcher_->Open(QUrl(address))) {
+    // Without a browser for xdg-open to start the hand-over fails as surely
+    // as when xdg-open itself gives up.
+    if (handler == LinkHandler::NoProgram || !launcher_->Open(QUrl(address))) {
         presenter_->Show(this, MessageIcon::Warning,
-                         QStringLiteral("Couldn't find the entry point I needed in URLMON.DLL\n"
-                                        "Please contact the author for an updated version, \n"
-                                        "or visit the Microsoft Website (its a Microsoft DLL)"));
+                         QStringLiteral("Couldn't open your web browser with xdg-open.\n"
+                                        "Please navigate to ") +
+                             address + QStringLiteral(" manually"));
     }
 }
 
 void AboutDialog::OnMail() {
     WaitCursor wait;
-    if (!launcher_->HasHandler(QStringLiteral("mailto"))) {
+    if (launcher_->FindHandler(QStringLiteral("mailto")) != LinkHandler::Found) {
         wait.Restore();
-        presenter_->Show(
-            this, MessageIcon::Warning,
-            QStringLiteral("Can't generate a mail message.  Do you have mail installed?"));
+        presenter_->Show(this, MessageIcon::Warning,
+                         QStringLiteral("Can't generate a mail message.  Do you have a mail "
+                                        "program set up (xdg-utils)?"));
         return;
     }
     // Every character of the subject but letters, digits and "-._~" is

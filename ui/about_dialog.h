@@ -52,6 +52,7 @@ private:
     QIcon icon_;
     QString text_;
     QString title_;
+    QString name_;
 
     std::unique_ptr<MessagePresenter> ownPresenter_;
     std::unique_ptr<LinkLauncher> ownLauncher_;

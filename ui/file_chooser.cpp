@@ -3,7 +3,19 @@
 #include <QDir>
 #include <QFileDialog>
 
+#include "generate/image_files.h"
+
 namespace brindlewick {
+
+QString ImageFilesFilter() {
+    QStringList patterns;
+    for (const std::string_view extension : kImageExtensions) {
+        patterns << QStringLiteral("*.") +
+                        QString::fromLatin1(extension.data(),
+                                            static_cast<qsizetype>(extension.size()));
+    }
+    return QStringLiteral("Image Files (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
+}
 
 std::unique_ptr<QFileDialog> CreateAddFilesDialog(QWidget* parent, const QString& startFolder) {
     auto dialog = std::make_unique<QFileDialog>(parent);
@@ -12,8 +24,7 @@ std::unique_ptr<QFileDialog> CreateAddFilesDialog(QWidget* parent, const QString
     dialog->setAcceptMode(QFileDialog::AcceptOpen);
     dialog->setFileMode(QFileDialog::ExistingFiles);
     dialog->setFilter(dialog->filter() & ~QDir::CaseSensitive);
-    const QStringList filters{QString::fromLatin1(kImageFilesFilter),
-                              QString::fromLatin1(kAllFilesFilter)};
+    const QStringList filters{ImageFilesFilter(), QString::fromLatin1(kAllFilesFilter)};
     dialog->setNameFilters(filters);
     dialog->selectNameFilter(filters.front());
     dialog->setDirectory(startFolder);

@@ -8,7 +8,8 @@ class QWidget;
 
 namespace brindlewick {
 
-inline constexpr const char* kImageFilesFilter = "Image Files (*.gif *.jpg *.bmp)";
+// "Image Files (*.gif *.jpg ...)" over the image extensions the program knows.
+QString ImageFilesFilter();
 inline constexpr const char* kAllFilesFilter = "All Files (*)";
 
 // Picks the files that "Add files" adds; tests replace it.

@@ -1,13 +1,18 @@
 #include "ui/image_list_ctrl.h"
 
+#include <QFileInfo>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QMimeData>
+#include <QPainter>
+#include <QStyleOptionFocusRect>
 #include <QScrollBar>
 #include <QUrl>
 #include <algorithm>
 #include <optional>
 
+#include "base/error.h"
+#include "generate/image_files.h"
 #include "ui/path_text.h"
 
 namespace brindlewick {
@@ -143,6 +148,24 @@ QStringList ImageListCtrl::DroppedPaths(const QMimeData& mime) {
     return paths;
 }
 
+QStringList ImageListCtrl::PathsToAdd(const QStringList& dropped, QStringList& unreadable) {
+    QStringList paths;
+    for (const QString& path : dropped) {
+        if (!QFileInfo(path).isDir()) {
+            paths << path;
+            continue;
+        }
+        try {
+            for (const std::string& file : ImageFilesInFolder(ToPathBytes(path))) {
+                paths << FromPathBytes(file);
+            }
+        } catch (const Error& error) {
+            unreadable << FromPathBytes(error.AccessMessage());
+        }
+    }
+    return paths;
+}
+
 void ImageListCtrl::keyPressEvent(QKeyEvent* event) {
     if (event->key() == Qt::Key_Delete) {
         DeleteSelectedItems();
@@ -184,6 +207,20 @@ void ImageListCtrl::keyPressEvent(QKeyEvent* event) {
     QTreeView::keyPressEvent(event);
 }
 
+void ImageListCtrl::paintEvent(QPaintEvent* event) {
+    QTreeView::paintEvent(event);
+    // The focus shows on the current row; an empty list has none, so it
+    // frames its whole inside instead.
+    if (hasFocus() && model_->rowCount() == 0) {
+        QPainter painter(viewport());
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        option.rect = viewport()->rect().adjusted(1, 1, -1, -1);
+        option.backgroundColor = palette().color(QPalette::Base);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
+}
+
 void ImageListCtrl::dragEnterEvent(QDragEnterEvent* event) {
     dragMoveEvent(event);
 }
@@ -199,14 +236,21 @@ void ImageListCtrl::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void ImageListCtrl::dropEvent(QDropEvent* event) {
-    const QStringList paths = DroppedPaths(*event->mimeData());
-    if (paths.isEmpty()) {
+    const QStringList dropped = DroppedPaths(*event->mimeData());
+    if (dropped.isEmpty()) {
         event->ignore();
         return;
     }
-    AddImagePaths(paths);
+    QStringList unreadable;
+    const QStringList paths = PathsToAdd(dropped, unreadable);
+    if (!paths.isEmpty()) {
+        AddImagePaths(paths);
+    }
     event->setDropAction(Qt::CopyAction);
     event->accept();
+    if (!unreadable.isEmpty()) {
+        emit FoldersUnreadable(unreadable.join(QLatin1Char('\n')));
+    }
 }
 
 }  // namespace brindlewick

@@ -12,8 +12,9 @@ class QMimeData;
 namespace brindlewick {
 
 // The image file list: a one-column report view over an ImageList, kept in
-// ascending order ignoring case, without duplicates. It takes files and folders
-// dropped from a file manager and deletes the selected items on Delete.
+// ascending order ignoring case, without duplicates. It takes files dropped
+// from a file manager, and the image files inside dropped folders, and deletes
+// the selected items on Delete.
 class ImageListCtrl final : public QTreeView {
     Q_OBJECT
 
@@ -41,9 +42,18 @@ public:
 
     // The local paths among the URLs of a drop; other URLs are ignored.
     static QStringList DroppedPaths(const QMimeData& mime);
+    // What a drop of these paths adds: each file as it is, and for each
+    // folder the image files directly inside it. A folder that cannot be
+    // read adds nothing; its message is appended to unreadable.
+    static QStringList PathsToAdd(const QStringList& dropped, QStringList& unreadable);
+
+signals:
+    // Folders of a drop could not be read: one line per folder.
+    void FoldersUnreadable(const QString& lines);
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;

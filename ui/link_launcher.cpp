@@ -41,23 +41,23 @@ bool HasFallbackBrowser() {
 
 }  // namespace
 
-bool DesktopLinkLauncher::HasHandler(const QString& scheme) {
+LinkHandler DesktopLinkLauncher::FindHandler(const QString& scheme) {
     // Links are handed over through xdg-open; without it on PATH there is
     // nothing to hand them to.
     if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) {
-        return false;
+        return LinkHandler::NoOpener;
     }
     const std::optional<QString> handler = DefaultHandler(scheme);
     if (!handler) {
         // xdg-open is there but the MIME database can't tell: let the
         // hand-over decide.
-        return true;
+        return LinkHandler::Found;
     }
     if (!handler->isEmpty()) {
-        return true;
+        return LinkHandler::Found;
     }
     const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
-    return web && HasFallbackBrowser();
+    return web && HasFallbackBrowser() ? LinkHandler::Found : LinkHandler::NoProgram;
 }
 
 bool DesktopLinkLauncher::Open(const QUrl& url) {

@@ -1,11 +1,13 @@
 #include "ui/main_dialog.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QDir>
 #include <QFileInfo>
 #include <QGroupBox>
+#include <QLineEdit>
 #include <QMenu>
 #include <QPushButton>
 #include <QShortcut>
@@ -14,6 +16,7 @@
 #include "base/version.h"
 #include "thumbnail/vips_thumbnailer.h"
 #include "ui/about_dialog.h"
+#include "ui/comment_combo_box.h"
 #include "ui/comment_history_model.h"
 #include "ui/dialog_units.h"
 #include "ui/file_chooser.h"
@@ -22,6 +25,7 @@
 #include "ui/path_text.h"
 #include "ui/progress.h"
 #include "ui/resource.h"
+#include "ui/window_placement.h"
 
 namespace brindlewick {
 
@@ -111,46 +115,67 @@ void MainDialog::CreateControls() {
     const DialogUnits units(font());
     setFixedSize(units.X(214), units.Y(190));
 
+    // The two frames hold the controls they surround, so that screen readers
+    // take each frame's title as the label of what is inside it.
+    commentGroup_ = new QGroupBox(QStringLiteral("Comment"), this);
+    commentGroup_->setGeometry(units.Rect(5, 2, 204, 31));
+    fileSelection_ = new QGroupBox(QStringLiteral("File selection"), this);
+    fileSelection_->setGeometry(units.Rect(5, 33, 204, 123));
+    // Rectangles are given in the window's units, whichever frame holds the control.
+    const auto place = [this](QWidget* control, const QRect& rect) {
+        control->setGeometry(rect.translated(-control->parentWidget()->mapTo(this, QPoint())));
+    };
+
     // The controls in tab order.
     generate_ =
         NamedControl(new QPushButton(QStringLiteral("Generate Pages"), this), "IDC_GENERATE");
-    generate_->setGeometry(units.Rect(12, 172, 73, 14));
+    place(generate_, units.Rect(12, 172, 73, 14));
 
     about_ = NamedControl(new QPushButton(QStringLiteral("About"), this), "IDC_ABOUT");
-    about_->setGeometry(units.Rect(144, 172, 57, 14));
+    place(about_, units.Rect(144, 172, 57, 14));
 
     // A check box drawn as a push button: pressed means "use the copyright sign".
-    copyright_ = NamedControl(new QPushButton(QStringLiteral("\u00a9"), this), "IDC_COPYRIGHT");
+    copyright_ =
+        NamedControl(new QPushButton(QStringLiteral("\u00a9"), commentGroup_), "IDC_COPYRIGHT");
     copyright_->setCheckable(true);
     copyright_->setAutoDefault(false);
-    copyright_->setGeometry(units.Rect(11, 14, 15, 13));
+    copyright_->setAccessibleName(QStringLiteral("Copyright sign"));
+    copyright_->setAccessibleDescription(
+        QStringLiteral("When pressed, the comment starts with a copyright sign"));
+    place(copyright_, units.Rect(11, 14, 15, 13));
 
-    imageList_ = NamedControl(new ImageListCtrl(this), "IDC_IMAGELIST");
-    imageList_->setGeometry(units.Rect(12, 45, 189, 84));
+    imageList_ = NamedControl(new ImageListCtrl(fileSelection_), "IDC_IMAGELIST");
+    imageList_->setAccessibleName(QStringLiteral("Images"));
+    imageList_->setAccessibleDescription(
+        QStringLiteral("The images to write pages for. Delete removes the selected ones; "
+                       "files and folders may be dropped here"));
+    place(imageList_, units.Rect(12, 45, 189, 84));
 
-    addFiles_ = NamedControl(new QPushButton(QStringLiteral("Add files"), this), "IDC_ADDFILES");
+    addFiles_ =
+        NamedControl(new QPushButton(QStringLiteral("Add files"), fileSelection_), "IDC_ADDFILES");
     addFiles_->setDefault(true);
-    addFiles_->setGeometry(units.Rect(144, 135, 57, 14));
+    place(addFiles_, units.Rect(144, 135, 57, 14));
 
-    deleteAll_ = NamedControl(new QPushButton(QStringLiteral("Delete All"), this), "IDC_DELETEALL");
-    deleteAll_->setGeometry(units.Rect(12, 135, 57, 14));
+    deleteAll_ = NamedControl(new QPushButton(QStringLiteral("Delete All"), fileSelection_),
+                              "IDC_DELETEALL");
+    place(deleteAll_, units.Rect(12, 135, 57, 14));
 
-    fileSelection_ = new QGroupBox(QStringLiteral("File selection"), this);
-    fileSelection_->setGeometry(units.Rect(5, 33, 204, 123));
-    commentGroup_ = new QGroupBox(QStringLiteral("Comment"), this);
-    commentGroup_->setGeometry(units.Rect(5, 2, 204, 31));
-
-    commentBox_ = NamedControl(new QComboBox(this), "IDC_COMMENT");
+    commentBox_ = NamedControl(new CommentComboBox(commentGroup_), "IDC_COMMENT");
     commentBox_->setEditable(true);
     commentBox_->setInsertPolicy(QComboBox::NoInsert);
     commentBox_->setCompleter(nullptr);
+    // Named for what it is, not for the comment it shows.
+    commentBox_->setAccessibleName(QStringLiteral("Comment"));
+    commentBox_->setAccessibleDescription(
+        QStringLiteral("The line under every image; the list holds the last comments used"));
+    commentBox_->lineEdit()->setAccessibleName(commentBox_->accessibleName());
     historyModel_ = new CommentHistoryModel(values_.history, commentBox_);
     commentBox_->setModel(historyModel_);
     // The comment box's 62 units include the drop-down list; the closed box
     // is as high as the copyright toggle beside it.
     const QRect comboRect = units.Rect(26, 14, 175, 62);
     const int closedHeight = units.Y(13);
-    commentBox_->setGeometry(comboRect.x(), comboRect.y(), comboRect.width(), closedHeight);
+    place(commentBox_, QRect(comboRect.topLeft(), QSize(comboRect.width(), closedHeight)));
     commentBox_->setMaxVisibleItems(
         std::max(1, (comboRect.height() - closedHeight) / fontMetrics().height()));
 
@@ -161,11 +186,7 @@ void MainDialog::CreateControls() {
     QRect showAllRect = units.Rect(12, 159, 127, 10);
     showAllRect.setWidth(std::max(showAllRect.width(), showAll_->sizeHint().width()));
     showAllRect.setHeight(std::max(showAllRect.height(), showAll_->sizeHint().height()));
-    showAll_->setGeometry(showAllRect);
-
-    // The frames lie beneath the controls they surround.
-    fileSelection_->lower();
-    commentGroup_->lower();
+    place(showAll_, showAllRect);
 
     QWidget* const tabOrder[] = {generate_, about_,     copyright_,  imageList_,
                                  addFiles_, deleteAll_, commentBox_, showAll_};
@@ -177,8 +198,19 @@ void MainDialog::CreateControls() {
     connect(about_, &QPushButton::clicked, this, &MainDialog::OnAbout);
     connect(deleteAll_, &QPushButton::clicked, this, &MainDialog::OnDeleteAll);
     connect(addFiles_, &QPushButton::clicked, this, &MainDialog::OnAddFiles);
+    connect(imageList_, &ImageListCtrl::FoldersUnreadable, this,
+            [this](const QString& lines) { Messages().Show(this, MessageIcon::Warning, lines); });
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &MainDialog::OnAbout);
+    // Shift+F10 asks for the context menu as the Menu key does.
+    auto* menuKey = new QShortcut(QKeySequence(Qt::SHIFT | Qt::Key_F10), this);
+    connect(menuKey, &QShortcut::activated, this, [this] {
+        QWidget* target = focusWidget() != nullptr ? focusWidget() : this;
+        const QPoint at = target->inputMethodQuery(Qt::ImCursorRectangle).toRect().center();
+        QContextMenuEvent event(QContextMenuEvent::Keyboard, at, target->mapToGlobal(at));
+        QApplication::sendEvent(target, &event);
+    });
+    CentreWhenFirstShown(*this);
 }
 
 void MainDialog::OnInitDialog() {

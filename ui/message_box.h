@@ -2,6 +2,7 @@
 
 #include <QString>
 
+class QFont;
 class QWidget;
 
 namespace brindlewick {
@@ -23,6 +24,10 @@ class QtMessagePresenter final : public MessagePresenter {
 public:
     void Show(QWidget* parent, MessageIcon icon, const QString& text) override;
 };
+
+// The width a window needs for its caption to show whole in a title bar
+// beside the window manager's buttons.
+int CaptionRoom(const QFont& font, const QString& caption);
 
 // The caption of every message box.
 inline constexpr const char* kApplicationTitle = "Brindlewick";

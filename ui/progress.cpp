@@ -1,6 +1,7 @@
 #include "ui/progress.h"
 
 #include <QProgressDialog>
+#include <QPushButton>
 #include <algorithm>
 #include <limits>
 
@@ -21,6 +22,22 @@ int Scaled(std::size_t value, std::size_t total) {
     return static_cast<int>(static_cast<double>(value) / static_cast<double>(total) * kMax);
 }
 
+// Takes the keyboard to Cancel when it appears: while the run goes on the
+// window behind it answers nothing, so Cancel is all the keyboard can reach.
+class ProgressDialog final : public QProgressDialog {
+public:
+    using QProgressDialog::QProgressDialog;
+
+protected:
+    void showEvent(QShowEvent* event) override {
+        QProgressDialog::showEvent(event);
+        activateWindow();
+        if (auto* cancel = findChild<QPushButton*>()) {
+            cancel->setFocus(Qt::ActiveWindowFocusReason);
+        }
+    }
+};
+
 }  // namespace
 
 QString ProgressText(std::size_t page, std::size_t total) {
@@ -31,8 +48,8 @@ QtProgressPresenter::QtProgressPresenter() = default;
 QtProgressPresenter::~QtProgressPresenter() = default;
 
 void QtProgressPresenter::Begin(QWidget* parent, std::size_t total) {
-    dialog_ = std::make_unique<QProgressDialog>(ProgressText(0, total), QStringLiteral("Cancel"), 0,
-                                                Scaled(total, total), parent);
+    dialog_ = std::make_unique<ProgressDialog>(ProgressText(0, total), QStringLiteral("Cancel"), 0,
+                                               Scaled(total, total), parent);
     dialog_->setWindowTitle(QString::fromUtf8(kApplicationTitle));
     dialog_->setWindowModality(Qt::WindowModal);
     dialog_->setMinimumDuration(kShowAfterMilliseconds);

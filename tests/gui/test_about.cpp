@@ -26,26 +26,28 @@ namespace {
 // A desktop with or without a handler, whose hand-over succeeds or fails.
 class FakeLauncher final : public LinkLauncher {
 public:
-    bool HasHandler(const QString& scheme) override {
+    LinkHandler FindHandler(const QString& scheme) override {
         schemesAsked.push_back(scheme);
-        return handlerPresent;
+        return handler;
     }
     bool Open(const QUrl& url) override {
         opened.push_back(url.toEncoded());
         waitCursorAtOpen = QGuiApplication::overrideCursor() != nullptr;
         return openSucceeds;
     }
-    bool handlerPresent = true;
+    LinkHandler handler = LinkHandler::Found;
     bool openSucceeds = true;
     QStringList schemesAsked;
     QList<QByteArray> opened;
     bool waitCursorAtOpen = false;
 };
 
-enum class Desktop { HandlerPresent, NoHandler, HandOverFails };
+enum class Desktop { HandlerPresent, NoXdgOpen, NoProgram, HandOverFails };
 
 void Configure(FakeLauncher& launcher, Desktop desktop) {
-    launcher.handlerPresent = desktop != Desktop::NoHandler;
+    launcher.handler = desktop == Desktop::NoXdgOpen   ? LinkHandler::NoOpener
+                       : desktop == Desktop::NoProgram ? LinkHandler::NoProgram
+                                                       : LinkHandler::Found;
     launcher.openSucceeds = desktop == Desktop::HandlerPresent;
 }
 
@@ -56,7 +58,7 @@ QIcon TestIcon() {
 }
 
 const char* const kFirstSentence =
-    "This is a small 32-bit utility for generating an html \"wrapper\" around an image file so "
+    "This is a small utility for generating an html \"wrapper\" around an image file so "
     "it can be displayed full size.  You can then have a thumbnail of the image in a main page "
     "and link to the URL of the generated wrapper page.";
 
@@ -125,23 +127,27 @@ private slots:
         const QByteArray web = "https://brindlewick.example.org/";
         const QByteArray mail =
             "mailto:feedback@brindlewick.example.org?subject=Feedback%3A%20Brindlewick%20v1.51";
+        const QString noXdgOpen = QStringLiteral(
+            "Sorry.  I can't navigate you straight to my website as \nI need xdg-open (the "
+            "xdg-utils package) to reach your web browser\n\nPlease navigate to "
+            "https://brindlewick.example.org/ manually");
+        const QString browserFails = QStringLiteral(
+            "Couldn't open your web browser with xdg-open.\nPlease navigate to "
+            "https://brindlewick.example.org/ manually");
+        const QString noMail = QStringLiteral(
+            "Can't generate a mail message.  Do you have a mail program set up (xdg-utils)?");
         QTest::newRow("web") << "IDC_WEB" << Desktop::HandlerPresent << web << QString();
-        QTest::newRow("web, no handler")
-            << "IDC_WEB" << Desktop::NoHandler << QByteArray()
-            << QStringLiteral(
-                   "Sorry.  I can't navigate you straight to my website as \nI need a DLL that "
-                   "ships with Microsoft Internet Explorer 3.x onwards\n\nPlease navigate to "
-                   "https://brindlewick.example.org/ manually");
+        QTest::newRow("web, no xdg-open")
+            << "IDC_WEB" << Desktop::NoXdgOpen << QByteArray() << noXdgOpen;
+        QTest::newRow("web, no browser")
+            << "IDC_WEB" << Desktop::NoProgram << QByteArray() << browserFails;
         QTest::newRow("web, hand-over fails")
-            << "IDC_WEB" << Desktop::HandOverFails << web
-            << QStringLiteral(
-                   "Couldn't find the entry point I needed in URLMON.DLL\nPlease "
-                   "contact the author for an updated version, \nor visit the "
-                   "Microsoft Website (its a Microsoft DLL)");
+            << "IDC_WEB" << Desktop::HandOverFails << web << browserFails;
         QTest::newRow("mail") << "IDC_MAIL" << Desktop::HandlerPresent << mail << QString();
-        QTest::newRow("mail, no handler")
-            << "IDC_MAIL" << Desktop::NoHandler << QByteArray()
-            << QStringLiteral("Can't generate a mail message.  Do you have mail installed?");
+        QTest::newRow("mail, no xdg-open")
+            << "IDC_MAIL" << Desktop::NoXdgOpen << QByteArray() << noMail;
+        QTest::newRow("mail, no mail program")
+            << "IDC_MAIL" << Desktop::NoProgram << QByteArray() << noMail;
         QTest::newRow("mail, hand-over fails") << "IDC_MAIL" << Desktop::HandOverFails << mail
                                                << QStringLiteral("Error trying to send mail.");
     }
@@ -224,18 +230,21 @@ private slots:
         test::EnvGuard environment{{"PATH", path.constData()}, {"BROWSER", nullptr}};
 
         DesktopLinkLauncher launcher;
-        QVERIFY(launcher.HasHandler(QStringLiteral("mailto")));
-        QVERIFY(!launcher.HasHandler(QStringLiteral("https")));
+        QCOMPARE(launcher.FindHandler(QStringLiteral("mailto")), LinkHandler::Found);
+        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::NoProgram);
         // xdg-open falls back to $BROWSER or x-www-browser for web links.
         environment.Set("BROWSER", "some-browser");
-        QVERIFY(launcher.HasHandler(QStringLiteral("https")));
-        QVERIFY(!launcher.HasHandler(QStringLiteral("news")));
+        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::Found);
+        QCOMPARE(launcher.FindHandler(QStringLiteral("news")), LinkHandler::NoProgram);
         environment.Set("BROWSER", nullptr);
         WriteScript(bin.filePath("x-www-browser"), "exit 0\n");
-        QVERIFY(launcher.HasHandler(QStringLiteral("https")));
+        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::Found);
         // Without xdg-mime nothing can be told; the hand-over decides.
         QFile::remove(bin.filePath("xdg-mime"));
-        QVERIFY(launcher.HasHandler(QStringLiteral("mailto")));
+        QCOMPARE(launcher.FindHandler(QStringLiteral("mailto")), LinkHandler::Found);
+        // Without xdg-open nothing can be handed over.
+        QFile::remove(bin.filePath("xdg-open"));
+        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::NoOpener);
     }
 
     // Without xdg-utils on PATH, Web and Mail give the messages for a missing
@@ -253,11 +262,12 @@ private slots:
         box.OnMail();
         QCOMPARE(presenter.messages.size(), size_t{2});
         QCOMPARE(presenter.messages[0].text,
-                 QStringLiteral("Sorry.  I can't navigate you straight to my website as \nI need a "
-                                "DLL that ships with Microsoft Internet Explorer 3.x onwards\n\n"
+                 QStringLiteral("Sorry.  I can't navigate you straight to my website as \nI need "
+                                "xdg-open (the xdg-utils package) to reach your web browser\n\n"
                                 "Please navigate to https://brindlewick.example.org/ manually"));
         QCOMPARE(presenter.messages[1].text,
-                 QStringLiteral("Can't generate a mail message.  Do you have mail installed?"));
+                 QStringLiteral("Can't generate a mail message.  Do you have a mail program set "
+                                "up (xdg-utils)?"));
     }
 };
 

@@ -1,5 +1,6 @@
 // The image list: order and duplicates, Delete and "Delete All", drops from a
 // file manager, the column, and the "Add files" dialog.
+#include <unistd.h>
 #include <QAbstractItemView>
 #include <QDir>
 #include <QFileDialog>
@@ -13,6 +14,7 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrl>
+
 #include <cstdlib>
 
 #include "gui_test_support.h"
@@ -95,11 +97,19 @@ private slots:
         QCOMPARE(ListedPaths(dialog).size(), 2);
     }
 
-    void dropAddsLocalFilesAndFoldersOnly() {
+    // A drop adds local files as they are, whatever their kind, and for each
+    // folder the image files directly inside it; remote URLs and folders
+    // without images add nothing, and a folder that cannot be read says so.
+    void dropAddsLocalFilesAndTheImagesInsideFolders() {
         QTemporaryDir dir;
         Touch(dir.filePath("b photo.jpg"));
         Touch(dir.filePath("A.GIF"));
-        QVERIFY(QDir(dir.path()).mkdir("folder.d"));
+        QVERIFY(QDir(dir.path()).mkpath("album/deeper"));
+        QVERIFY(QDir(dir.path()).mkdir("empty"));
+        for (const char* name : {"album/c.PNG", "album/a.webp", "album/notes.txt",
+                                 "album/.hidden.jpg", "album/deeper/d.gif", "empty/e.txt"}) {
+            Touch(dir.filePath(name));
+        }
         Window window;
         MainDialog& dialog = window.Open();
         ImageListCtrl& list = dialog.ImageList();
@@ -110,25 +120,45 @@ private slots:
         QMimeData mime;
         mime.setUrls({QUrl::fromLocalFile(dir.filePath("b photo.jpg")),
                       QUrl(QStringLiteral("https://example.org/remote.gif")),
-                      QUrl::fromLocalFile(dir.filePath("folder.d") + "/"),
+                      QUrl::fromLocalFile(dir.filePath("album") + "/"),
+                      QUrl::fromLocalFile(dir.filePath("empty")),
                       QUrl::fromLocalFile(dir.filePath("A.GIF"))});
         Drop(list, mime);
-        QCOMPARE(ListedPaths(dialog),
-                 (QStringList{dir.filePath("A.GIF"), dir.filePath("b photo.jpg"),
-                              dir.filePath("folder.d"), dir.filePath("zz.bmp")}));
+        const QStringList expected{dir.filePath("A.GIF"), dir.filePath("album/a.webp"),
+                                   dir.filePath("album/c.PNG"), dir.filePath("b photo.jpg"),
+                                   dir.filePath("zz.bmp")};
+        QCOMPARE(ListedPaths(dialog), expected);
         // The item selected before the drop still is.
         const QModelIndexList selected = list.selectionModel()->selectedRows();
         QCOMPARE(selected.size(), 1);
         QCOMPARE(selected.front().data().toString(), dir.filePath("zz.bmp"));
 
-        // The same drop again changes nothing.
+        // The same drop again, or a folder without images, changes nothing.
         Drop(list, mime);
-        QCOMPARE(ListedPaths(dialog).size(), 4);
+        QMimeData empty;
+        empty.setUrls({QUrl::fromLocalFile(dir.filePath("empty"))});
+        Drop(list, empty);
+        QCOMPARE(ListedPaths(dialog), expected);
+        QVERIFY(window.messages.messages.empty());
 
         // Text without local files is not taken.
         QMimeData remote;
         remote.setUrls({QUrl(QStringLiteral("https://example.org/x.gif"))});
         QCOMPARE(ImageListCtrl::DroppedPaths(remote), QStringList{});
+
+        if (::geteuid() != 0) {
+            QVERIFY(QFile::setPermissions(dir.filePath("album"), QFileDevice::WriteOwner));
+            list.DeleteAllItems();
+            Drop(list, mime);
+            QFile::setPermissions(dir.filePath("album"), QFileDevice::ReadOwner |
+                                                             QFileDevice::WriteOwner |
+                                                             QFileDevice::ExeOwner);
+            QCOMPARE(ListedPaths(dialog),
+                     (QStringList{dir.filePath("A.GIF"), dir.filePath("b photo.jpg")}));
+            QCOMPARE(window.messages.messages.size(), std::size_t{1});
+            QCOMPARE(window.messages.messages[0].text,
+                     "Permission denied while accessing " + dir.filePath("album") + ".");
+        }
     }
 
     void newItemsAreScrolledIntoView() {
@@ -241,13 +271,15 @@ private slots:
 
     void fileDialogMatchesImageFilesIgnoringCase() {
         QTemporaryDir dir;
-        for (const char* name : {"CAT.JPG", "dog.gif", "Bird.Bmp", "notes.txt"}) {
+        for (const char* name :
+             {"CAT.JPG", "dog.gif", "Bird.Bmp", "fish.PNG", "frog.jpeg", "owl.WEBP", "notes.txt"}) {
             Touch(dir.filePath(name));
         }
         const auto dialog = CreateAddFilesDialog(nullptr, dir.path());
-        QCOMPARE(dialog->nameFilters(),
-                 (QStringList{"Image Files (*.gif *.jpg *.bmp)", "All Files (*)"}));
-        QCOMPARE(dialog->selectedNameFilter(), QStringLiteral("Image Files (*.gif *.jpg *.bmp)"));
+        const QString images =
+            QStringLiteral("Image Files (*.gif *.jpg *.jpeg *.png *.bmp *.webp)");
+        QCOMPARE(dialog->nameFilters(), (QStringList{images, "All Files (*)"}));
+        QCOMPARE(dialog->selectedNameFilter(), images);
         QCOMPARE(dialog->fileMode(), QFileDialog::ExistingFiles);
 
         auto* model = dialog->findChild<QFileSystemModel*>();
@@ -266,9 +298,12 @@ private slots:
             names.sort(Qt::CaseInsensitive);
             return names;
         };
-        QTRY_COMPARE(shown(), (QStringList{"Bird.Bmp", "CAT.JPG", "dog.gif"}));
+        const QStringList imageFiles{"Bird.Bmp", "CAT.JPG",   "dog.gif",
+                                     "fish.PNG", "frog.jpeg", "owl.WEBP"};
+        QTRY_COMPARE(shown(), imageFiles);
         dialog->selectNameFilter(QStringLiteral("All Files (*)"));
-        QTRY_COMPARE(shown(), (QStringList{"Bird.Bmp", "CAT.JPG", "dog.gif", "notes.txt"}));
+        QTRY_COMPARE(shown(), (QStringList{"Bird.Bmp", "CAT.JPG", "dog.gif", "fish.PNG",
+                                           "frog.jpeg", "notes.txt", "owl.WEBP"}));
         dialog->reject();
     }
 };

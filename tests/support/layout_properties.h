@@ -3,6 +3,7 @@
 // What every window's layout must hold, whatever the rectangles: each control
 // lies inside the window, no two controls overlap (a group box may frame
 // controls, wholly), and every text fits its control by the font's metrics.
+// The controls a group box holds are checked the same way inside it.
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -85,6 +86,11 @@ inline QStringList LayoutProblems(const QWidget& window) {
                 continue;
             }
             problems << name(controls[i]) + QStringLiteral(" overlaps ") + name(controls[j]);
+        }
+    }
+    for (const QWidget* control : controls) {
+        if (qobject_cast<const QGroupBox*>(control) != nullptr) {
+            problems << LayoutProblems(*control);
         }
     }
     return problems;
