@@ -81,26 +81,6 @@ void HtmlPageWriter::WriteGallery(const std::string& fileName, const ImageList& 
     page.Commit();
 }
 
-void HtmlPageWriter::WriteWebGallery(const std::string& fileName,
-                                     const std::vector<WebGalleryEntry>& entries,
-                                     std::string_view footerText) {
-    PageOutput page(*this, fileName);
-    page.AppendFormatted(PageTemplates::kHead, {"Gallery"});
-    for (const WebGalleryEntry& entry : entries) {
-        const std::string name = HtmlAttributeText(entry.imageName);
-        if (entry.thumbnail.empty()) {
-            page.AppendFormatted(PageTemplates::kWebGalleryTextEntry,
-                                 {HtmlSourceText(entry.page), name});
-        } else {
-            page.AppendFormatted(PageTemplates::kWebGalleryEntry,
-                                 {HtmlSourceText(entry.page), HtmlSourceText(entry.thumbnail), name,
-                                  std::to_string(entry.width), std::to_string(entry.height)});
-        }
-    }
-    page.AppendFormatted(PageTemplates::kFooter, {FooterBodyText(footerText)});
-    page.Commit();
-}
-
 void HtmlPageWriter::WriteWebPhotoPage(const std::string& pageName, const WebPhotoPage& page) {
     PageOutput output(*this, pageName);
     output.Append(WebPhotoPageText(page));

@@ -40,10 +40,6 @@ public:
     // The gallery in its web form, one entry per image in list order.
     void WriteWebGallery(const std::string& fileName, const WebGalleryPage& gallery,
                          const std::vector<WebGalleryEntry>& entries);
-    // The gallery's web form: "Gallery" as title, one linked thumbnail (or
-    // text link) per entry, the footer.
-    void WriteWebGallery(const std::string& fileName, const std::vector<WebGalleryEntry>& entries,
-                         std::string_view footerText);
 
     // Syncs the file systems of the pages written since the last call.
     void SyncWritten();

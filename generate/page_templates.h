@@ -5,9 +5,8 @@
 
 namespace brindlewick {
 
-// The four fixed page templates, and the two entries of the gallery's web
-// form. Each has "%s" slots; "%%" stands for a single "%". Pages are these
-// pieces one after another on one line.
+// The four fixed page templates. Each has "%s" slots; "%%" stands for a
+// single "%". Pages are these pieces one after another on one line.
 struct PageTemplates {
     static constexpr std::string_view kHead =
         "<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
@@ -18,12 +17,6 @@ struct PageTemplates {
         "<P ALIGN=\"CENTER\"><IMG SRC=\"%s\" ALT=\"%s\"></P>";
     static constexpr std::string_view kGalleryEntry =
         "<IMG SRC=\"%s\" ALT=\"%s\" VSPACE=10 HSPACE=30>";
-    // The web form's entries: the thumbnail (address, ALT, width, height)
-    // as a link to the wrapper page, or the image's name alone where there is
-    // no thumbnail.
-    static constexpr std::string_view kWebGalleryEntry =
-        "<A HREF=\"%s\"><IMG SRC=\"%s\" ALT=\"%s\" WIDTH=%s HEIGHT=%s VSPACE=10 HSPACE=30></A>";
-    static constexpr std::string_view kWebGalleryTextEntry = "<A HREF=\"%s\">%s</A>";
     static constexpr std::string_view kFooter =
         "<P ALIGN=\"CENTER\"><HR WIDTH=\"75%%\"></P><P ALIGN=\"CENTER\">%s</P></BODY></HTML>";
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "base/language_tag.h"
 #include "generate/page_text.h"
 #include "run/thumbnail_batch.h"
 
@@ -23,17 +24,23 @@ std::string InFolder(const std::string& folder, const std::string& name) {
     return folder + '/' + name;
 }
 
-// The gallery's entry for an image: addresses relative to the gallery's
-// folder, so that the folder can be copied or uploaded as a whole.
+// The address of path from a page in folder, so that the folder can be
+// copied or uploaded as a whole.
+std::string RelativeAddress(const std::string& path, const std::string& folder) {
+    const std::string address = std::filesystem::path(path).lexically_relative(folder).string();
+    return address.empty() ? path : address;
+}
+
+// The folder a page at path lies in.
+std::string FolderOf(const std::string& path) {
+    return std::filesystem::path(path).parent_path().string();
+}
+
+// The gallery's entry for an image: addresses relative to the gallery's folder.
 WebGalleryEntry WebEntry(const std::string& image, const std::string& galleryFolder,
                          const Thumbnail* thumbnail) {
-    const auto relative = [&](const std::string& path) {
-        const std::string address =
-            std::filesystem::path(path).lexically_relative(galleryFolder).string();
-        return address.empty() ? path : address;
-    };
     WebGalleryEntry entry;
-    entry.page = relative(PageName(image));
+    entry.page = RelativeAddress(PageName(image), galleryFolder);
     entry.imageName = ImageName(image);
     if (thumbnail != nullptr) {
         entry.thumbnail = std::string(kThumbnailFolderName) + '/' + thumbnail->fileName;
@@ -64,7 +71,8 @@ GenerationRun::GenerationRun(Settings& values, const ImageList& images,
       writer_(services_.writer != nullptr ? *services_.writer : ownWriter_),
       footer_(FooterText(values.comment, values.useCopyrightSymbol != 0)),
       galleryPath_(InFolder(galleryFolder_, kGalleryFileName)),
-      webGallery_(values.showAll != 0 && values.webGallery != 0) {}
+      webGallery_(values.showAll != 0 && values.webGallery != 0),
+      language_(values.language.empty() ? DefaultLanguage() : values.language) {}
 
 std::size_t GenerationRun::StepCount() const {
     return webGallery_ ? 2 * images_.Count() : images_.Count();
@@ -215,7 +223,9 @@ void GenerationRun::WriteWebGallery() {
         Skip(galleryPath_, kWouldOverwritePage);
         return;
     }
-    WriteOne(galleryPath_, [&] { writer_.WriteWebGallery(galleryPath_, webEntries_, footer_); });
+    const WebGalleryPage page{language_, values_.galleryTitle, values_.comment, footer_,
+                              values_.thumbSize};
+    WriteOne(galleryPath_, [&] { writer_.WriteWebGallery(galleryPath_, page, webEntries_); });
 }
 
 // The comment goes on top unless an entry begins with it. The file is re-read
@@ -253,7 +263,13 @@ void GenerationRun::WritePageOf(std::size_t item) {
         return;
     }
     const std::string page = PageName(path);
-    if (WriteOne(page, [&] { writer_.WritePage(page, ImageName(path), footer_); })) {
+    if (WriteOne(page, [&] {
+            if (webGallery_) {
+                WriteWebPhotoPage(page, item);
+            } else {
+                writer_.WritePage(page, ImageName(path), footer_);
+            }
+        })) {
         ++report_.pagesWritten;
         // Only the web form writes its gallery after the pages and must know
         // them; the plain run spends no lookup on it.
@@ -261,6 +277,43 @@ void GenerationRun::WritePageOf(std::size_t item) {
             pagesWritten_.insert(*id);
         }
     }
+}
+
+// The web form of an item's wrapper page, linked to the pages of the images
+// before and after it in the list (folders have none) and to the gallery.
+// The page shows the image itself.
+void GenerationRun::WriteWebPhotoPage(const std::string& page, std::size_t item) {
+    const std::string folder = FolderOf(page);
+    const auto pageAddress = [&](std::size_t other) {
+        return RelativeAddress(PageName(images_.GetAt(other)), folder);
+    };
+    std::string previous;
+    for (std::size_t i = item; i-- > 0;) {
+        if (!isFolder_[i]) {
+            previous = pageAddress(i);
+            break;
+        }
+    }
+    std::string next;
+    for (std::size_t i = item + 1; i < images_.Count(); ++i) {
+        if (!isFolder_[i]) {
+            next = pageAddress(i);
+            break;
+        }
+    }
+    const std::string gallery = RelativeAddress(galleryPath_, folder);
+    const std::string_view name = ImageName(images_.GetAt(item));
+    WebPhotoPage photo;
+    photo.language = language_;
+    photo.imageName = name;
+    photo.description = values_.comment;
+    photo.footer = footer_;
+    photo.photo = name;
+    photo.original = name;
+    photo.previous = previous;
+    photo.next = next;
+    photo.gallery = gallery;
+    writer_.WriteWebPhotoPage(page, photo);
 }
 
 // Writes one file; a failure that concerns this file alone is listed, a

@@ -74,7 +74,9 @@ struct RunServices {
 // kThumbnailFolderName beside it, each a link to its image's wrapper page,
 // every address relative to the gallery's folder. The gallery is then written
 // after the pages. An image without a thumbnail gets a text link, and the
-// thumbnail's failure is listed like a page's.
+// thumbnail's failure is listed like a page's. The wrapper pages take their
+// web form then too, each linking the previous and next image's page in list
+// order and the gallery.
 //
 // Each form of output is a step method of its own; a new form is a new
 // method, called from WriteOutputs.
@@ -110,6 +112,7 @@ private:
     void WriteWebItem(std::size_t item, const Thumbnail* thumbnail,
                       const std::optional<Error>& failure);
     void WritePageOf(std::size_t item);
+    void WriteWebPhotoPage(const std::string& page, std::size_t item);
     template <typename WriteFile>
     bool WriteOne(const std::string& path, const WriteFile& writeFile);
     void Skip(std::string path, std::string reason);
@@ -128,6 +131,7 @@ private:
     const std::string footer_;
     const std::string galleryPath_;
     const bool webGallery_;
+    const std::string language_;  // the web form's
 
     // Learnt while running.
     FileSet inputs_;                 // no page may replace one of these

@@ -187,6 +187,8 @@ TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
         {Image("b.gif"), Image("bad.jpg"), Image("sub/a c.jpg"), dir_ / "sub/folder"});
     values_.showAll = 1;
     values_.webGallery = 1;
+    values_.galleryTitle = "A & B";
+    values_.language = "de-CH";
     std::vector<std::pair<std::size_t, std::size_t>> steps;
     const FakeThumbnailer thumbnailer;
     const RunReport report =
@@ -206,15 +208,34 @@ TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
     EXPECT_TRUE(fs::exists(dir_ / "bad.html"));  // its page is written all the same
     const std::string gallery = ReadFile(dir_ / "ShowAll.html");
     const std::string body =
-        gallery.substr(gallery.find("<A "), gallery.find("<P ") - gallery.find("<A "));
+        gallery.substr(gallery.find("<ul>"), gallery.find("</ul>") + 5 - gallery.find("<ul>"));
     EXPECT_EQ(body,
-              "<A HREF=\"b.html\"><IMG SRC=\"thumbs/b.gif.jpg\" ALT=\"b.gif\" WIDTH=10 HEIGHT=5 "
-              "VSPACE=10 HSPACE=30></A>"
-              "<A HREF=\"bad.html\">bad.jpg</A>"
-              "<A HREF=\"sub/a%20c.html\"><IMG SRC=\"thumbs/a%20c.jpg.jpg\" ALT=\"a c.jpg\" "
-              "WIDTH=10 HEIGHT=5 VSPACE=10 HSPACE=30></A>");
-    EXPECT_TRUE(gallery.starts_with(test::kHead + "Gallery"));
-    EXPECT_TRUE(gallery.ends_with(test::Footer("&copy; Me")));
+              "<ul><li><a href=\"b.html\"><img src=\"thumbs/b.gif.jpg\" alt=\"b.gif\" "
+              "width=\"10\" height=\"5\" decoding=\"async\"></a></li>"
+              "<li><a href=\"bad.html\">bad.jpg</a></li>"
+              "<li><a href=\"sub/a%20c.html\"><img src=\"thumbs/a%20c.jpg.jpg\" alt=\"a c.jpg\" "
+              "width=\"10\" height=\"5\" decoding=\"async\"></a></li></ul>");
+    EXPECT_NE(gallery.find("<html lang=\"de-CH\">"), std::string::npos);
+    EXPECT_NE(gallery.find("<h1>A &amp; B</h1>"), std::string::npos);
+    EXPECT_TRUE(gallery.ends_with("<footer><hr><p>&copy; Me</p></footer></body></html>"));
+    // The pages link their neighbours in list order (the folder has no page)
+    // and the gallery, by addresses relative to their own folders.
+    const auto navigation = [](const std::string& page) {
+        return page.substr(page.find("<nav"), page.find("</nav>") - page.find("<nav"));
+    };
+    EXPECT_EQ(navigation(ReadFile(dir_ / "b.html")),
+              "<nav aria-label=\"Photos\"><a id=\"gallery\" href=\"ShowAll.html\">Gallery</a>"
+              "<a id=\"next\" rel=\"next\" href=\"bad.html\">Next</a>");
+    EXPECT_EQ(navigation(ReadFile(dir_ / "bad.html")),
+              "<nav aria-label=\"Photos\"><a id=\"previous\" rel=\"prev\" href=\"b.html\">"
+              "Previous</a><a id=\"gallery\" href=\"ShowAll.html\">Gallery</a>"
+              "<a id=\"next\" rel=\"next\" href=\"sub/a%20c.html\">Next</a>");
+    const std::string last = ReadFile(dir_ / "sub/a c.html");
+    EXPECT_EQ(navigation(last),
+              "<nav aria-label=\"Photos\"><a id=\"previous\" rel=\"prev\" "
+              "href=\"../bad.html\">Previous</a><a id=\"gallery\" "
+              "href=\"../ShowAll.html\">Gallery</a>");
+    EXPECT_NE(last.find("<img src=\"a%20c.jpg\" alt=\"a c.jpg\">"), std::string::npos);
     // A thumbnail and a page for each of the four items, counted in order.
     ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps.back(), std::make_pair(std::size_t{8}, std::size_t{8}));
