@@ -5,6 +5,7 @@
 #include <charconv>
 #include <filesystem>
 
+#include "base/language_tag.h"
 #include "settings/settings_file.h"
 
 namespace brindlewick::cli {
@@ -25,6 +26,11 @@ const char* const kUsage =
     "                       relative (implies --gallery)\n"
     "      --no-web-gallery write ShowAll.html with the full images\n"
     "      --thumb-size=N   the thumbnails' longest side in pixels, 16 to 2000\n"
+    "      --title=TEXT     the web gallery's title (default: Gallery)\n"
+    "      --display-size=N the longest side of the photos the web gallery's\n"
+    "                       pages show, 320 to 8000 pixels, or 0 for the original\n"
+    "      --lang=TAG       the web pages' language, such as en or de-CH\n"
+    "                       (default: the locale's)\n"
     "  -                    read more image paths from standard input, one a line\n"
     "  -0                   standard input is NUL-separated (find -print0)\n"
     "  -h, --help           show this help\n"
@@ -50,6 +56,9 @@ enum LongOption : int {
     kWebGallery,
     kNoWebGallery,
     kThumbSize,
+    kTitle,
+    kDisplaySize,
+    kLanguage,
 };
 
 constexpr option kLongOptions[] = {
@@ -63,6 +72,9 @@ constexpr option kLongOptions[] = {
     {"web-gallery", no_argument, nullptr, kWebGallery},
     {"no-web-gallery", no_argument, nullptr, kNoWebGallery},
     {"thumb-size", required_argument, nullptr, kThumbSize},
+    {"title", required_argument, nullptr, kTitle},
+    {"display-size", required_argument, nullptr, kDisplaySize},
+    {"lang", required_argument, nullptr, kLanguage},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -116,17 +128,36 @@ private:
     int opterr_;
 };
 
-// A whole decimal number within the thumbnail size limits.
-int ThumbSize(std::string_view text) {
+// A whole decimal number, or nothing when the text is none.
+std::optional<int> WholeNumber(std::string_view text) {
     int value = 0;
     const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || value < kMinThumbSize ||
-        value > kMaxThumbSize) {
+    if (error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+// A whole decimal number within the thumbnail size limits.
+int ThumbSize(std::string_view text) {
+    const std::optional<int> value = WholeNumber(text);
+    if (!value || *value < kMinThumbSize || *value > kMaxThumbSize) {
         throw UsageError{"invalid thumbnail size '" + std::string(text) + "' (" +
                          std::to_string(kMinThumbSize) + " to " + std::to_string(kMaxThumbSize) +
                          " pixels)"};
     }
-    return value;
+    return *value;
+}
+
+// 0, or a whole decimal number within the display size limits.
+int DisplaySize(std::string_view text) {
+    const std::optional<int> value = WholeNumber(text);
+    if (!value || (*value != 0 && (*value < kMinDisplaySize || *value > kMaxDisplaySize))) {
+        throw UsageError{"invalid display size '" + std::string(text) + "' (" +
+                         std::to_string(kMinDisplaySize) + " to " +
+                         std::to_string(kMaxDisplaySize) + " pixels, or 0 for the original)"};
+    }
+    return *value;
 }
 
 }  // namespace
@@ -188,6 +219,19 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
                 break;
             case kThumbSize:
                 options.thumbSize = ThumbSize(optarg);
+                break;
+            case kTitle:
+                options.title = optarg;
+                break;
+            case kDisplaySize:
+                options.displaySize = DisplaySize(optarg);
+                break;
+            case kLanguage:
+                if (!IsLanguageTag(optarg)) {
+                    throw UsageError{"invalid language tag '" + std::string(optarg) +
+                                     "' (such as en or de-CH)"};
+                }
+                options.language = optarg;
                 break;
             case ':':
                 if (optopt >= kComment) {

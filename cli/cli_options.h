@@ -13,9 +13,12 @@ struct CliOptions {
     std::optional<bool> gallery;
     std::optional<bool> webGallery;  // --web-gallery also sets gallery
     std::optional<int> thumbSize;
-    std::vector<std::string> paths;  // as given, in order
-    bool readStdin = false;          // "-" was given
-    bool nulSeparated = false;       // "-0": standard input is NUL-separated
+    std::optional<std::string> title;     // the web gallery's heading
+    std::optional<int> displaySize;       // 0: the original
+    std::optional<std::string> language;  // a well-formed language tag
+    std::vector<std::string> paths;       // as given, in order
+    bool readStdin = false;               // "-" was given
+    bool nulSeparated = false;            // "-0": standard input is NUL-separated
     bool help = false;
     bool version = false;
 };

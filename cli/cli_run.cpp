@@ -91,6 +91,12 @@ int Generate(const CliOptions& options, const CliContext& context) {
     if (options.thumbSize) {
         values.thumbSize = *options.thumbSize;
     }
+    values.galleryTitle = options.title.value_or(values.galleryTitle);
+    values.displaySize = options.displaySize.value_or(values.displaySize);
+    values.language = options.language.value_or(values.language);
+    for (const std::string& notice : values.notices) {
+        context.err << "brindlewick-cli: " << notice << '\n';
+    }
 
     StopRequest* const stop = context.stop;
     if (stop != nullptr && !stop->BeginWriting()) {

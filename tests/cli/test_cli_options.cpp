@@ -59,6 +59,12 @@ TEST(CliOptions, ShortLongGroupedAndAbbreviatedFormsAgree) {
     EXPECT_EQ(web.thumbSize, 2000);
     EXPECT_EQ(ParseArguments({"--web-gallery", "--no-gallery"}).gallery, false);
     EXPECT_EQ(ParseArguments({"--no-web"}).webGallery, false);
+    const CliOptions pages =
+        ParseArguments({"--title", "<Trip>", "--display=0", "--lang=sr-Latn-RS", "x"});
+    EXPECT_EQ(pages.title, "<Trip>");
+    EXPECT_EQ(pages.displaySize, 0);
+    EXPECT_EQ(pages.language, "sr-Latn-RS");
+    EXPECT_EQ(ParseArguments({"--display-size=8000"}).displaySize, 8000);
 }
 
 TEST(CliOptions, RejectedArgumentsAreNamed) {
@@ -71,6 +77,12 @@ TEST(CliOptions, RejectedArgumentsAreNamed) {
          "'--no-web-gallery'"},
         {{"--thumb-size=15"}, "invalid thumbnail size '15' (16 to 2000 pixels)"},
         {{"--thumb-size", "2e2"}, "invalid thumbnail size '2e2' (16 to 2000 pixels)"},
+        {{"--display-size=319"},
+         "invalid display size '319' (320 to 8000 pixels, or 0 for the original)"},
+        {{"--display-size=8001"},
+         "invalid display size '8001' (320 to 8000 pixels, or 0 for the original)"},
+        {{"--lang", "de_DE"}, "invalid language tag 'de_DE' (such as en or de-CH)"},
+        {{"--t=x"}, "option '--t' is ambiguous; possibilities: '--thumb-size' '--title'"},
         {{"a.gif", "-c"}, "option requires an argument -- 'c'"},
         {{"--comm"}, "option '--comment' requires an argument"},
         {{"--gal=1"}, "option '--gallery' doesn't allow an argument"},
