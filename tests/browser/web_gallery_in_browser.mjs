@@ -7,6 +7,13 @@
 // file must be a text link to its own wrapper page: the folder works wherever
 // it is put.
 //
+// Then, over HTTP, at the size of a phone (390x844) and of a laptop
+// (1366x768): neither page type scrolls sideways, each photo fits the window,
+// the links Previous, Gallery and Next lead to the pages before and after in
+// list order and to the gallery, the arrow keys and Escape follow them, and
+// with JavaScript off the links alone still work. axe-core must find nothing
+// on either page type, best practices included.
+//
 // Usage: node web_gallery_in_browser.mjs PATH/TO/brindlewick-cli PATH/TO/samples
 // CHROMIUM names the browser (default /usr/bin/chromium). Exits non-zero with
 // one line per fault.
@@ -14,6 +21,7 @@ import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
+import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
 import { chromium } from 'playwright-core';
 
@@ -22,6 +30,9 @@ import { pathBytes, serve } from './serve.mjs';
 // Smaller than most samples, so thumbnails are shrunk; the 48x32 one must
 // keep its size.
 const THUMB_SIZE = 64;
+
+const VIEWPORTS = [{ width: 390, height: 844 }, { width: 1366, height: 768 }];
+const AXE = createRequire(import.meta.url).resolve('axe-core/axe.min.js');
 
 // Paths relative to the gallery's folder, and the sample each is a copy of.
 const FILES = [
@@ -120,9 +131,7 @@ async function checkGallery(page, how, galleryUrl, base, thumbs) {
     const opened = await open(page, galleryUrl);
     if (opened !== 'ok') fail(`${label}: ${opened}`);
     const links = await galleryLinks(page);
-    // In list order: by path, ASCII letters ignoring case.
-    const fold = (rel) => Buffer.from(rel.replace(/[A-Z]/g, (c) => c.toLowerCase()));
-    const files = [...FILES].sort((a, b) => Buffer.compare(fold(a.rel), fold(b.rel)));
+    const files = listOrder();
     expect(label, 'number of links', links.length, files.length);
     for (const [i, link] of links.entries()) {
         const file = files[i];
@@ -166,6 +175,99 @@ async function checkGallery(page, how, galleryUrl, base, thumbs) {
     if (problems.length === before) console.log(`ok ${label}: ${links.length} links, thumbnails loaded, each opens its page`);
 }
 
+// In list order: by path, ASCII letters ignoring case.
+function listOrder() {
+    const fold = (rel) => Buffer.from(rel.replace(/[A-Z]/g, (c) => c.toLowerCase()));
+    return [...FILES].sort((a, b) => Buffer.compare(fold(a.rel), fold(b.rel)));
+}
+
+// What the page shows at its size: sideways scrolling, the photo's box, the
+// navigation's targets.
+function layout(page) {
+    return page.evaluate(async () => {
+        const img = document.querySelector('main img');
+        if (img && !img.complete) await new Promise((done) => { img.onload = img.onerror = done; });
+        const box = img?.getBoundingClientRect();
+        const link = (id) => document.getElementById(id)?.href ?? null;
+        return {
+            scrollsSideways: document.documentElement.scrollWidth > window.innerWidth,
+            viewport: [window.innerWidth, window.innerHeight],
+            photo: box && img.naturalWidth > 0 ? [box.width, box.height] : null,
+            previous: link('previous'),
+            next: link('next'),
+            gallery: link('gallery'),
+        };
+    });
+}
+
+async function axeViolations(page) {
+    await page.addScriptTag({ path: AXE });
+    return page.evaluate(async () => {
+        const result = await window.axe.run(document, { resultTypes: ['violations'] });
+        return result.violations.map((v) => `${v.id} (${v.impact}): ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
+    });
+}
+
+// The file a URL names, as a path below the server's root ("/a b.html"); null stays null.
+const served = (url) => (url === null ? null : pathBytes(new URL(url).pathname).toString('utf8'));
+
+// Does what act does (a click, a key) and returns the path of the page it leads to.
+async function follow(page, act, wanted) {
+    await Promise.all([page.waitForURL((u) => served(u.href) === wanted, { timeout: 5000 }), act()]).catch(() => {});
+    return served(page.url());
+}
+
+// The web form of the gallery and of every photo page at each size, over HTTP.
+async function checkWebForm(browser, origin) {
+    const files = listOrder();
+    const pagePath = (i) => (i >= 0 && i < files.length ? `/${pageOf(files[i].rel)}` : null);
+    const open = (page, at) => page.goto(origin + at.split('/').map(encodeURIComponent).join('/'));
+    for (const viewport of VIEWPORTS) {
+        const size = `${viewport.width}x${viewport.height}`;
+        const context = await browser.newContext({ viewport });
+        const page = await context.newPage();
+        const before = problems.length;
+        await open(page, '/ShowAll.html');
+        const gallery = await layout(page);
+        if (gallery.scrollsSideways) problems.push(`ShowAll.html at ${size}: scrolls sideways`);
+        for (const v of await axeViolations(page)) problems.push(`ShowAll.html at ${size}: axe: ${v}`);
+        for (const [i, file] of files.entries()) {
+            const at = `${pageOf(file.rel)} at ${size}`;
+            await open(page, pagePath(i));
+            const seen = await layout(page);
+            if (seen.scrollsSideways) problems.push(`${at}: scrolls sideways`);
+            if (file.sample && !seen.photo) problems.push(`${at}: the photo did not load`);
+            if (seen.photo && (seen.photo[0] > seen.viewport[0] || seen.photo[1] > seen.viewport[1]))
+                problems.push(`${at}: a ${seen.photo.join('x')} photo in a ${seen.viewport.join('x')} window`);
+            expect(at, 'Previous', served(seen.previous), pagePath(i - 1));
+            expect(at, 'Next', served(seen.next), pagePath(i + 1));
+            expect(at, 'Gallery', served(seen.gallery), '/ShowAll.html');
+            if (i !== 1) continue;
+            for (const v of await axeViolations(page)) problems.push(`${at}: axe: ${v}`);
+            // The keys lead where the links do.
+            for (const [key, wanted] of [['ArrowRight', pagePath(i + 1)], ['ArrowLeft', pagePath(i - 1)], ['Escape', '/ShowAll.html']]) {
+                await open(page, pagePath(i));
+                expect(at, `${key} leads to`, await follow(page, () => page.keyboard.press(key), wanted), wanted);
+            }
+        }
+        await context.close();
+        if (problems.length === before)
+            console.log(`ok web form at ${size}: the gallery and ${files.length} photo pages fit, link in list order, keys work, axe finds nothing`);
+    }
+    // Without JavaScript: from the first page through Next to the last, back one, then to the gallery.
+    const context = await browser.newContext({ javaScriptEnabled: false, viewport: VIEWPORTS[0] });
+    const page = await context.newPage();
+    const before = problems.length;
+    await open(page, pagePath(0));
+    for (let i = 1; i < files.length; i += 1)
+        expect('without JavaScript', 'Next leads to', await follow(page, () => page.click('#next'), pagePath(i)), pagePath(i));
+    const back = pagePath(files.length - 2);
+    expect('without JavaScript', 'Previous leads to', await follow(page, () => page.click('#previous'), back), back);
+    expect('without JavaScript', 'Gallery leads to', await follow(page, () => page.click('#gallery'), '/ShowAll.html'), '/ShowAll.html');
+    await context.close();
+    if (problems.length === before) console.log('ok without JavaScript: Next, Previous and Gallery lead where they should');
+}
+
 async function main() {
     const [cli, samples] = process.argv.slice(2);
     if (!cli || !samples) fail('usage: node web_gallery_in_browser.mjs PATH/TO/brindlewick-cli PATH/TO/samples');
@@ -195,6 +297,7 @@ async function main() {
         await checkGallery(page, 'file', pathToFileURL(path.join(copy, 'ShowAll.html')).href, fileBase, thumbs);
         const httpBase = { origin: `http://127.0.0.1:${server.address().port}`, folder: '/' };
         await checkGallery(page, 'http', `${httpBase.origin}/ShowAll.html`, httpBase, thumbs);
+        await checkWebForm(browser, httpBase.origin);
     } finally {
         await browser.close();
         server.close();
