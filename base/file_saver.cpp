@@ -76,7 +76,9 @@ FileSaver::FileSaver(std::string target, Symlinks symlinks, Durability durabilit
         if ((existing.st_mode & 0222) == 0 || ::access(target_.c_str(), W_OK) != 0) {
             throw Error::FromErrno(EACCES, target_);
         }
-        keepMode_ = true;
+        // Another user's mode is not ours to pass on: a file planted with
+        // mode 0777 in a shared folder would make the new file writable by all.
+        keepMode_ = existing.st_uid == ::geteuid();
         mode_ = existing.st_mode & 07777;
     }
     const std::string_view folder = FolderOf(target_);

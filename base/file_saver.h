@@ -15,8 +15,8 @@ namespace brindlewick {
 //     the same folder, so the final rename stays within one file system.
 //  3. Every byte is written; on Commit the file is flushed, synced (unless
 //     the caller syncs later, see Durability) and closed.
-//  4. The replaced file's permission bits are kept; a new file gets
-//     0666 & ~umask.
+//  4. The replaced file's permission bits are kept when the file is the
+//     running user's own; a new file, or another user's, gets 0666 & ~umask.
 //  5. The temporary file is renamed over the target.
 // A failure at any step throws Error (the system's reason and the target's
 // path), removes the temporary file and leaves the target as it was. An

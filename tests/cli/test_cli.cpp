@@ -234,6 +234,29 @@ TEST_F(Cli, SignalDuringALargeGalleryLeavesNothingHalfWritten) {
     EXPECT_EQ(Page("ShowAll.html"), "old gallery");
 }
 
+// A replaced page keeps its mode only when it is the user's own; one that
+// another user planted in a shared folder (mode 0777) gets the usual mode.
+TEST_F(Cli, ReplacedFilesKeepOnlyTheUsersOwnMode) {
+    Pic("own.gif"), Pic("planted.gif");
+    const fs::path pics = dir_.Path() / "pics";
+    WriteFile(pics / "own.html", "old");
+    fs::permissions(pics / "own.html", fs::perms(0600));
+    for (const char* name : {"planted.html", "ShowAll.html"}) {
+        WriteFile(pics / name, "planted");
+        fs::permissions(pics / name, fs::perms(0777));
+        if (::chown((pics / name).c_str(), 65534, 65534) != 0) {
+            GTEST_SKIP() << "another user's file cannot be made here";
+        }
+    }
+    const mode_t oldMask = ::umask(022);
+    const Result r = RunProgram({"--gallery", "own.gif", "planted.gif"});
+    ::umask(oldMask);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(fs::status(pics / "own.html").permissions(), fs::perms(0600));
+    EXPECT_EQ(fs::status(pics / "planted.html").permissions(), fs::perms(0644));
+    EXPECT_EQ(fs::status(pics / "ShowAll.html").permissions(), fs::perms(0644));
+}
+
 TEST_F(Cli, OutputThatCannotBeWrittenIsAFailure) {
     test::ChildProgram::Setup setup = Program({"--version"});
     setup.output = "/dev/full";
