@@ -6,15 +6,26 @@
 #include "base/case_fold.h"
 
 namespace brindlewick {
+namespace {
+
+// The list's order: ignoring case, then, for paths that differ only in case,
+// by their bytes, so that such a pair always lists in the same order.
+bool ListOrder(std::string_view a, std::string_view b) {
+    const int folded = CompareIgnoringCase(a, b);
+    return folded != 0 ? folded < 0 : a < b;
+}
+
+}  // namespace
+
 std::vector<std::string>::const_iterator ImageList::LowerBound(std::string_view path) const {
     return std::lower_bound(
         items_.begin(), items_.end(), path,
-        [](const std::string& item, std::string_view p) { return LessIgnoringCase(item, p); });
+        [](const std::string& item, std::string_view p) { return ListOrder(item, p); });
 }
 
 int ImageList::Find(std::string_view path) const {
     const auto it = LowerBound(path);
-    if (it != items_.end() && CompareIgnoringCase(*it, path) == 0) {
+    if (it != items_.end() && *it == path) {
         return static_cast<int>(it - items_.begin());
     }
     return -1;
@@ -22,7 +33,7 @@ int ImageList::Find(std::string_view path) const {
 
 int ImageList::InsertPosition(std::string_view path) const {
     const auto it = LowerBound(path);
-    if (it != items_.end() && CompareIgnoringCase(*it, path) == 0) {
+    if (it != items_.end() && *it == path) {
         return -1;
     }
     return static_cast<int>(it - items_.begin());
@@ -38,24 +49,20 @@ int ImageList::AddImagePath(std::string path) {
 }
 
 std::size_t ImageList::AddImagePaths(std::vector<std::string> paths) {
-    // Sort the batch (stable, so the first of equal paths wins), drop its own
-    // duplicates, then merge it with the list, skipping paths already listed.
-    std::stable_sort(paths.begin(), paths.end(), LessIgnoringCase);
-    paths.erase(std::unique(paths.begin(), paths.end(),
-                            [](const std::string& a, const std::string& b) {
-                                return CompareIgnoringCase(a, b) == 0;
-                            }),
-                paths.end());
+    // Sort the batch, drop its own duplicates, then merge it with the list,
+    // skipping paths already listed.
+    std::sort(paths.begin(), paths.end(), ListOrder);
+    paths.erase(std::unique(paths.begin(), paths.end()), paths.end());
 
     std::vector<std::string> merged;
     merged.reserve(items_.size() + paths.size());
     std::size_t added = 0;
     auto old = items_.begin();
     for (std::string& path : paths) {
-        while (old != items_.end() && LessIgnoringCase(*old, path)) {
+        while (old != items_.end() && ListOrder(*old, path)) {
             merged.push_back(std::move(*old++));
         }
-        if (old != items_.end() && CompareIgnoringCase(*old, path) == 0) {
+        if (old != items_.end() && *old == path) {
             continue;
         }
         merged.push_back(std::move(path));

@@ -8,12 +8,13 @@
 namespace brindlewick {
 
 // The list of image paths a generation run works through: always in ascending
-// order ignoring ASCII case (CompareIgnoringCase), no two paths equal ignoring
-// case.
+// order ignoring ASCII case (CompareIgnoringCase), paths that differ only in
+// case in byte order, and no path twice. Paths that differ in case are
+// different files on a case-sensitive file system, so both are kept.
 class ImageList {
 public:
-    // Adds one path at its sorted place. Returns its index, or -1 when a path
-    // equal to it ignoring case is already listed (nothing changes then).
+    // Adds one path at its sorted place. Returns its index, or -1 when the
+    // path is already listed (nothing changes then).
     int AddImagePath(std::string path);
 
     // Adds many paths at once (a drop or a multi-selection): sorts the batch
@@ -27,7 +28,7 @@ public:
     const std::string& GetAt(std::size_t index) const { return items_.at(index); }
     const std::vector<std::string>& Items() const { return items_; }
 
-    // Index of the path (equal ignoring case), or -1.
+    // Index of the path, or -1.
     int Find(std::string_view path) const;
     // The index AddImagePath would give the path, or -1 when it is listed.
     int InsertPosition(std::string_view path) const;

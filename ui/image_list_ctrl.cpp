@@ -62,8 +62,7 @@ std::size_t ImageListCtrl::AddImagePaths(const QStringList& paths) {
     for (const QString& path : paths) {
         batch.push_back(ToPathBytes(path));
     }
-    // The path to show afterwards: the last one that is new to the list (or
-    // its twin earlier in the batch, which is the same item ignoring case).
+    // The path to show afterwards: the last one that is new to the list.
     auto lastNew = std::find_if(batch.rbegin(), batch.rend(),
                                 [this](const std::string& p) { return images_.Find(p) < 0; });
     if (lastNew == batch.rend()) {

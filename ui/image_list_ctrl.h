@@ -12,7 +12,7 @@ class QMimeData;
 namespace brindlewick {
 
 // The image file list: a one-column report view over an ImageList, kept in
-// ascending order ignoring case, without duplicates. It takes files dropped
+// ascending order ignoring case, each path once. It takes files dropped
 // from a file manager, and the image files inside dropped folders, and deletes
 // the selected items on Delete.
 class ImageListCtrl final : public QTreeView {
@@ -26,7 +26,7 @@ public:
     // its final size.
     void PrepareList();
 
-    // Adds a path unless it is listed already (ignoring case) and scrolls it
+    // Adds a path unless it is listed already and scrolls it
     // into view. Returns its row, or -1 for a duplicate.
     int AddImagePath(const QString& path);
     // Adds many paths at once, as a drop or a multi-selection brings them;

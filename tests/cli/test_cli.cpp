@@ -89,7 +89,7 @@ protected:
 
 TEST_F(Cli, FirstRunWritesPagesGalleryAndSettings) {
     Pic("cat.gif"), Pic("Dog.JPG");
-    const Result r = Run({"--gallery", "cat.gif", "./Dog.JPG", "CAT.GIF"});
+    const Result r = Run({"--gallery", "cat.gif", "./Dog.JPG", "./cat.gif"});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, "Processed 2 file(s)\n");
     EXPECT_EQ(r.err, "");
@@ -135,6 +135,16 @@ TEST_F(Cli, UnsafeAndForeignNamesAreEscapedAndEncoded) {
     EXPECT_EQ(Page("Caf\xC3\xA9 \xF0\x9F\x98\x80.html"),
               WrapperPage("Caf\xE9 &#128512;.jpg", "Caf%C3%A9%20%F0%9F%98%80.jpg", "\xE9t\xE9"));
     EXPECT_EQ(Page("raw\xE9.html"), WrapperPage("raw\xE9.gif", "raw%E9.gif", "\xE9t\xE9"));
+}
+
+// Names that differ only in case are different files, each with its page.
+TEST_F(Cli, NamesThatDifferOnlyInCaseAreBothWritten) {
+    Pic("Photo.jpg"), Pic("photo.jpg");
+    const Result r = Run({"-c", "x", "--no-copyright", "photo.jpg", "Photo.jpg", "./photo.jpg"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Processed 2 file(s)\n");
+    EXPECT_EQ(Page("Photo.html"), WrapperPage("Photo.jpg", "Photo.jpg", "x"));
+    EXPECT_EQ(Page("photo.html"), WrapperPage("photo.jpg", "photo.jpg", "x"));
 }
 
 TEST_F(Cli, PagesThatCannotBeWrittenAreListedAndFail) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <algorithm>
 #include <random>
+#include <set>
 
 #include "base/case_fold.h"
 #include "generate/image_list.h"
@@ -12,21 +13,25 @@ std::vector<std::string> Items(const ImageList& list) {
     return list.Items();
 }
 
-TEST(ImageList, KeepsAscendingOrderAndIgnoresCaseDuplicates) {
+// Sorted ignoring case; paths that differ only in case are different files,
+// both listed, in byte order whatever order they came in.
+TEST(ImageList, KeepsAscendingOrderAndEachPathOnce) {
     ImageList list;
     EXPECT_EQ(list.AddImagePath("/x/b.gif"), 0);
     EXPECT_EQ(list.AddImagePath("/x/a.gif"), 0);
     EXPECT_EQ(list.AddImagePath("/x/C.gif"), 2);
-    EXPECT_EQ(list.AddImagePath("/X/A.GIF"), -1);
-    EXPECT_EQ(Items(list), (std::vector<std::string>{"/x/a.gif", "/x/b.gif", "/x/C.gif"}));
-    EXPECT_EQ(list.Find("/X/B.gif"), 1);
-    EXPECT_EQ(list.Find("/x/d.gif"), -1);
+    EXPECT_EQ(list.AddImagePath("/x/a.gif"), -1);
+    EXPECT_EQ(list.AddImagePath("/x/A.gif"), 0);
+    EXPECT_EQ(Items(list),
+              (std::vector<std::string>{"/x/A.gif", "/x/a.gif", "/x/b.gif", "/x/C.gif"}));
+    EXPECT_EQ(list.Find("/x/b.gif"), 2);
+    EXPECT_EQ(list.Find("/X/B.gif"), -1);
 }
 
 TEST(ImageList, DeleteAllEmptiesTheList) {
     ImageList list;
     list.AddImagePath("/x/z.gif");
-    list.AddImagePath("/x/Z.gif");  // duplicate: not counted
+    list.AddImagePath("/x/Z.gif");
     list.DeleteAllItems();
     EXPECT_EQ(list.Count(), 0u);
     list.AddImagePath("/x/b.gif");
@@ -50,8 +55,10 @@ TEST(ImageList, BatchAddMatchesAddingOneByOne) {
         for (int j = 0; j < 3; ++j) {
             path += "aBc"[random() % 3];
         }
-        paths.push_back(path);  // many duplicates differing only in case
+        paths.push_back(path);  // many repeated, many differing only in case
     }
+    std::set<std::string> distinct(paths.begin(), paths.end());
+    distinct.insert("/p/bbb");
     ImageList one;
     one.AddImagePath("/p/bbb");
     ImageList batch = one;
@@ -60,7 +67,8 @@ TEST(ImageList, BatchAddMatchesAddingOneByOne) {
         added += one.AddImagePath(path) >= 0 ? 1 : 0;
     }
     EXPECT_EQ(batch.AddImagePaths(paths), added);
-    EXPECT_EQ(Items(batch), Items(one));  // the first of equal paths wins in both
+    EXPECT_EQ(Items(batch), Items(one));
+    EXPECT_EQ(batch.Count(), distinct.size());
     EXPECT_TRUE(std::is_sorted(batch.Items().begin(), batch.Items().end(), LessIgnoringCase));
 }
 

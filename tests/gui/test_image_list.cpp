@@ -69,10 +69,12 @@ private slots:
         QCOMPARE(list.AddImagePath(QStringLiteral("/pics/b.gif")), 0);
         QCOMPARE(list.AddImagePath(QStringLiteral("/pics/a.gif")), 0);
         QCOMPARE(list.AddImagePath(QStringLiteral("/Pics/C.gif")), 2);
-        QCOMPARE(list.AddImagePath(QStringLiteral("/Pics/A.GIF")), -1);
-        QCOMPARE(list.AddImagePaths({"/PICS/B.GIF", "/pics/d.gif", "/pics/D.gif"}), std::size_t(1));
-        QCOMPARE(ListedPaths(dialog),
-                 (QStringList{"/pics/a.gif", "/pics/b.gif", "/Pics/C.gif", "/pics/d.gif"}));
+        QCOMPARE(list.AddImagePath(QStringLiteral("/pics/a.gif")), -1);
+        // Another case is another file.
+        QCOMPARE(list.AddImagePath(QStringLiteral("/Pics/A.GIF")), 0);
+        QCOMPARE(list.AddImagePaths({"/pics/b.gif", "/pics/d.gif", "/pics/D.gif"}), std::size_t(2));
+        QCOMPARE(ListedPaths(dialog), (QStringList{"/Pics/A.GIF", "/pics/a.gif", "/pics/b.gif",
+                                                   "/Pics/C.gif", "/pics/D.gif", "/pics/d.gif"}));
 
         window.Control<QPushButton>("IDC_DELETEALL")->click();
         QCOMPARE(ListedPaths(dialog), QStringList{});
