@@ -80,9 +80,10 @@ bool AppendAttributeEscape(std::string& out, unsigned char c) {
     }
 }
 
-}  // namespace
-
-std::string ToWindows1252(std::string_view utf8) {
+// ToWindows1252; with replaceC1, the C1 controls U+0080..U+009F become
+// U+FFFD, as a browser reads their references ("&#133;") as the windows-1252
+// characters of those numbers ("…").
+std::string ConvertToWindows1252(std::string_view utf8, bool replaceC1) {
     std::string out;
     out.reserve(utf8.size());
     for (std::size_t pos = 0; pos < utf8.size();) {
@@ -95,6 +96,8 @@ std::string ToWindows1252(std::string_view utf8) {
         pos += length;
         if (cp < 0x80) {
             out += static_cast<char>(cp);
+        } else if (replaceC1 && cp <= 0x9F) {
+            out += "&#xFFFD;";
         } else if (const int b = Windows1252Byte(cp); b >= 0) {
             out += static_cast<char>(b);
         } else {
@@ -102,6 +105,12 @@ std::string ToWindows1252(std::string_view utf8) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string ToWindows1252(std::string_view utf8) {
+    return ConvertToWindows1252(utf8, false);
 }
 
 std::string ToUtf8Text(std::string_view text) {
@@ -131,7 +140,7 @@ std::string HtmlEscaped(std::string_view text) {
 }
 
 std::string HtmlAttributeText(std::string_view name) {
-    return ToWindows1252(HtmlEscaped(name));
+    return ConvertToWindows1252(HtmlEscaped(name), true);
 }
 
 std::string HtmlSourceText(std::string_view path) {

@@ -21,7 +21,7 @@ std::string ToUtf8Text(std::string_view text);
 std::string HtmlEscaped(std::string_view text);
 
 // For TITLE and ALT: escapes "&", "<", ">" and the double quote, then converts
-// to windows-1252.
+// to windows-1252, with the C1 controls U+0080..U+009F as "&#xFFFD;".
 std::string HtmlAttributeText(std::string_view name);
 
 // For SRC: the path as a URL path that resolves against the page to exactly

@@ -41,6 +41,10 @@ TEST(PageText, AttributesEscapeMarkupButKeepSafeNamesByteForByte) {
               "a&amp;b &lt;c&gt; &quot;d&quot; 'e'.gif");
     EXPECT_EQ(HtmlAttributeText("line\nbreak.gif"), "line&#10;break.gif");
     EXPECT_EQ(HtmlAttributeText("\xC3\xA9t\xC3\xA9.gif"), "\xE9t\xE9.gif");
+    // No C1 control (U+0080..U+009F) is written as its number, which a browser
+    // would read as a windows-1252 character; the neighbours stay.
+    EXPECT_EQ(HtmlAttributeText("\x7F\xC2\x80\xC2\x85\xC2\x9F\xC2\xA0.gif"),
+              "&#127;&#xFFFD;&#xFFFD;&#xFFFD;\xA0.gif");
 }
 
 // Undoes percent-encoding as a browser or web server does before it opens the
