@@ -126,8 +126,12 @@ int Generate(const CliOptions& options, const CliContext& context) {
                      ? kExitOk
                      : kExitNotWritten;
     if (report.settingsError) {
-        context.err << "Settings could not be saved: " << report.settingsError->AccessMessage()
-                    << '\n';
+        if (settings.HasFile()) {
+            context.err << "Settings could not be saved: " << report.settingsError->AccessMessage()
+                        << '\n';
+        } else {
+            context.err << kNoHomeFolderMessage << '\n';
+        }
         status = kExitNotWritten;
     } else if (!report.historySaved) {
         context.err << "Not every comment could be saved in " << settings.Path()

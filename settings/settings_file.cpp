@@ -51,15 +51,13 @@ std::string PrintableText(std::string_view text) {
     return shown;
 }
 
-std::string HomeFolder() {
-    if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
-        return home;
-    }
-    if (const passwd* entry = ::getpwuid(::getuid());
-        entry != nullptr && entry->pw_dir != nullptr) {
-        return entry->pw_dir;
-    }
-    return ".";
+bool IsAbsolute(const char* path) {
+    return path != nullptr && path[0] == '/';
+}
+
+// Thrown by a save where there is no settings file.
+Error NoHomeFolder() {
+    return Error(kNoHomeFolderCause, {});
 }
 
 // The non-empty history values of the file, slot 0 first.
@@ -73,8 +71,37 @@ std::vector<std::string> HistoryValues(const IniFile& ini) {
     return values;
 }
 
+using KeyTexts = std::map<std::string, std::string, std::less<>>;
+
+// The other keys' texts as ini holds them.
+KeyTexts FileKeys(const IniFile& ini) {
+    KeyTexts keys;
+    for (const std::string_view key :
+         {kShowAllFileNameKey, kUseCopyrightSymbolKey, kShowAllKey, kWebGalleryKey, kThumbSizeKey,
+          kGalleryTitleKey, kDisplaySizeKey, kLanguageKey}) {
+        if (std::optional<std::string> text = ini.Get(kSection, key)) {
+            keys.emplace(key, std::move(*text));
+        }
+    }
+    return keys;
+}
+
+// ThumbSize within its limits; text without digits (empty, a word) means the default.
+int ThumbSizeValue(std::string_view text) {
+    std::size_t start = text.find_first_not_of(" \t\n\v\f\r");
+    if (start != std::string_view::npos && (text[start] == '+' || text[start] == '-')) {
+        ++start;
+    }
+    if (start >= text.size() || text[start] < '0' || text[start] > '9') {
+        return kDefaultThumbSize;
+    }
+    return std::clamp(ParseProfileInt(text), kMinThumbSize, kMaxThumbSize);
+}
+
 // Writes the values into ini; whether every history entry tried was stored.
-bool StoreValues(IniFile& ini, const Settings& values) {
+// The other keys' texts written go into written, when given.
+bool StoreValues(IniFile& ini, const Settings& values, bool onlyChanged,
+                 KeyTexts* written = nullptr) {
     bool ok = true;
     const std::size_t count = values.history.Count();
     for (int i = 0; i < kHistorySlots && ok; ++i) {
@@ -83,25 +110,36 @@ bool StoreValues(IniFile& ini, const Settings& values) {
                 ini.Set(kSection, HistoryKey(i), values.history.GetAt(static_cast<std::size_t>(i)));
         }
     }
-    // The file name comes from the file itself; should it not be storable, the old line stays.
-    ini.Set(kSection, kShowAllFileNameKey, values.showAllFileName);
-    ini.Set(kSection, kUseCopyrightSymbolKey, std::to_string(values.useCopyrightSymbol));
-    ini.Set(kSection, kShowAllKey, std::to_string(values.showAll));
-    if (values.webGallery != 0 || ini.Get(kSection, kWebGalleryKey)) {
-        ini.Set(kSection, kWebGalleryKey, std::to_string(values.webGallery));
-    }
-    if (values.thumbSize != kDefaultThumbSize || ini.Get(kSection, kThumbSizeKey)) {
-        ini.Set(kSection, kThumbSizeKey, std::to_string(values.thumbSize));
-    }
-    if (values.galleryTitle != kDefaultGalleryTitle || ini.Get(kSection, kGalleryTitleKey)) {
-        ini.Set(kSection, kGalleryTitleKey, values.galleryTitle);
-    }
-    if (values.displaySize != kDefaultDisplaySize || ini.Get(kSection, kDisplaySizeKey)) {
-        ini.Set(kSection, kDisplaySizeKey, std::to_string(values.displaySize));
-    }
-    if (!values.language.empty() || ini.Get(kSection, kLanguageKey)) {
-        ini.Set(kSection, kLanguageKey, values.language);
-    }
+    // With onlyChanged a key whose text is the one loaded keeps the file's
+    // current text. A key used only by the web forms is written only once it
+    // is in the file or differs from its default.
+    const auto store = [&](std::string_view key, const std::string& text, bool isDefault,
+                           bool optIn) {
+        if (onlyChanged && values.fileKeys) {
+            if (const auto loaded = values.fileKeys->find(key);
+                loaded != values.fileKeys->end() && loaded->second == text) {
+                return;
+            }
+        }
+        if (optIn && isDefault && !ini.Get(kSection, key)) {
+            return;
+        }
+        // Should a text not be storable (the file name comes from the file
+        // itself), the old line stays.
+        if (ini.Set(kSection, key, text) && written != nullptr) {
+            written->insert_or_assign(std::string(key), text);
+        }
+    };
+    store(kShowAllFileNameKey, values.showAllFileName, false, false);
+    store(kUseCopyrightSymbolKey, std::to_string(values.useCopyrightSymbol), false, false);
+    store(kShowAllKey, std::to_string(values.showAll), false, false);
+    store(kWebGalleryKey, std::to_string(values.webGallery), values.webGallery == 0, true);
+    store(kThumbSizeKey, std::to_string(values.thumbSize), values.thumbSize == kDefaultThumbSize,
+          true);
+    store(kGalleryTitleKey, values.galleryTitle, values.galleryTitle == kDefaultGalleryTitle, true);
+    store(kDisplaySizeKey, std::to_string(values.displaySize),
+          values.displaySize == kDefaultDisplaySize, true);
+    store(kLanguageKey, values.language, values.language.empty(), true);
     return ok;
 }
 
@@ -133,15 +171,31 @@ private:
 }  // namespace
 
 SettingsFile SettingsFile::Default() {
-    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base directory rules say.
-    const char* configHome = std::getenv("XDG_CONFIG_HOME");
-    std::string folder = configHome != nullptr && configHome[0] == '/' ? std::string(configHome)
-                                                                       : HomeFolder() + "/.config";
+    const char* home = std::getenv("HOME");
+    const passwd* entry = IsAbsolute(home) ? nullptr : ::getpwuid(::getuid());
+    return Locate(std::getenv("XDG_CONFIG_HOME"), home, entry != nullptr ? entry->pw_dir : nullptr);
+}
+
+SettingsFile SettingsFile::Locate(const char* configHome, const char* home,
+                                  const char* passwordHome) {
+    // A relative XDG_CONFIG_HOME is invalid and ignored, as the base directory
+    // rules say; a relative home would place the settings in whatever folder
+    // the program runs in, where anyone may have planted a link.
+    std::string folder;
+    if (IsAbsolute(configHome)) {
+        folder = configHome;
+    } else if (IsAbsolute(home)) {
+        folder = std::string(home) + "/.config";
+    } else if (IsAbsolute(passwordHome)) {
+        folder = std::string(passwordHome) + "/.config";
+    } else {
+        return SettingsFile({});
+    }
     return SettingsFile(JoinPath(folder, kFileName));
 }
 
 void SettingsFile::LoadSettings(Settings& values) const {
-    const IniFile ini = IniFile::Load(path_);
+    const IniFile ini = HasFile() ? IniFile::Load(path_) : IniFile{};
     for (int i = 0; i < kHistorySlots; ++i) {
         std::string text = ini.Get(kSection, HistoryKey(i)).value_or("");
         // A value that an entry already begins with adds nothing to pick from.
@@ -157,10 +211,7 @@ void SettingsFile::LoadSettings(Settings& values) const {
         SwitchValue(ini.Get(kSection, kUseCopyrightSymbolKey).value_or("1"));
     values.showAll = SwitchValue(ini.Get(kSection, kShowAllKey).value_or("0"));
     values.webGallery = SwitchValue(ini.Get(kSection, kWebGalleryKey).value_or("0"));
-    values.thumbSize = std::clamp(
-        ParseProfileInt(
-            ini.Get(kSection, kThumbSizeKey).value_or(std::to_string(kDefaultThumbSize))),
-        kMinThumbSize, kMaxThumbSize);
+    values.thumbSize = ThumbSizeValue(ini.Get(kSection, kThumbSizeKey).value_or(""));
     values.galleryTitle = ini.Get(kSection, kGalleryTitleKey).value_or(kDefaultGalleryTitle);
     values.displaySize = ClampDisplaySize(ParseProfileInt(
         ini.Get(kSection, kDisplaySizeKey).value_or(std::to_string(kDefaultDisplaySize))));
@@ -172,20 +223,27 @@ void SettingsFile::LoadSettings(Settings& values) const {
         values.language.clear();
     }
     values.fileHistory = HistoryValues(ini);
+    values.fileKeys = FileKeys(ini);
 }
 
 bool SettingsFile::SaveSettings(const Settings& values) const {
+    if (!HasFile()) {
+        throw NoHomeFolder();
+    }
     const SettingsLock lock(path_);
     // Rewrites the file as it stands; a file that exists but cannot be read
     // whole throws here rather than being replaced by the few keys below.
     IniFile ini = IniFile::LoadForUpdate(path_);
-    const bool ok = StoreValues(ini, values);
+    const bool ok = StoreValues(ini, values, false);
     ini.Save(path_);
     return ok;
 }
 
 bool SettingsFile::UpdateSettings(Settings& values,
                                   const std::function<void(Settings&)>& change) const {
+    if (!HasFile()) {
+        throw NoHomeFolder();
+    }
     const SettingsLock lock(path_);
     IniFile ini = IniFile::LoadForUpdate(path_);
     std::size_t top = 0;
@@ -199,9 +257,19 @@ bool SettingsFile::UpdateSettings(Settings& values,
     if (change) {
         change(values);
     }
-    const bool ok = StoreValues(ini, values);
+    KeyTexts written;
+    const bool ok = StoreValues(ini, values, true, &written);
     ini.Save(path_);
     values.fileHistory = HistoryValues(ini);
+    // A key left alone keeps the text this front end loaded, so that it
+    // stays unchanged for the next save too.
+    if (values.fileKeys) {
+        for (auto& [key, text] : written) {
+            values.fileKeys->insert_or_assign(key, std::move(text));
+        }
+    } else {
+        values.fileKeys = FileKeys(ini);
+    }
     return ok;
 }
 

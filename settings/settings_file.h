@@ -1,6 +1,8 @@
 #pragma once
 
 #include <functional>
+#include <map>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,6 +38,11 @@ struct Settings {
     // from it or saved to it. Entries the file holds beyond them were saved
     // by another Brindlewick meanwhile.
     std::vector<std::string> fileHistory;
+    // The other keys' texts in the file when these values were last loaded
+    // from it or saved to it (a key the file lacked is missing here).
+    // UpdateSettings writes only the keys whose texts differ from them, or
+    // are missing. Empty for values never loaded: then every key is written.
+    std::optional<std::map<std::string, std::string, std::less<>>> fileKeys;
 };
 
 inline constexpr int kHistorySlots = 15;
@@ -43,22 +50,36 @@ inline constexpr int kDefaultThumbSize = 200;
 inline constexpr int kMinThumbSize = 16;
 inline constexpr int kMaxThumbSize = 2000;
 inline constexpr const char* kDefaultComment = "All rights reserved";
+// Why the settings cannot be saved when there is no folder for them, and how
+// the front ends say so.
+inline constexpr const char* kNoHomeFolderCause = "no home folder (set HOME or XDG_CONFIG_HOME)";
+inline constexpr const char* kNoHomeFolderMessage =
+    "The settings could not be saved: no home folder (set HOME or XDG_CONFIG_HOME).";
 
 // The settings file "brindlewick.ini", section "options".
 class SettingsFile {
 public:
     explicit SettingsFile(std::string path) : path_(std::move(path)) {}
 
-    // $XDG_CONFIG_HOME/brindlewick.ini, else $HOME/.config/brindlewick.ini.
+    // $XDG_CONFIG_HOME/brindlewick.ini when that is absolute, else
+    // $HOME/.config/brindlewick.ini with an absolute HOME or the password
+    // entry's home. Without any of them there is no file (HasFile is false):
+    // loading gives the defaults and saving throws Error (kNoHomeFolderCause,
+    // no path), so that nothing is written relative to the current folder.
     static SettingsFile Default();
+    // The same from the values Default reads: XDG_CONFIG_HOME, HOME and the
+    // password entry's home folder, each null when absent.
+    static SettingsFile Locate(const char* configHome, const char* home, const char* passwordHome);
 
     const std::string& Path() const { return path_; }
+    bool HasFile() const { return !path_.empty(); }
 
     // Reads the history (sorted, prefix duplicates skipped), "ShowAllFileName",
     // "UseCopyrightSymbol" (default 1), "ShowAll" (default 0), "WebGallery"
-    // (default 0), "ThumbSize" (default 200, kept within its limits),
-    // "GalleryTitle", "DisplaySize" (kept within its limits) and "Language"
-    // (a value that is no language tag is dropped, with a notice) into values.
+    // (default 0), "ThumbSize" (default 200, also for a value that is no
+    // number; kept within its limits), "GalleryTitle", "DisplaySize" (kept
+    // within its limits) and "Language" (a value that is no language tag is
+    // dropped, with a notice) into values.
     // An empty history gets kDefaultComment. A missing or unreadable file
     // gives the defaults. values.comment is left as it is.
     void LoadSettings(Settings& values) const;
@@ -75,8 +96,11 @@ public:
     // an exclusive lock (on the file's name plus ".lock"): re-reads the file,
     // puts the entries it gained since values.fileHistory at the top of the
     // history, in the file's order and unless an entry already begins with
-    // them; then calls change (if any) and saves. Throws Error, before or
-    // after change ran, when the file cannot be locked, read or written.
+    // them; then calls change (if any) and saves. Of the other keys it writes
+    // only those whose texts changed since values.fileKeys, so that what
+    // another front end saved meanwhile under a key this one left alone
+    // stays. Throws Error, before or after change ran, when the file cannot
+    // be locked, read or written.
     bool UpdateSettings(Settings& values, const std::function<void(Settings&)>& change) const;
 
 private:

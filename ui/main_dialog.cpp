@@ -290,8 +290,9 @@ void MainDialog::ShowRunReport(const RunReport& report) {
         if (!warning.isEmpty()) {
             warning += QLatin1Char('\n');
         }
-        warning += QStringLiteral("The settings could not be saved:\n") +
-                   FromUtf8(report.settingsError->AccessMessage());
+        warning += settingsFile_.HasFile() ? QStringLiteral("The settings could not be saved:\n") +
+                                                 FromUtf8(report.settingsError->AccessMessage())
+                                           : QString::fromUtf8(kNoHomeFolderMessage);
     }
     if (!warning.isEmpty()) {
         Messages().Show(this, MessageIcon::Warning, warning);

@@ -276,6 +276,30 @@ TEST_F(Cli, OutputThatCannotBeWrittenIsAFailure) {
     EXPECT_EQ(r.err, "brindlewick-cli: write error: No space left on device\n");
 }
 
+// A user without any home folder: the pages are written, the settings are not,
+// and nothing lands in the current folder.
+TEST_F(Cli, NoHomeFolderMeansNoSettings) {
+    Pic("a.gif");
+    if (::geteuid() != 0 || !fs::exists("/usr/bin/setpriv")) {
+        GTEST_SKIP() << "needs to run the program as a user without a password entry";
+    }
+    fs::permissions(dir_.Path(), fs::perms::all);
+    fs::permissions(dir_.Path() / "pics", fs::perms::all);
+    // An id without a password entry, and no HOME or XDG_CONFIG_HOME.
+    test::ChildProgram::Setup setup = Program({"--reuid=4012345", "--regid=4012345",
+                                               "--clear-groups", "/usr/bin/env", "-u", "HOME",
+                                               "-u", "XDG_CONFIG_HOME", BRINDLEWICK_CLI, "-c",
+                                               "x", "a.gif"});
+    setup.program = "/usr/bin/setpriv";
+    test::ChildProgram program(setup);
+    const Result r = Await(program);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Processed 1 file(s)\n");
+    EXPECT_EQ(r.err, std::string(kNoHomeFolderMessage) + "\n");
+    EXPECT_EQ(Page("a.html"), WrapperPage("a.gif", "a.gif", "&copy; x"));
+    EXPECT_FALSE(fs::exists(dir_.Path() / "pics/.config"));
+}
+
 TEST_F(Cli, SettingsThatCannotBeSavedDoNotStopThePages) {
     WriteFile(dir_.Path() / "config", "a file, not a folder");
     Pic("a.gif");

@@ -39,6 +39,22 @@ TEST_F(SettingsFileTest, LivesInTheConfigFolderAndStartsWithDefaults) {
         EnvGuard home("HOME", "/home/someone");
         EXPECT_EQ(SettingsFile::Default().Path(), "/home/someone/.config/brindlewick.ini");
     }
+    // Only absolute folders count; without one there is no settings file at
+    // all, never one relative to the current folder.
+    EXPECT_EQ(SettingsFile::Locate("rel", "", "/pw").Path(), "/pw/.config/brindlewick.ini");
+    EXPECT_EQ(SettingsFile::Locate(nullptr, "/h", "/pw").Path(), "/h/.config/brindlewick.ini");
+    const SettingsFile none = SettingsFile::Locate("rel", "relative", "");
+    EXPECT_FALSE(none.HasFile());
+    Settings homeless;
+    none.LoadSettings(homeless);
+    EXPECT_EQ(homeless.history.Entries(), std::vector<std::string>{kDefaultComment});
+    try {
+        none.UpdateSettings(homeless, {});
+        ADD_FAILURE() << "saved without a home folder";
+    } catch (const Error& error) {
+        EXPECT_EQ(error.Cause(), kNoHomeFolderCause);
+    }
+
     Settings values;
     file_.LoadSettings(values);
     EXPECT_EQ(values.history.Entries(), std::vector<std::string>{kDefaultComment});
@@ -85,8 +101,14 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadWithinLimitsAndWrittenOnlyOnceUsed
                         "Language=\n"),
               std::string::npos);
 
-    for (const auto& [stored, size] : std::vector<std::pair<std::string, int>>{
-             {"5", kMinThumbSize}, {"99999", kMaxThumbSize}, {"big", kMinThumbSize}}) {
+    for (const auto& [stored, size] :
+         std::vector<std::pair<std::string, int>>{{"5", kMinThumbSize},
+                                                  {"99999", kMaxThumbSize},
+                                                  {" -3", kMinThumbSize},
+                                                  {"150px", 150},
+                                                  {"", kDefaultThumbSize},
+                                                  {"big", kDefaultThumbSize},
+                                                  {"-x", kDefaultThumbSize}}) {
         EXPECT_EQ(Load("[options]\nThumbSize=" + stored + "\n").thumbSize, size) << stored;
     }
     for (const auto& [stored, size] : std::vector<std::pair<std::string, int>>{
@@ -226,6 +248,36 @@ TEST_F(SettingsFileTest, UpdateTakesInWhatOtherRunsSavedSinceTheLoad) {
     EXPECT_TRUE(file_.UpdateSettings(values, mineOnTop));
     EXPECT_EQ(values.history.Count(), expected.size());
     EXPECT_EQ(ReadFile(file_.Path()), bytes);
+}
+
+// Two front ends loaded the file; each saves after the other changed it.
+// Each writes only the keys it changed, so neither undoes the other.
+TEST_F(SettingsFileTest, UpdateWritesOnlyTheKeysThisFrontEndChanged) {
+    WriteFile(file_.Path(),
+              "[options]\ntxt0=Start\nShowAllFileName=g.html\nUseCopyrightSymbol=1\n"
+              "ShowAll=0\nWebGallery=1\nThumbSize=300\nOther=kept\n");
+    Settings window;
+    Settings cli;
+    file_.LoadSettings(window);
+    file_.LoadSettings(cli);
+    cli.comment = "From the command line";
+    cli.showAll = 1;
+    cli.thumbSize = 120;
+    ASSERT_TRUE(file_.UpdateSettings(cli, [](Settings& v) { v.history.InsertAt(0, v.comment); }));
+    window.useCopyrightSymbol = 0;
+    ASSERT_TRUE(file_.UpdateSettings(window, {}));
+    // The window saves again without changing anything: nothing it holds
+    // from its start replaces what the command line saved.
+    ASSERT_TRUE(file_.UpdateSettings(window, {}));
+
+    const IniFile ini = IniFile::Load(file_.Path());
+    EXPECT_EQ(ini.Get("options", "txt0"), "From the command line");
+    EXPECT_EQ(ini.Get("options", "ShowAll"), "1");
+    EXPECT_EQ(ini.Get("options", "ThumbSize"), "120");
+    EXPECT_EQ(ini.Get("options", "UseCopyrightSymbol"), "0");
+    EXPECT_EQ(ini.Get("options", "WebGallery"), "1");
+    EXPECT_EQ(ini.Get("options", "ShowAllFileName"), "g.html");
+    EXPECT_EQ(ini.Get("options", "Other"), "kept");
 }
 
 }  // namespace
