@@ -23,19 +23,18 @@ public:
     ProgressLine(std::ostream& err, bool enabled)
         : err_(err), enabled_(enabled), start_(Clock::now()) {}
 
-    bool operator()(std::size_t done, std::size_t total) {
+    void operator()(std::size_t done, std::size_t total) {
         if (!enabled_) {
-            return true;
+            return;
         }
         const auto now = Clock::now();
         if (now - start_ < std::chrono::milliseconds(500) ||
             (shown_ && now - lastShown_ < std::chrono::milliseconds(100) && done != total)) {
-            return true;
+            return;
         }
         err_ << '\r' << done << " of " << total << std::flush;
         shown_ = true;
         lastShown_ = now;
-        return true;
     }
 
     void Finish() {
@@ -102,15 +101,14 @@ int Generate(const CliOptions& options, const CliContext& context) {
     if (stop != nullptr && !stop->BeginWriting()) {
         return kExitNotWritten;
     }
-    HtmlPageWriter writer(stop != nullptr ? &stop->Flag() : nullptr);
+    const std::stop_token stopToken = stop != nullptr ? stop->Token() : std::stop_token();
+    HtmlPageWriter writer(stopToken);
     ProgressLine progressLine(context.err, context.showProgress);
-    const auto progress = [&](std::size_t done, std::size_t total) {
-        return !(stop != nullptr && stop->Flag().load()) && progressLine(done, total);
-    };
     const VipsThumbnailer thumbnailer;
-    const RunReport report = GenerationRun(values, images, settings, context.currentFolder,
-                                           {progress, &writer, &thumbnailer})
-                                 .Run();
+    const RunReport report =
+        GenerationRun(values, images, settings, context.currentFolder,
+                      {std::ref(progressLine), stopToken, &writer, &thumbnailer})
+            .Run();
     if (stop != nullptr) {
         stop->EndWriting();
     }

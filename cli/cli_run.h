@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <iosfwd>
+#include <stop_token>
 #include <string>
 #include <vector>
 
@@ -23,14 +24,14 @@ public:
     bool Request(int signal) {
         int none = 0;
         signal_.compare_exchange_strong(none, signal);
-        stop_.store(true);
+        stop_.request_stop();
         return (state_.fetch_or(kRequested) & kWriting) == 0;
     }
     // For the run: true when it may write; false when a stop came first.
     bool BeginWriting() { return (state_.fetch_or(kWriting) & kRequested) == 0; }
     void EndWriting() { state_.fetch_and(~kWriting); }
 
-    const std::atomic<bool>& Flag() const { return stop_; }
+    std::stop_token Token() const { return stop_.get_token(); }
     // The first signal that asked to stop, or 0.
     int Signal() const { return signal_.load(); }
 
@@ -38,7 +39,7 @@ private:
     static constexpr int kWriting = 1;
     static constexpr int kRequested = 2;
     std::atomic<int> state_{0};
-    std::atomic<bool> stop_{false};
+    std::stop_source stop_;
     std::atomic<int> signal_{0};
 };
 

@@ -45,7 +45,7 @@ private:
     static constexpr std::size_t kFlushThreshold = 64 * 1024;
 
     void Flush() {
-        if (writer_.stop_ != nullptr && writer_.stop_->load()) {
+        if (writer_.stop_.stop_requested()) {
             throw Error::FromErrno(ECANCELED, file_.Target());
         }
         if (!buffer_.empty()) {

@@ -1,7 +1,7 @@
 #pragma once
 
-#include <atomic>
 #include <set>
+#include <stop_token>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,12 +21,12 @@ namespace brindlewick {
 // system's reason when the page cannot be written; the target is then as it
 // was and no temporary file is left.
 //
-// A writer given a stop flag abandons the page it is writing once the flag is
-// set, before the next block goes to the file: it throws Error with ECANCELED,
-// again leaving the target as it was and no temporary file.
+// A writer given a stop token abandons the page it is writing once a stop is
+// requested, before the next block goes to the file: it throws Error with
+// ECANCELED, again leaving the target as it was and no temporary file.
 class HtmlPageWriter {
 public:
-    explicit HtmlPageWriter(const std::atomic<bool>* stop = nullptr) : stop_(stop) {}
+    explicit HtmlPageWriter(std::stop_token stop = {}) : stop_(std::move(stop)) {}
     HtmlPageWriter(const HtmlPageWriter&) = delete;
     HtmlPageWriter& operator=(const HtmlPageWriter&) = delete;
     virtual ~HtmlPageWriter() = default;
@@ -51,7 +51,7 @@ protected:
 
 private:
     class PageOutput;
-    const std::atomic<bool>* stop_;
+    std::stop_token stop_;
     std::set<std::string> unsyncedFolders_;
 };
 

@@ -181,15 +181,13 @@ void GenerationRun::WritePagesWithThumbnails() {
     }
     nextItem_ = 0;
     MakeThumbnails(services_.thumbnailer != nullptr ? *services_.thumbnailer : none, requests, 0,
-                   [&](const ThumbnailOutcome& outcome) {
+                   services_.stop, [&](const ThumbnailOutcome& outcome) {
                        const std::size_t item = itemOf[outcome.index];
-                       if (!PassItemsWithoutThumbnail(item) || !Step(2 * item + 1)) {
-                           return BatchStep::kStop;
+                       if (PassItemsWithoutThumbnail(item) && Step(2 * item + 1)) {
+                           WriteWebItem(item, outcome.thumbnail ? &*outcome.thumbnail : nullptr,
+                                        outcome.error);
+                           nextItem_ = item + 1;
                        }
-                       WriteWebItem(item, outcome.thumbnail ? &*outcome.thumbnail : nullptr,
-                                    outcome.error);
-                       nextItem_ = item + 1;
-                       return BatchStep::kContinue;
                    });
     PassItemsWithoutThumbnail(images_.Count());
 }
@@ -248,7 +246,10 @@ void GenerationRun::SaveSettings() {
 }
 
 bool GenerationRun::Step(std::size_t done) {
-    if (services_.progress && !services_.progress(done, StepCount())) {
+    if (!services_.stop.stop_requested() && services_.progress) {
+        services_.progress(done, StepCount());
+    }
+    if (services_.stop.stop_requested()) {
         report_.outcome = RunReport::Outcome::Stopped;
         return false;
     }

@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <functional>
 #include <optional>
+#include <stop_token>
 #include <string>
 #include <unordered_set>
 #include <vector>
@@ -30,8 +31,8 @@ struct RunReport {
     enum class Outcome {
         NothingToDo,  // empty list: nothing written, nothing saved
         Finished,     // every item visited
-        Stopped,      // the progress callback asked to stop between two pages, or the
-                      // writer's stop flag abandoned a page (nothing of it is left)
+        Stopped,      // a stop was asked for between two pages, or the writer
+                      // abandoned a page on it (nothing of it is left)
         WriteError,   // the medium failed (full, quota, size limit, I/O): run ended,
                       // history and settings untouched
     };
@@ -44,15 +45,19 @@ struct RunReport {
     std::optional<Error> settingsError;  // the settings file could not be written
 };
 
-// Called before each page with (steps done, steps in all); returning false
-// stops the run there. GenerationRun::StepCount says what a step is.
-using ProgressCallback = std::function<bool(std::size_t done, std::size_t total)>;
+// Called before each page with (steps done, steps in all).
+// GenerationRun::StepCount says what a step is.
+using ProgressCallback = std::function<void(std::size_t done, std::size_t total)>;
 
 // What a run may be given besides its inputs. Every member may stay empty.
 struct RunServices {
     ProgressCallback progress;
+    // Asks the run to stop: it is looked at before each page and by the
+    // thumbnail workers before each thumbnail.
+    std::stop_token stop;
     // Null: a plain writer. Tests pass one that fails on purpose, the command
-    // line one with a stop flag.
+    // line one with the run's stop token, so that a page under way is
+    // abandoned too.
     HtmlPageWriter* writer = nullptr;
     // The web gallery's thumbnails; null: every thumbnail fails.
     const Thumbnailer* thumbnailer = nullptr;
@@ -104,7 +109,8 @@ private:
     void WriteWebGallery();
     void SaveSettings();
 
-    // Reports progress; false when the run is to stop there.
+    // Reports progress; false when the run is to stop there (asked before or
+    // while progress was reported).
     bool Step(std::size_t done);
     // Passes the items from next_ up to end that have no thumbnail (folders)
     // on to WriteWebItem; false when the run is to stop.

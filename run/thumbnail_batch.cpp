@@ -25,6 +25,14 @@ ThumbnailOutcome MakeOne(const Thumbnailer& thumbnailer, const ThumbnailRequest&
     return outcome;
 }
 
+// The workers asked for (0: one per core), but no more than requests.
+unsigned WorkerCount(unsigned workers, std::size_t requests) {
+    if (workers == 0) {
+        workers = std::max(1U, std::thread::hardware_concurrency());
+    }
+    return static_cast<unsigned>(std::min<std::size_t>(workers, requests));
+}
+
 // Requests a stop when it goes out of scope, before the workers are joined.
 struct StopOnExit {
     std::stop_source& stop;
@@ -35,28 +43,32 @@ struct StopOnExit {
 
 std::size_t MakeThumbnails(const Thumbnailer& thumbnailer,
                            std::span<const ThumbnailRequest> requests, unsigned workers,
-                           const std::function<BatchStep(const ThumbnailOutcome&)>& onDone) {
+                           std::stop_token stop,
+                           const std::function<void(const ThumbnailOutcome&)>& onDone) {
     const std::size_t count = requests.size();
     if (count == 0) {
         return 0;
     }
-    if (workers == 0) {
-        workers = std::max(1U, std::thread::hardware_concurrency());
-    }
-    workers = static_cast<unsigned>(std::min<std::size_t>(workers, count));
+    workers = WorkerCount(workers, count);
 
     std::mutex mutex;
     std::condition_variable finished;
     std::vector<std::optional<ThumbnailOutcome>> outcomes(count);  // guarded by mutex
     std::atomic<std::size_t> next{0};
-    std::stop_source stop;
+    // The batch's own stop: the caller's, or the end of this function.
+    std::stop_source ending;
+    const std::stop_callback relay(stop, [&] {
+        ending.request_stop();
+        { const std::lock_guard lock(mutex); }  // a waiter sees the stop or gets the wake-up
+        finished.notify_all();
+    });
 
     std::vector<std::jthread> pool;
-    const StopOnExit stopFirst{stop};  // destroyed before pool joins
+    const StopOnExit stopFirst{ending};  // destroyed before pool joins
     pool.reserve(workers);
     for (unsigned i = 0; i < workers; ++i) {
         pool.emplace_back([&] {
-            while (!stop.stop_requested()) {
+            while (!ending.stop_requested()) {
                 const std::size_t index = next.fetch_add(1);
                 if (index >= count) {
                     return;
@@ -76,14 +88,16 @@ std::size_t MakeThumbnails(const Thumbnailer& thumbnailer,
         ThumbnailOutcome outcome;
         {
             std::unique_lock lock(mutex);
-            finished.wait(lock, [&] { return outcomes[reported].has_value(); });
+            finished.wait(
+                lock, [&] { return ending.stop_requested() || outcomes[reported].has_value(); });
+            if (ending.stop_requested()) {
+                break;
+            }
             outcome = std::move(*outcomes[reported]);
             outcomes[reported].reset();
         }
         ++reported;
-        if (onDone(outcome) == BatchStep::kStop) {
-            break;
-        }
+        onDone(outcome);
     }
     return reported;
 }

@@ -4,6 +4,7 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <stop_token>
 
 #include "base/error.h"
 #include "generate/thumbnailer.h"
@@ -17,17 +18,17 @@ struct ThumbnailOutcome {
     std::optional<Error> error;
 };
 
-enum class BatchStep { kContinue, kStop };
-
 // Makes the thumbnails of all requests on `workers` threads (0: one per
 // core). onDone runs on the calling thread, once per request and in request
 // order, as soon as that request and all before it are done: the caller can
 // write its pages in list order while later images are still being worked on.
-// When onDone returns kStop (or throws, which is passed on), no further
-// request is started; those under way are finished, whole, but not reported.
-// Returns once every worker has ended, with the number of outcomes reported.
+// Once a stop is requested (or onDone throws, which is passed on), no further
+// request is started and no further outcome reported; those under way are
+// finished, whole. Returns once every worker has ended, with the number of
+// outcomes reported.
 std::size_t MakeThumbnails(const Thumbnailer& thumbnailer,
                            std::span<const ThumbnailRequest> requests, unsigned workers,
-                           const std::function<BatchStep(const ThumbnailOutcome&)>& onDone);
+                           std::stop_token stop,
+                           const std::function<void(const ThumbnailOutcome&)>& onDone);
 
 }  // namespace brindlewick

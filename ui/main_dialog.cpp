@@ -47,9 +47,10 @@ void ExchangeCheck(QAbstractButton& button, int& value, bool saveAndValidate) {
 // Ends a progress display however the run ends.
 class ProgressScope {
 public:
-    ProgressScope(ProgressPresenter& progress, QWidget* parent, std::size_t total)
+    ProgressScope(ProgressPresenter& progress, QWidget* parent, std::size_t total,
+                  std::stop_source stop)
         : progress_(progress) {
-        progress_.Begin(parent, total);
+        progress_.Begin(parent, total, std::move(stop));
     }
     ~ProgressScope() { progress_.End(); }
     ProgressScope(const ProgressScope&) = delete;
@@ -254,12 +255,13 @@ void MainDialog::OnGenerate() {
     RunReport report;
     {
         ProgressPresenter& progress = *services_.progress;
-        GenerationRun run(values_, imageList_->Images(), settingsFile_, galleryFolder_,
-                          {[&progress](std::size_t done, std::size_t total) {
-                               return progress.Step(done, total);
-                           },
-                           services_.writer, services_.thumbnailer});
-        const ProgressScope scope(progress, this, run.StepCount());
+        // Cancel in the progress display stops the run between two pages.
+        const std::stop_source cancel;
+        GenerationRun run(
+            values_, imageList_->Images(), settingsFile_, galleryFolder_,
+            {[&progress](std::size_t done, std::size_t total) { progress.Step(done, total); },
+             cancel.get_token(), services_.writer, services_.thumbnailer});
+        const ProgressScope scope(progress, this, run.StepCount(), cancel);
         report = run.Run();
     }
     ShowRunReport(report);

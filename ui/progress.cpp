@@ -47,7 +47,8 @@ QString ProgressText(std::size_t page, std::size_t total) {
 QtProgressPresenter::QtProgressPresenter() = default;
 QtProgressPresenter::~QtProgressPresenter() = default;
 
-void QtProgressPresenter::Begin(QWidget* parent, std::size_t total) {
+void QtProgressPresenter::Begin(QWidget* parent, std::size_t total, std::stop_source stop) {
+    stop_ = std::move(stop);
     dialog_ = std::make_unique<ProgressDialog>(ProgressText(0, total), QStringLiteral("Cancel"), 0,
                                                Scaled(total, total), parent);
     dialog_->setWindowTitle(QString::fromUtf8(kApplicationTitle));
@@ -58,17 +59,18 @@ void QtProgressPresenter::Begin(QWidget* parent, std::size_t total) {
     dialog_->setValue(0);
 }
 
-bool QtProgressPresenter::Step(std::size_t done, std::size_t total) {
+void QtProgressPresenter::Step(std::size_t done, std::size_t total) {
     if (!dialog_) {
-        return true;
+        return;
+    }
+    if (!dialog_->wasCanceled()) {
+        dialog_->setLabelText(ProgressText(std::min(done + 1, total), total));
+        // On a modal dialog this also handles pending events, the Cancel click among them.
+        dialog_->setValue(Scaled(done, total));
     }
     if (dialog_->wasCanceled()) {
-        return false;
+        stop_.request_stop();
     }
-    dialog_->setLabelText(ProgressText(std::min(done + 1, total), total));
-    // On a modal dialog this also handles pending events, the Cancel click among them.
-    dialog_->setValue(Scaled(done, total));
-    return !dialog_->wasCanceled();
 }
 
 void QtProgressPresenter::End() {

@@ -3,6 +3,7 @@
 #include <QString>
 #include <cstddef>
 #include <memory>
+#include <stop_token>
 
 class QProgressDialog;
 class QWidget;
@@ -14,9 +15,10 @@ namespace brindlewick {
 class ProgressPresenter {
 public:
     virtual ~ProgressPresenter() = default;
-    virtual void Begin(QWidget* parent, std::size_t total) = 0;
-    // Called before each page; false asks the run to stop there.
-    virtual bool Step(std::size_t done, std::size_t total) = 0;
+    // stop is what the user's Cancel requests.
+    virtual void Begin(QWidget* parent, std::size_t total, std::stop_source stop) = 0;
+    // Called before each page.
+    virtual void Step(std::size_t done, std::size_t total) = 0;
     virtual void End() = 0;
 };
 
@@ -27,12 +29,13 @@ public:
     QtProgressPresenter();
     ~QtProgressPresenter() override;
 
-    void Begin(QWidget* parent, std::size_t total) override;
-    bool Step(std::size_t done, std::size_t total) override;
+    void Begin(QWidget* parent, std::size_t total, std::stop_source stop) override;
+    void Step(std::size_t done, std::size_t total) override;
     void End() override;
 
 private:
     std::unique_ptr<QProgressDialog> dialog_;
+    std::stop_source stop_;
 };
 
 // "n of N".

@@ -34,9 +34,10 @@ protected:
         WriteFile(dir_ / name, "GIF89a");
         return dir_ / name;
     }
-    RunReport Run(const ProgressCallback& progress = {}, HtmlPageWriter* writer = nullptr) {
+    RunReport Run(const ProgressCallback& progress = {}, HtmlPageWriter* writer = nullptr,
+                  std::stop_token stop = {}) {
         return brindlewick::GenerationRun(values_, images_, settings_, dir_.Path().string(),
-                                          {progress, writer})
+                                          {progress, std::move(stop), writer})
             .Run();
     }
 
@@ -63,7 +64,6 @@ TEST_F(GenerationRun, WritesGalleryAndPagesThenRemembersTheComment) {
     const RunReport report = Run([&](std::size_t done, std::size_t total) {
         EXPECT_EQ(total, 2u);
         ticks.push_back(done);
-        return true;
     });
     EXPECT_EQ(report.outcome, RunReport::Outcome::Finished);
     EXPECT_EQ(report.pagesWritten, 2u);
@@ -147,7 +147,14 @@ TEST_F(GenerationRun, StoppingBetweenPagesStillSavesTheHistory) {
     images_.AddImagePath(Image("a.gif"));
     images_.AddImagePath(Image("b.gif"));
     images_.AddImagePath(Image("c.gif"));
-    const RunReport report = Run([](std::size_t done, std::size_t) { return done < 2; });
+    std::stop_source stop;
+    const RunReport report = Run(
+        [&](std::size_t done, std::size_t) {
+            if (done >= 2) {
+                stop.request_stop();
+            }
+        },
+        nullptr, stop.get_token());
     EXPECT_EQ(report.outcome, RunReport::Outcome::Stopped);
     EXPECT_EQ(report.pagesWritten, 2u);
     EXPECT_FALSE(fs::exists(dir_ / "c.html"));
@@ -192,12 +199,12 @@ TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
     std::vector<std::pair<std::size_t, std::size_t>> steps;
     const FakeThumbnailer thumbnailer;
     const RunReport report =
-        brindlewick::GenerationRun(values_, images_, settings_, dir_.Path().string(),
-                                   {[&](std::size_t done, std::size_t total) {
-                                        steps.emplace_back(done, total);
-                                        return true;
-                                    },
-                                    nullptr, &thumbnailer})
+        brindlewick::GenerationRun(
+            values_, images_, settings_, dir_.Path().string(),
+            {[&](std::size_t done, std::size_t total) { steps.emplace_back(done, total); },
+             {},
+             nullptr,
+             &thumbnailer})
             .Run();
 
     EXPECT_EQ(report.outcome, RunReport::Outcome::Finished);

@@ -35,7 +35,7 @@ TEST(MakeThumbnails, ReportsInRequestOrderOnTheCallersThreadAndStopsBetweenItems
     const std::thread::id caller = std::this_thread::get_id();
     std::vector<std::size_t> order;
     EXPECT_EQ(
-        MakeThumbnails(slow, requests, 3,
+        MakeThumbnails(slow, requests, 3, {},
                        [&](const ThumbnailOutcome& outcome) {
                            EXPECT_EQ(std::this_thread::get_id(), caller);
                            order.push_back(outcome.index);
@@ -45,7 +45,6 @@ TEST(MakeThumbnails, ReportsInRequestOrderOnTheCallersThreadAndStopsBetweenItems
                            if (outcome.thumbnail) {
                                EXPECT_EQ(outcome.thumbnail->fileName, request.source);
                            }
-                           return BatchStep::kContinue;
                        }),
         requests.size());
     EXPECT_EQ(order, (std::vector<std::size_t>{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11}));
@@ -53,8 +52,9 @@ TEST(MakeThumbnails, ReportsInRequestOrderOnTheCallersThreadAndStopsBetweenItems
     // Stopped at the first report: what was under way ends, nothing more starts.
     std::vector<ThumbnailRequest> slowOnes(12, ThumbnailRequest{"good", "", 50});
     const SlowThumbnailer stopped;
-    EXPECT_EQ(MakeThumbnails(stopped, slowOnes, 2,
-                             [](const ThumbnailOutcome&) { return BatchStep::kStop; }),
+    std::stop_source stop;
+    EXPECT_EQ(MakeThumbnails(stopped, slowOnes, 2, stop.get_token(),
+                             [&](const ThumbnailOutcome&) { stop.request_stop(); }),
               1u);
     EXPECT_LT(stopped.started.load(), 12);
 }

@@ -41,13 +41,19 @@ public:
 // Records each step and asks the run to stop once stopAfter pages are done.
 class RecordingProgress final : public ProgressPresenter {
 public:
-    void Begin(QWidget*, std::size_t total) override { begun = total; }
-    bool Step(std::size_t done, std::size_t total) override {
+    void Begin(QWidget*, std::size_t total, std::stop_source stopSource) override {
+        begun = total;
+        stop = std::move(stopSource);
+    }
+    void Step(std::size_t done, std::size_t total) override {
         steps.push_back({done, total});
-        return done < stopAfter;
+        if (done >= stopAfter) {
+            stop.request_stop();
+        }
     }
     void End() override { ++ended; }
     std::size_t stopAfter = static_cast<std::size_t>(-1);
+    std::stop_source stop;
     std::size_t begun = 0;
     int ended = 0;
     std::vector<std::pair<std::size_t, std::size_t>> steps;

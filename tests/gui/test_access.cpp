@@ -194,19 +194,23 @@ private slots:
         QApplication::setActiveWindow(&dialog);
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QtProgressPresenter progress;
-        progress.Begin(&dialog, 5);
-        QVERIFY(progress.Step(0, 5));
+        const std::stop_source stop;
+        progress.Begin(&dialog, 5, stop);
+        progress.Step(0, 5);
+        QVERIFY(!stop.stop_requested());
         auto* box = dialog.findChild<QProgressDialog*>();
         QVERIFY(box != nullptr);
         QTRY_VERIFY(box->isVisible());
         QCOMPARE(box->windowModality(), Qt::WindowModal);
         auto* cancel = box->findChild<QPushButton*>();
         QTRY_COMPARE(QApplication::focusWidget(), cancel);
-        QVERIFY(progress.Step(1, 5));
+        progress.Step(1, 5);
+        QVERIFY(!stop.stop_requested());
         QTest::keyClick(cancel, Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), cancel);
         QTest::keyClick(cancel, Qt::Key_Escape);
-        QVERIFY(!progress.Step(2, 5));
+        progress.Step(2, 5);
+        QVERIFY(stop.stop_requested());
         progress.End();
     }
 };

@@ -209,16 +209,20 @@ private slots:
     void progressDialogCountsPagesAndCancels() {
         QWidget parent;
         QtProgressPresenter progress;
-        progress.Begin(&parent, 3);
+        const std::stop_source stop;
+        progress.Begin(&parent, 3, stop);
         auto* dialog = parent.findChild<QProgressDialog*>();
         QVERIFY(dialog != nullptr);
         QVERIFY(dialog->isModal() || dialog->windowModality() == Qt::WindowModal);
-        QVERIFY(progress.Step(0, 3));
+        progress.Step(0, 3);
+        QVERIFY(!stop.stop_requested());
         QCOMPARE(dialog->labelText(), QStringLiteral("1 of 3"));
-        QVERIFY(progress.Step(1, 3));
+        progress.Step(1, 3);
+        QVERIFY(!stop.stop_requested());
         QCOMPARE(dialog->labelText(), QStringLiteral("2 of 3"));
         dialog->cancel();
-        QVERIFY(!progress.Step(2, 3));
+        progress.Step(2, 3);
+        QVERIFY(stop.stop_requested());
         progress.End();
         QVERIFY(parent.findChild<QProgressDialog*>() == nullptr);
     }

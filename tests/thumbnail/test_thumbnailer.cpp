@@ -163,12 +163,12 @@ TEST(VipsThumbnailer, MakesUprightSrgbThumbnailsWithoutMetadataOnManyThreads) {
         requests.push_back({dir / c.name, thumbs, c.maxSize});
     }
     const std::size_t reported =
-        MakeThumbnails(thumbnailer, requests, 4, [&](const ThumbnailOutcome& outcome) {
+        MakeThumbnails(thumbnailer, requests, 4, {}, [&](const ThumbnailOutcome& outcome) {
             const Case& c = cases[outcome.index];
             SCOPED_TRACE(c.name);
             EXPECT_FALSE(outcome.error) << outcome.error->what();
             if (!outcome.thumbnail) {
-                return BatchStep::kContinue;
+                return;
             }
             const Thumbnail& made = *outcome.thumbnail;
             EXPECT_EQ(made.fileName, ThumbnailName(dir / c.name, fs::path(c.extension) == ".png"
@@ -190,7 +190,6 @@ TEST(VipsThumbnailer, MakesUprightSrgbThumbnailsWithoutMetadataOnManyThreads) {
             if (c.check) {
                 c.check(t);
             }
-            return BatchStep::kContinue;
         });
     EXPECT_EQ(reported, cases.size());
     EXPECT_EQ(FileCount(thumbs), cases.size());  // no temporary file left
