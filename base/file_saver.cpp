@@ -64,7 +64,7 @@ void WriteAll(int fd, std::string_view bytes, const std::string& path) {
 }  // namespace
 
 FileSaver::FileSaver(std::string target, Symlinks symlinks, Durability durability)
-    : target_(symlinks == Symlinks::Follow ? ResolveLinks(target) : std::move(target)),
+    : target_(symlinks == Symlinks::kFollow ? ResolveLinks(target) : std::move(target)),
       durability_(durability) {
     struct stat existing {};
     if (::lstat(target_.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
@@ -116,7 +116,7 @@ bool FileSaver::Place(bool (*move)(const std::string& from, const std::string& t
         if (keepMode_ && ::fchmod(fd_, mode_) != 0) {
             throw Error::FromErrno(errno, target_);
         }
-        if (durability_ == Durability::SyncEachFile && ::fsync(fd_) != 0) {
+        if (durability_ == Durability::kSyncEachFile && ::fsync(fd_) != 0) {
             throw Error::FromErrno(errno, target_);
         }
         // Released exactly once, whatever happens below; on Linux the

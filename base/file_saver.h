@@ -28,17 +28,17 @@ public:
         // The link itself is replaced by the new file. Pages: an image folder
         // may be shared with others, and a link planted at a page's name must
         // not send the page (or its permission bits) somewhere else.
-        Replace,
+        kReplace,
         // The file the link points to is replaced and the link kept. The
         // settings file: users keep their dotfiles elsewhere and link them.
-        Follow,
+        kFollow,
     };
     enum class Durability {
-        SyncEachFile,  // fsync before the rename
+        kSyncEachFile,  // fsync before the rename
         // No fsync here; the caller makes the data durable later for a whole
         // batch of files (SyncFileSystemOf), where one sync per file costs
         // more than the write itself.
-        SyncLater,
+        kSyncLater,
     };
 
     // Checks the target and creates the temporary file. Throws Error.
@@ -47,7 +47,7 @@ public:
     FileSaver& operator=(const FileSaver&) = delete;
     ~FileSaver();
 
-    // The file that Commit replaces (after following links for Follow).
+    // The file that Commit replaces (after following links for kFollow).
     const std::string& Target() const { return target_; }
 
     void Write(std::string_view bytes);

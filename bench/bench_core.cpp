@@ -83,8 +83,8 @@ void BenchPages(std::size_t count) {
         ::sync();
         start = Clock::now();
         for (const auto& [name, bytes] : pages) {
-            FileSaver::Save(name, bytes, FileSaver::Symlinks::Replace,
-                            FileSaver::Durability::SyncEachFile);
+            FileSaver::Save(name, bytes, FileSaver::Symlinks::kReplace,
+                            FileSaver::Durability::kSyncEachFile);
         }
         bestSynced = std::min(bestSynced, Seconds(start));
 

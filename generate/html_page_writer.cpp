@@ -20,7 +20,7 @@ class HtmlPageWriter::PageOutput {
 public:
     PageOutput(HtmlPageWriter& writer, const std::string& target)
         : writer_(writer),
-          file_(target, FileSaver::Symlinks::Replace, FileSaver::Durability::SyncLater) {}
+          file_(target, FileSaver::Symlinks::kReplace, FileSaver::Durability::kSyncLater) {}
 
     void Append(std::string_view text) {
         buffer_ += text;

@@ -297,7 +297,7 @@ void IniFile::Save(const std::string& path) const {
     // Missing folders are made (a first start with no ~/.config); a link at
     // the file's name is written through, so linked dotfiles stay linked.
     CreateFoldersFor(path);
-    FileSaver::Save(path, text, FileSaver::Symlinks::Follow, FileSaver::Durability::SyncEachFile);
+    FileSaver::Save(path, text, FileSaver::Symlinks::kFollow, FileSaver::Durability::kSyncEachFile);
 }
 
 }  // namespace brindlewick

@@ -230,8 +230,8 @@ void EnsureFolder(const std::string& folder) {
 bool SaveWhole(const std::string& folder, const std::string& name, std::string_view bytes,
                bool replace) {
     // Thumbnails can be made again at any time: no sync of their own.
-    FileSaver file(JoinPath(folder, name), FileSaver::Symlinks::Replace,
-                   FileSaver::Durability::SyncLater);
+    FileSaver file(JoinPath(folder, name), FileSaver::Symlinks::kReplace,
+                   FileSaver::Durability::kSyncLater);
     file.Write(bytes);
     if (replace) {
         file.Commit();

@@ -32,8 +32,8 @@ std::set<std::string> Listing(const fs::path& dir) {
     return names;
 }
 
-void Save(const std::string& target, FileSaver::Symlinks symlinks = FileSaver::Symlinks::Replace) {
-    FileSaver::Save(target, "new", symlinks, FileSaver::Durability::SyncEachFile);
+void Save(const std::string& target, FileSaver::Symlinks symlinks = FileSaver::Symlinks::kReplace) {
+    FileSaver::Save(target, "new", symlinks, FileSaver::Durability::kSyncEachFile);
 }
 
 TEST(FileSaver, KeepsTheReplacedFilesPermissionBitsAndGivesNewFilesTheUmask) {
@@ -56,12 +56,12 @@ TEST(FileSaver, ALinkAtTheTargetIsReplacedOrWrittenThroughAsAsked) {
     fs::create_symlink("elsewhere/real.ini", dir / "page.html");
     fs::create_symlink("elsewhere/real.ini", dir / "linked.ini");
 
-    Save(dir / "page.html", FileSaver::Symlinks::Replace);
+    Save(dir / "page.html", FileSaver::Symlinks::kReplace);
     EXPECT_FALSE(fs::is_symlink(dir / "page.html"));
     EXPECT_EQ(ReadFile(dir / "page.html"), "new");
     EXPECT_EQ(ReadFile(dir / "elsewhere/real.ini"), "old");
 
-    Save(dir / "linked.ini", FileSaver::Symlinks::Follow);
+    Save(dir / "linked.ini", FileSaver::Symlinks::kFollow);
     EXPECT_TRUE(fs::is_symlink(dir / "linked.ini"));
     EXPECT_EQ(ReadFile(dir / "elsewhere/real.ini"), "new");
 }
@@ -97,8 +97,8 @@ TEST(FileSaver, AFailureAtAnyStepLeavesTheTargetAndNoTemporaryFile) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         try {
-            FileSaver file(c.target, FileSaver::Symlinks::Replace,
-                           FileSaver::Durability::SyncEachFile);
+            FileSaver file(c.target, FileSaver::Symlinks::kReplace,
+                           FileSaver::Durability::kSyncEachFile);
             c.write(file);
             file.Commit();
             ADD_FAILURE() << "saved";
