@@ -40,8 +40,8 @@ bool HasLineBreak(std::string_view text) {
 
 // What one line of the file is, as the reader sees it.
 struct LineInfo {
-    enum class Kind { Other, Section, Key };
-    Kind kind = Kind::Other;
+    enum class Kind { kOther, kSection, kKey };
+    Kind kind = Kind::kOther;
     std::string_view name;   // section or key name, trimmed
     std::string_view value;  // trimmed, without one pair of surrounding quotes
 };
@@ -63,7 +63,7 @@ LineInfo Classify(std::string_view line, bool firstLine) {
     }
     if (text.front() == '[') {
         const auto close = text.find(']');
-        info.kind = LineInfo::Kind::Section;
+        info.kind = LineInfo::Kind::kSection;
         info.name = Trim(text.substr(1, close == std::string_view::npos ? close : close - 1));
         return info;
     }
@@ -71,7 +71,7 @@ LineInfo Classify(std::string_view line, bool firstLine) {
     if (equals == std::string_view::npos) {
         return info;  // no "=": kept, but holds no key
     }
-    info.kind = LineInfo::Kind::Key;
+    info.kind = LineInfo::Kind::kKey;
     info.name = Trim(text.substr(0, equals));
     info.value = Trim(text.substr(equals + 1));
     if (IsQuoted(info.value)) {
@@ -165,12 +165,12 @@ std::optional<std::string> IniFile::Get(std::string_view section, std::string_vi
     bool inSection = false;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const LineInfo info = Classify(lines_[i].text, i == 0);
-        if (info.kind == LineInfo::Kind::Section) {
+        if (info.kind == LineInfo::Kind::kSection) {
             if (inSection) {
                 break;  // a later section of the same name is not read
             }
             inSection = NamesEqual(info.name, section);
-        } else if (inSection && info.kind == LineInfo::Kind::Key && NamesEqual(info.name, key)) {
+        } else if (inSection && info.kind == LineInfo::Kind::kKey && NamesEqual(info.name, key)) {
             if (utf16_ || IsValidUtf8(info.value)) {
                 return std::string(info.value);
             }
@@ -198,14 +198,14 @@ bool IniFile::Set(std::string_view section, std::string_view key, std::string_vi
     std::size_t insertAfter = 0;
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const LineInfo info = Classify(lines_[i].text, i == 0);
-        if (info.kind == LineInfo::Kind::Section) {
+        if (info.kind == LineInfo::Kind::kSection) {
             if (header) {
                 break;
             }
             if (NamesEqual(info.name, section)) {
                 header = insertAfter = i;
             }
-        } else if (header && info.kind == LineInfo::Kind::Key) {
+        } else if (header && info.kind == LineInfo::Kind::kKey) {
             if (NamesEqual(info.name, key)) {
                 lines_[i].text = std::string(info.name) + '=' + stored;
                 return true;
