@@ -153,7 +153,7 @@ void AboutDialog::OnWeb() {
     const QString address = QString::fromLatin1(kWebAddress);
     const LinkHandler handler = launcher_->FindHandler(QStringLiteral("https"));
     if (handler == LinkHandler::NoOpener) {
-        presenter_->Show(this, MessageIcon::Warning,
+        presenter_->Show(this, MessageIcon::kWarning,
                          QStringLiteral("Sorry.  I can't navigate you straight to my website as "
                                         "\nI need xdg-open (the xdg-utils package) to reach your "
                                         "web browser\n\nPlease navigate to ") +
@@ -163,7 +163,7 @@ void AboutDialog::OnWeb() {
     // Without a browser for xdg-open to start the hand-over fails as surely
     // as when xdg-open itself gives up.
     if (handler == LinkHandler::NoProgram || !launcher_->Open(QUrl(address))) {
-        presenter_->Show(this, MessageIcon::Warning,
+        presenter_->Show(this, MessageIcon::kWarning,
                          QStringLiteral("Couldn't open your web browser with xdg-open.\n"
                                         "Please navigate to ") +
                              address + QStringLiteral(" manually"));
@@ -174,7 +174,7 @@ void AboutDialog::OnMail() {
     WaitCursor wait;
     if (launcher_->FindHandler(QStringLiteral("mailto")) != LinkHandler::Found) {
         wait.Restore();
-        presenter_->Show(this, MessageIcon::Warning,
+        presenter_->Show(this, MessageIcon::kWarning,
                          QStringLiteral("Can't generate a mail message.  Do you have a mail "
                                         "program set up (xdg-utils)?"));
         return;
@@ -186,7 +186,7 @@ void AboutDialog::OnMail() {
         QByteArray("mailto:") + kFeedbackAddress + "?subject=" + subject, QUrl::StrictMode);
     wait.Restore();
     if (!launcher_->Open(mail)) {
-        presenter_->Show(this, MessageIcon::Warning, QStringLiteral("Error trying to send mail."));
+        presenter_->Show(this, MessageIcon::kWarning, QStringLiteral("Error trying to send mail."));
     }
 }
 

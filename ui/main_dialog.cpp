@@ -200,7 +200,7 @@ void MainDialog::CreateControls() {
     connect(deleteAll_, &QPushButton::clicked, this, &MainDialog::OnDeleteAll);
     connect(addFiles_, &QPushButton::clicked, this, &MainDialog::OnAddFiles);
     connect(imageList_, &ImageListCtrl::FoldersUnreadable, this,
-            [this](const QString& lines) { Messages().Show(this, MessageIcon::Warning, lines); });
+            [this](const QString& lines) { Messages().Show(this, MessageIcon::kWarning, lines); });
     auto* help = new QShortcut(QKeySequence(Qt::Key_F1), this);
     connect(help, &QShortcut::activated, this, &MainDialog::OnAbout);
     // Shift+F10 asks for the context menu as the Menu key does.
@@ -270,10 +270,10 @@ void MainDialog::OnGenerate() {
 void MainDialog::ShowRunReport(const RunReport& report) {
     switch (report.outcome) {
         case RunReport::Outcome::NothingToDo:
-            Messages().Show(this, MessageIcon::Warning, QString::fromUtf8(kNothingToDoMessage));
+            Messages().Show(this, MessageIcon::kWarning, QString::fromUtf8(kNothingToDoMessage));
             return;
         case RunReport::Outcome::WriteError:
-            Messages().Show(this, MessageIcon::Critical,
+            Messages().Show(this, MessageIcon::kCritical,
                             report.writeError ? FromUtf8(report.writeError->AccessMessage())
                                               : QStringLiteral("The pages could not be written."));
             return;
@@ -281,7 +281,7 @@ void MainDialog::ShowRunReport(const RunReport& report) {
         case RunReport::Outcome::Stopped:
             break;
     }
-    Messages().Show(this, MessageIcon::Information,
+    Messages().Show(this, MessageIcon::kInformation,
                     FromUtf8(ProcessedMessage(report.pagesWritten)));
     QString warning;
     if (!report.failures.empty()) {
@@ -297,7 +297,7 @@ void MainDialog::ShowRunReport(const RunReport& report) {
                                            : QString::fromUtf8(kNoHomeFolderMessage);
     }
     if (!warning.isEmpty()) {
-        Messages().Show(this, MessageIcon::Warning, warning);
+        Messages().Show(this, MessageIcon::kWarning, warning);
     }
 }
 

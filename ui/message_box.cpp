@@ -17,13 +17,13 @@ int CaptionRoom(const QFont& font, const QString& caption) {
 void QtMessagePresenter::Show(QWidget* parent, MessageIcon icon, const QString& text) {
     QMessageBox::Icon qtIcon = QMessageBox::Warning;
     switch (icon) {
-        case MessageIcon::Warning:
+        case MessageIcon::kWarning:
             qtIcon = QMessageBox::Warning;
             break;
-        case MessageIcon::Information:
+        case MessageIcon::kInformation:
             qtIcon = QMessageBox::Information;
             break;
-        case MessageIcon::Critical:
+        case MessageIcon::kCritical:
             qtIcon = QMessageBox::Critical;
             break;
     }

@@ -8,7 +8,7 @@ class QWidget;
 namespace brindlewick {
 
 // The icons a message box can carry.
-enum class MessageIcon { Warning, Information, Critical };
+enum class MessageIcon { kWarning, kInformation, kCritical };
 
 // Every message box of the program goes through one of these, so that the
 // caption is always "Brindlewick" and tests can replace the modal box.

@@ -174,7 +174,7 @@ private slots:
         } else {
             QCOMPARE(presenter.messages.size(), size_t{1});
             QCOMPARE(presenter.messages[0].text, message);
-            QVERIFY(presenter.messages[0].icon == MessageIcon::Warning);
+            QVERIFY(presenter.messages[0].icon == MessageIcon::kWarning);
             QVERIFY(!presenter.messages[0].waitCursor);
         }
         QCOMPARE(QGuiApplication::overrideCursor(), nullptr);

@@ -38,7 +38,7 @@ private slots:
         window.Control<QCheckBox>("IDC_SHOWALL")->setChecked(true);
         Generate(window);
         QCOMPARE(window.messages.messages.size(), std::size_t(1));
-        QCOMPARE(window.messages.messages[0].icon, MessageIcon::Warning);
+        QCOMPARE(window.messages.messages[0].icon, MessageIcon::kWarning);
         QCOMPARE(window.messages.messages[0].text, QStringLiteral("Nothing to do!"));
         QVERIFY(!QFile::exists(window.SettingsPath()));
         QCOMPARE(dialog.CommentBox().count(), 1);
@@ -56,7 +56,7 @@ private slots:
         Generate(window);
 
         QCOMPARE(window.messages.messages.size(), std::size_t(1));
-        QCOMPARE(window.messages.messages[0].icon, MessageIcon::Information);
+        QCOMPARE(window.messages.messages[0].icon, MessageIcon::kInformation);
         QCOMPARE(window.messages.messages[0].text, QStringLiteral("Processed 2 file(s)\n"));
         QVERIFY(ReadFile(pics.filePath("a.html")).contains("<TITLE>a.gif</TITLE>"));
         QVERIFY(ReadFile(pics.filePath("b.html")).contains("&copy; Trip 2026"));
@@ -110,7 +110,7 @@ private slots:
         Generate(window);
         QFile::setPermissions(window.SettingsPath(), QFile::ReadOwner | QFile::WriteOwner);
         QCOMPARE(window.messages.messages.size(), std::size_t(2));
-        QCOMPARE(window.messages.messages[1].icon, MessageIcon::Warning);
+        QCOMPARE(window.messages.messages[1].icon, MessageIcon::kWarning);
         QVERIFY2(window.messages.messages[1].text.contains(window.SettingsPath()),
                  qPrintable(window.messages.messages[1].text));
         QCOMPARE(dialog.CommentBox().itemText(0), QStringLiteral("Not saved"));
@@ -149,10 +149,10 @@ private slots:
 
         const auto& shown = window.messages.messages;
         QCOMPARE(shown.size(), std::size_t(2));
-        QCOMPARE(shown[0].icon, MessageIcon::Information);
+        QCOMPARE(shown[0].icon, MessageIcon::kInformation);
         QCOMPARE(shown[0].text, lockedHolds ? QStringLiteral("Processed 1 file(s)\n")
                                             : QStringLiteral("Processed 2 file(s)\n"));
-        QCOMPARE(shown[1].icon, MessageIcon::Warning);
+        QCOMPARE(shown[1].icon, MessageIcon::kWarning);
         QVERIFY(shown[1].text.contains(pics.filePath("missing/m.html") + ": "));
         QCOMPARE(shown[1].text.contains(pics.filePath("locked/l.html")), lockedHolds);
         QVERIFY(!shown[1].text.contains(pics.filePath("ok.html")));
@@ -175,7 +175,7 @@ private slots:
         Generate(window);
 
         QCOMPARE(window.messages.messages.size(), std::size_t(1));
-        QCOMPARE(window.messages.messages[0].icon, MessageIcon::Critical);
+        QCOMPARE(window.messages.messages[0].icon, MessageIcon::kCritical);
         QCOMPARE(window.messages.messages[0].text, QStringLiteral("Disk full while accessing ") +
                                                        pics.filePath("a.html") + QLatin1Char('.'));
         QCOMPARE(dialog.CommentBox().count(), 1);

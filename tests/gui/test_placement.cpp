@@ -77,7 +77,7 @@ private slots:
             caption = box->windowTitle();
             box->accept();
         });
-        QtMessagePresenter().Show(&parent, MessageIcon::Warning, QStringLiteral("Nothing to do!"));
+        QtMessagePresenter().Show(&parent, MessageIcon::kWarning, QStringLiteral("Nothing to do!"));
         QCOMPARE(caption, QStringLiteral("Brindlewick"));
         const QFontMetrics metrics(QApplication::font());
         QVERIFY(width >= metrics.horizontalAdvance(caption) + 4 * metrics.height());
