@@ -42,13 +42,13 @@ public:
     bool waitCursorAtOpen = false;
 };
 
-enum class Desktop { HandlerPresent, NoXdgOpen, NoProgram, HandOverFails };
+enum class Desktop { kHandlerPresent, kNoXdgOpen, kNoProgram, kHandOverFails };
 
 void Configure(FakeLauncher& launcher, Desktop desktop) {
-    launcher.handler = desktop == Desktop::NoXdgOpen   ? LinkHandler::NoOpener
-                       : desktop == Desktop::NoProgram ? LinkHandler::NoProgram
-                                                       : LinkHandler::Found;
-    launcher.openSucceeds = desktop == Desktop::HandlerPresent;
+    launcher.handler = desktop == Desktop::kNoXdgOpen   ? LinkHandler::NoOpener
+                       : desktop == Desktop::kNoProgram ? LinkHandler::NoProgram
+                                                        : LinkHandler::Found;
+    launcher.openSucceeds = desktop == Desktop::kHandlerPresent;
 }
 
 QIcon TestIcon() {
@@ -136,19 +136,19 @@ private slots:
             "https://brindlewick.example.org/ manually");
         const QString noMail = QStringLiteral(
             "Can't generate a mail message.  Do you have a mail program set up (xdg-utils)?");
-        QTest::newRow("web") << "IDC_WEB" << Desktop::HandlerPresent << web << QString();
+        QTest::newRow("web") << "IDC_WEB" << Desktop::kHandlerPresent << web << QString();
         QTest::newRow("web, no xdg-open")
-            << "IDC_WEB" << Desktop::NoXdgOpen << QByteArray() << noXdgOpen;
+            << "IDC_WEB" << Desktop::kNoXdgOpen << QByteArray() << noXdgOpen;
         QTest::newRow("web, no browser")
-            << "IDC_WEB" << Desktop::NoProgram << QByteArray() << browserFails;
+            << "IDC_WEB" << Desktop::kNoProgram << QByteArray() << browserFails;
         QTest::newRow("web, hand-over fails")
-            << "IDC_WEB" << Desktop::HandOverFails << web << browserFails;
-        QTest::newRow("mail") << "IDC_MAIL" << Desktop::HandlerPresent << mail << QString();
+            << "IDC_WEB" << Desktop::kHandOverFails << web << browserFails;
+        QTest::newRow("mail") << "IDC_MAIL" << Desktop::kHandlerPresent << mail << QString();
         QTest::newRow("mail, no xdg-open")
-            << "IDC_MAIL" << Desktop::NoXdgOpen << QByteArray() << noMail;
+            << "IDC_MAIL" << Desktop::kNoXdgOpen << QByteArray() << noMail;
         QTest::newRow("mail, no mail program")
-            << "IDC_MAIL" << Desktop::NoProgram << QByteArray() << noMail;
-        QTest::newRow("mail, hand-over fails") << "IDC_MAIL" << Desktop::HandOverFails << mail
+            << "IDC_MAIL" << Desktop::kNoProgram << QByteArray() << noMail;
+        QTest::newRow("mail, hand-over fails") << "IDC_MAIL" << Desktop::kHandOverFails << mail
                                                << QStringLiteral("Error trying to send mail.");
     }
 
