@@ -5,6 +5,8 @@
 namespace brindlewick {
 namespace {
 
+// Not std::tolower, whose answer depends on the process's locale: the same
+// names must compare alike on every system.
 unsigned char FoldAscii(unsigned char c) {
     return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c;
 }

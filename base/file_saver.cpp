@@ -18,6 +18,7 @@
 namespace brindlewick {
 namespace {
 
+// The kernel's own limit: a longer chain would fail with ELOOP when opened.
 constexpr int kMaxLinkHops = 40;
 
 // Follows the path while it is a symbolic link. A dangling link gives its target.
@@ -42,6 +43,9 @@ std::string ResolveLinks(const std::string& path) {
 std::string TemporaryNameIn(std::string_view folder) {
     std::uint64_t random = 0;
     if (::getrandom(&random, sizeof random, 0) != static_cast<ssize_t>(sizeof random)) {
+        // No entropy to be had (an old kernel, a seccomp filter): the process
+        // and a stack address still tell writers apart, and O_EXCL catches
+        // the rest.
         random = static_cast<std::uint64_t>(::getpid()) << 32 ^
                  static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(&random));
     }
@@ -82,11 +86,13 @@ FileSaver::FileSaver(std::string target, Symlinks symlinks, Durability durabilit
         mode_ = existing.st_mode & 07777;
     }
     const std::string_view folder = FolderOf(target_);
+    // Random names clash all but never; the bound keeps a broken random
+    // source from looping for ever.
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temporary = TemporaryNameIn(folder);
         const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
-            fd_ = fd;
+            fd_ = UniqueFd(fd);
             temporary_ = std::move(temporary);
             return;
         }
@@ -102,27 +108,25 @@ FileSaver::~FileSaver() {
 }
 
 void FileSaver::Write(std::string_view bytes) {
-    if (fd_ < 0) {
+    if (!fd_.Valid()) {
         throw Error::FromErrno(EBADF, target_);
     }
-    WriteAll(fd_, bytes, target_);
+    WriteAll(fd_.Get(), bytes, target_);
 }
 
 bool FileSaver::Place(bool (*move)(const std::string& from, const std::string& to)) {
-    if (fd_ < 0) {
+    if (!fd_.Valid()) {
         throw Error::FromErrno(EBADF, target_);
     }
     try {
-        if (keepMode_ && ::fchmod(fd_, mode_) != 0) {
+        if (keepMode_ && ::fchmod(fd_.Get(), mode_) != 0) {
             throw Error::FromErrno(errno, target_);
         }
-        if (durability_ == Durability::kSyncEachFile && ::fsync(fd_) != 0) {
+        if (durability_ == Durability::kSyncEachFile && ::fsync(fd_.Get()) != 0) {
             throw Error::FromErrno(errno, target_);
         }
-        // Released exactly once, whatever happens below; on Linux the
-        // descriptor is gone even when close reports EINTR.
-        if (::close(std::exchange(fd_, -1)) != 0 && errno != EINTR) {
-            throw Error::FromErrno(errno, target_);
+        if (const int err = fd_.Close(); err != 0) {
+            throw Error::FromErrno(err, target_);
         }
         const bool placed = move(temporary_, target_);
         if (placed) {
@@ -171,9 +175,7 @@ bool FileSaver::CommitIfAbsent() {
 }
 
 void FileSaver::Discard() noexcept {
-    if (fd_ >= 0) {
-        ::close(std::exchange(fd_, -1));
-    }
+    fd_.Close();
     if (!temporary_.empty()) {
         ::unlink(temporary_.c_str());
         temporary_.clear();
@@ -188,15 +190,11 @@ void FileSaver::Save(const std::string& target, std::string_view bytes, Symlinks
 }
 
 void SyncFileSystemOf(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) {
+    // O_NONBLOCK: should a FIFO have taken the name meanwhile, opening it
+    // must not wait for a writer.
+    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK));
+    if (!fd.Valid() || ::syncfs(fd.Get()) != 0) {
         throw Error::FromErrno(errno, path);
-    }
-    const int result = ::syncfs(fd);
-    const int err = errno;
-    ::close(fd);
-    if (result != 0) {
-        throw Error::FromErrno(err, path);
     }
 }
 

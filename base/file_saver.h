@@ -3,6 +3,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/posix_file.h"
+
 namespace brindlewick {
 
 // The one way the program writes a file: whole or not at all.
@@ -70,7 +72,7 @@ private:
 
     std::string target_;
     std::string temporary_;
-    int fd_ = -1;
+    UniqueFd fd_;
     bool keepMode_ = false;
     unsigned mode_ = 0;
     Durability durability_;

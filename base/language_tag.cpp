@@ -10,6 +10,7 @@
 namespace brindlewick {
 namespace {
 
+// ASCII classes written out: <cctype>'s answers depend on the locale.
 bool IsAlpha(char c) {
     return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
 }
