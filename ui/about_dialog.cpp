@@ -152,7 +152,7 @@ void AboutDialog::BuildControls() {
 void AboutDialog::OnWeb() {
     const QString address = QString::fromLatin1(kWebAddress);
     const LinkHandler handler = launcher_->FindHandler(QStringLiteral("https"));
-    if (handler == LinkHandler::NoOpener) {
+    if (handler == LinkHandler::kNoOpener) {
         presenter_->Show(this, MessageIcon::kWarning,
                          QStringLiteral("Sorry.  I can't navigate you straight to my website as "
                                         "\nI need xdg-open (the xdg-utils package) to reach your "
@@ -162,7 +162,7 @@ void AboutDialog::OnWeb() {
     }
     // Without a browser for xdg-open to start the hand-over fails as surely
     // as when xdg-open itself gives up.
-    if (handler == LinkHandler::NoProgram || !launcher_->Open(QUrl(address))) {
+    if (handler == LinkHandler::kNoProgram || !launcher_->Open(QUrl(address))) {
         presenter_->Show(this, MessageIcon::kWarning,
                          QStringLiteral("Couldn't open your web browser with xdg-open.\n"
                                         "Please navigate to ") +
@@ -172,7 +172,7 @@ void AboutDialog::OnWeb() {
 
 void AboutDialog::OnMail() {
     WaitCursor wait;
-    if (launcher_->FindHandler(QStringLiteral("mailto")) != LinkHandler::Found) {
+    if (launcher_->FindHandler(QStringLiteral("mailto")) != LinkHandler::kFound) {
         wait.Restore();
         presenter_->Show(this, MessageIcon::kWarning,
                          QStringLiteral("Can't generate a mail message.  Do you have a mail "

@@ -45,19 +45,19 @@ LinkHandler DesktopLinkLauncher::FindHandler(const QString& scheme) {
     // Links are handed over through xdg-open; without it on PATH there is
     // nothing to hand them to.
     if (QStandardPaths::findExecutable(QStringLiteral("xdg-open")).isEmpty()) {
-        return LinkHandler::NoOpener;
+        return LinkHandler::kNoOpener;
     }
     const std::optional<QString> handler = DefaultHandler(scheme);
     if (!handler) {
         // xdg-open is there but the MIME database can't tell: let the
         // hand-over decide.
-        return LinkHandler::Found;
+        return LinkHandler::kFound;
     }
     if (!handler->isEmpty()) {
-        return LinkHandler::Found;
+        return LinkHandler::kFound;
     }
     const bool web = scheme == QLatin1String("http") || scheme == QLatin1String("https");
-    return web && HasFallbackBrowser() ? LinkHandler::Found : LinkHandler::NoProgram;
+    return web && HasFallbackBrowser() ? LinkHandler::kFound : LinkHandler::kNoProgram;
 }
 
 bool DesktopLinkLauncher::Open(const QUrl& url) {

@@ -7,9 +7,9 @@ namespace brindlewick {
 
 // What the desktop offers for links of one scheme.
 enum class LinkHandler {
-    NoOpener,   // nothing to hand links over to: xdg-open is missing
-    NoProgram,  // xdg-open is there, but no program takes links of the scheme
-    Found,
+    kNoOpener,   // nothing to hand links over to: xdg-open is missing
+    kNoProgram,  // xdg-open is there, but no program takes links of the scheme
+    kFound,
 };
 
 // Opens web and mailto links in the user's programs. The About box goes through

@@ -35,7 +35,7 @@ public:
         waitCursorAtOpen = QGuiApplication::overrideCursor() != nullptr;
         return openSucceeds;
     }
-    LinkHandler handler = LinkHandler::Found;
+    LinkHandler handler = LinkHandler::kFound;
     bool openSucceeds = true;
     QStringList schemesAsked;
     QList<QByteArray> opened;
@@ -45,9 +45,9 @@ public:
 enum class Desktop { kHandlerPresent, kNoXdgOpen, kNoProgram, kHandOverFails };
 
 void Configure(FakeLauncher& launcher, Desktop desktop) {
-    launcher.handler = desktop == Desktop::kNoXdgOpen   ? LinkHandler::NoOpener
-                       : desktop == Desktop::kNoProgram ? LinkHandler::NoProgram
-                                                        : LinkHandler::Found;
+    launcher.handler = desktop == Desktop::kNoXdgOpen   ? LinkHandler::kNoOpener
+                       : desktop == Desktop::kNoProgram ? LinkHandler::kNoProgram
+                                                        : LinkHandler::kFound;
     launcher.openSucceeds = desktop == Desktop::kHandlerPresent;
 }
 
@@ -230,21 +230,21 @@ private slots:
         test::EnvGuard environment{{"PATH", path.constData()}, {"BROWSER", nullptr}};
 
         DesktopLinkLauncher launcher;
-        QCOMPARE(launcher.FindHandler(QStringLiteral("mailto")), LinkHandler::Found);
-        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::NoProgram);
+        QCOMPARE(launcher.FindHandler(QStringLiteral("mailto")), LinkHandler::kFound);
+        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::kNoProgram);
         // xdg-open falls back to $BROWSER or x-www-browser for web links.
         environment.Set("BROWSER", "some-browser");
-        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::Found);
-        QCOMPARE(launcher.FindHandler(QStringLiteral("news")), LinkHandler::NoProgram);
+        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::kFound);
+        QCOMPARE(launcher.FindHandler(QStringLiteral("news")), LinkHandler::kNoProgram);
         environment.Set("BROWSER", nullptr);
         WriteScript(bin.filePath("x-www-browser"), "exit 0\n");
-        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::Found);
+        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::kFound);
         // Without xdg-mime nothing can be told; the hand-over decides.
         QFile::remove(bin.filePath("xdg-mime"));
-        QCOMPARE(launcher.FindHandler(QStringLiteral("mailto")), LinkHandler::Found);
+        QCOMPARE(launcher.FindHandler(QStringLiteral("mailto")), LinkHandler::kFound);
         // Without xdg-open nothing can be handed over.
         QFile::remove(bin.filePath("xdg-open"));
-        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::NoOpener);
+        QCOMPARE(launcher.FindHandler(QStringLiteral("https")), LinkHandler::kNoOpener);
     }
 
     // Without xdg-utils on PATH, Web and Mail give the messages for a missing
