@@ -114,13 +114,13 @@ int Generate(const CliOptions& options, const CliContext& context) {
     }
     progressLine.Finish();
 
-    if (report.outcome == RunReport::Outcome::WriteError) {
+    if (report.outcome == RunReport::Outcome::kWriteError) {
         context.err << report.writeError->AccessMessage() << '\n';
         return kExitNotWritten;
     }
     context.out << ProcessedMessage(report.pagesWritten);
     context.err << FailureLines(report.failures);
-    int status = report.failures.empty() && report.outcome == RunReport::Outcome::Finished
+    int status = report.failures.empty() && report.outcome == RunReport::Outcome::kFinished
                      ? kExitOk
                      : kExitNotWritten;
     if (report.settingsError) {

@@ -80,15 +80,15 @@ std::size_t GenerationRun::StepCount() const {
 
 RunReport GenerationRun::Run() {
     if (images_.Empty()) {
-        return report_;  // NothingToDo: nothing written, nothing saved
+        return report_;  // kNothingToDo: nothing written, nothing saved
     }
-    report_.outcome = RunReport::Outcome::Finished;
+    report_.outcome = RunReport::Outcome::kFinished;
     ListInputs();
     WriteOutputs();
-    if (report_.outcome == RunReport::Outcome::WriteError) {
+    if (report_.outcome == RunReport::Outcome::kWriteError) {
         return report_;  // the medium failed: history and settings stay as they were
     }
-    if (services_.progress && report_.outcome == RunReport::Outcome::Finished) {
+    if (services_.progress && report_.outcome == RunReport::Outcome::kFinished) {
         services_.progress(StepCount(), StepCount());
     }
     SaveSettings();
@@ -107,7 +107,7 @@ void GenerationRun::ListInputs() {
 }
 
 // Every form of output, then one sync for all of it. A failure of the medium
-// ends the run with WriteError; a stop that abandons a page, with Stopped.
+// ends the run with kWriteError; a stop that abandons a page, with kStopped.
 void GenerationRun::WriteOutputs() {
     try {
         if (webGallery_) {
@@ -122,7 +122,7 @@ void GenerationRun::WriteOutputs() {
             EndWithWriteError(error);
             return;
         }
-        report_.outcome = RunReport::Outcome::Stopped;  // the page under way was abandoned
+        report_.outcome = RunReport::Outcome::kStopped;  // the page under way was abandoned
     }
     try {
         writer_.SyncWritten();
@@ -194,12 +194,12 @@ void GenerationRun::WritePagesWithThumbnails() {
 
 bool GenerationRun::PassItemsWithoutThumbnail(std::size_t end) {
     for (; nextItem_ < end; ++nextItem_) {
-        if (report_.outcome == RunReport::Outcome::Stopped || !Step(2 * nextItem_ + 1)) {
+        if (report_.outcome == RunReport::Outcome::kStopped || !Step(2 * nextItem_ + 1)) {
             return false;
         }
         WriteWebItem(nextItem_, nullptr, std::nullopt);
     }
-    return report_.outcome != RunReport::Outcome::Stopped;
+    return report_.outcome != RunReport::Outcome::kStopped;
 }
 
 void GenerationRun::WriteWebItem(std::size_t item, const Thumbnail* thumbnail,
@@ -250,7 +250,7 @@ bool GenerationRun::Step(std::size_t done) {
         services_.progress(done, StepCount());
     }
     if (services_.stop.stop_requested()) {
-        report_.outcome = RunReport::Outcome::Stopped;
+        report_.outcome = RunReport::Outcome::kStopped;
         return false;
     }
     return true;
@@ -346,7 +346,7 @@ void GenerationRun::Skip(std::string path, std::string reason) {
 }
 
 void GenerationRun::EndWithWriteError(const Error& error) {
-    report_.outcome = RunReport::Outcome::WriteError;
+    report_.outcome = RunReport::Outcome::kWriteError;
     report_.writeError = error;
 }
 

@@ -29,17 +29,17 @@ struct PageFailure {
 
 struct RunReport {
     enum class Outcome {
-        NothingToDo,  // empty list: nothing written, nothing saved
-        Finished,     // every item visited
-        Stopped,      // a stop was asked for between two pages, or the writer
-                      // abandoned a page on it (nothing of it is left)
-        WriteError,   // the medium failed (full, quota, size limit, I/O): run ended,
-                      // history and settings untouched
+        kNothingToDo,  // empty list: nothing written, nothing saved
+        kFinished,     // every item visited
+        kStopped,      // a stop was asked for between two pages, or the writer
+                       // abandoned a page on it (nothing of it is left)
+        kWriteError,   // the medium failed (full, quota, size limit, I/O): run ended,
+                       // history and settings untouched
     };
-    Outcome outcome = Outcome::NothingToDo;
+    Outcome outcome = Outcome::kNothingToDo;
     std::size_t pagesWritten = 0;        // wrapper pages only, not the gallery
     std::vector<PageFailure> failures;   // gallery first, then pages in list order
-    std::optional<Error> writeError;     // set for WriteError
+    std::optional<Error> writeError;     // set for kWriteError
     bool historyChanged = false;         // the comment became entry 0
     bool historySaved = true;            // every history entry could be stored
     std::optional<Error> settingsError;  // the settings file could not be written

@@ -269,16 +269,16 @@ void MainDialog::OnGenerate() {
 
 void MainDialog::ShowRunReport(const RunReport& report) {
     switch (report.outcome) {
-        case RunReport::Outcome::NothingToDo:
+        case RunReport::Outcome::kNothingToDo:
             Messages().Show(this, MessageIcon::kWarning, QString::fromUtf8(kNothingToDoMessage));
             return;
-        case RunReport::Outcome::WriteError:
+        case RunReport::Outcome::kWriteError:
             Messages().Show(this, MessageIcon::kCritical,
                             report.writeError ? FromUtf8(report.writeError->AccessMessage())
                                               : QStringLiteral("The pages could not be written."));
             return;
-        case RunReport::Outcome::Finished:
-        case RunReport::Outcome::Stopped:
+        case RunReport::Outcome::kFinished:
+        case RunReport::Outcome::kStopped:
             break;
     }
     Messages().Show(this, MessageIcon::kInformation,

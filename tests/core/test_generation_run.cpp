@@ -50,7 +50,7 @@ protected:
 TEST_F(GenerationRun, EmptyListWritesAndSavesNothing) {
     values_.showAll = 1;
     const RunReport report = Run();
-    EXPECT_EQ(report.outcome, RunReport::Outcome::NothingToDo);
+    EXPECT_EQ(report.outcome, RunReport::Outcome::kNothingToDo);
     EXPECT_FALSE(fs::exists(dir_ / "ShowAll.html"));
     EXPECT_FALSE(fs::exists(settings_.Path()));
     EXPECT_EQ(values_.history.Count(), 1u);
@@ -65,7 +65,7 @@ TEST_F(GenerationRun, WritesGalleryAndPagesThenRemembersTheComment) {
         EXPECT_EQ(total, 2u);
         ticks.push_back(done);
     });
-    EXPECT_EQ(report.outcome, RunReport::Outcome::Finished);
+    EXPECT_EQ(report.outcome, RunReport::Outcome::kFinished);
     EXPECT_EQ(report.pagesWritten, 2u);
     EXPECT_TRUE(report.failures.empty());
     EXPECT_EQ(ticks, (std::vector<std::size_t>{0, 1, 2}));
@@ -108,7 +108,7 @@ TEST_F(GenerationRun, CountsOnlyPagesWrittenAndNamesTheOthers) {
     WriteFile(dir_ / "c.html", "listed too");
     images_.AddImagePath(dir_ / "c.html");  // would be replaced by c.gif's page
     const RunReport report = Run();
-    EXPECT_EQ(report.outcome, RunReport::Outcome::Finished);
+    EXPECT_EQ(report.outcome, RunReport::Outcome::kFinished);
     EXPECT_EQ(report.pagesWritten, 1u);
     // In list order: c.gif and c.html (both would replace c.html), gone/b.gif, index.html.
     ASSERT_EQ(report.failures.size(), 4u);
@@ -133,7 +133,7 @@ TEST_F(GenerationRun, WriteErrorEndsTheRunAndSavesNothing) {
     HtmlPageWriter().WriteGallery(dir_ / "probe.html", images_, FooterText("Me", true));
     test::FillingPageWriter writer(fs::file_size(dir_ / "probe.html"));
     const RunReport report = Run({}, &writer);
-    EXPECT_EQ(report.outcome, RunReport::Outcome::WriteError);
+    EXPECT_EQ(report.outcome, RunReport::Outcome::kWriteError);
     ASSERT_TRUE(report.writeError.has_value());
     EXPECT_EQ(report.writeError->AccessMessage(),
               "Disk full while accessing " + (dir_ / "a.html") + ".");
@@ -155,7 +155,7 @@ TEST_F(GenerationRun, StoppingBetweenPagesStillSavesTheHistory) {
             }
         },
         nullptr, stop.get_token());
-    EXPECT_EQ(report.outcome, RunReport::Outcome::Stopped);
+    EXPECT_EQ(report.outcome, RunReport::Outcome::kStopped);
     EXPECT_EQ(report.pagesWritten, 2u);
     EXPECT_FALSE(fs::exists(dir_ / "c.html"));
     EXPECT_EQ(values_.history.GetAt(0), "Me");
@@ -166,7 +166,7 @@ TEST_F(GenerationRun, SettingsThatCannotBeSavedAreReportedNotFatal) {
     WriteFile(dir_ / "config", "a file where the folder should be");
     images_.AddImagePath(Image("a.gif"));
     const RunReport report = Run();
-    EXPECT_EQ(report.outcome, RunReport::Outcome::Finished);
+    EXPECT_EQ(report.outcome, RunReport::Outcome::kFinished);
     EXPECT_EQ(report.pagesWritten, 1u);
     ASSERT_TRUE(report.settingsError.has_value());
     EXPECT_NE(report.settingsError->Path().find("config"), std::string::npos);
@@ -207,7 +207,7 @@ TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
              &thumbnailer})
             .Run();
 
-    EXPECT_EQ(report.outcome, RunReport::Outcome::Finished);
+    EXPECT_EQ(report.outcome, RunReport::Outcome::kFinished);
     EXPECT_EQ(report.pagesWritten, 3u);
     ASSERT_EQ(report.failures.size(), 2u);
     EXPECT_EQ(FailureLines(report.failures),
