@@ -1,5 +1,7 @@
 #include "base/error.h"
 
+#include "base/shell_quote.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -20,10 +22,11 @@ bool Error::IsMediumError() const {
 }
 
 std::string Error::AccessMessage() const {
+    const std::string path = ShellQuotedName(path_);
     if (IsDiskFull()) {
-        return "Disk full while accessing " + path_ + ".";
+        return "Disk full while accessing " + path + ".";
     }
-    return cause_ + " while accessing " + path_ + ".";
+    return cause_ + " while accessing " + path + ".";
 }
 
 Error Error::FromErrno(int errnum, std::string path) {

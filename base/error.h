@@ -24,7 +24,8 @@ public:
     bool IsMediumError() const;
 
     // "Disk full while accessing PATH." for a full medium; otherwise the same
-    // form with the system's reason, e.g. "Input/output error while accessing PATH."
+    // form with the system's reason, e.g. "Input/output error while accessing
+    // PATH." A path that holds control characters is quoted (ShellQuotedName).
     std::string AccessMessage() const;
 
     // Builds an Error from an errno value, with strerror's text as the cause.

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "base/language_tag.h"
+#include "base/shell_quote.h"
 #include "generate/page_text.h"
 #include "run/thumbnail_batch.h"
 
@@ -357,9 +358,10 @@ std::string ProcessedMessage(std::size_t pagesWritten) {
 std::string FailureLines(const std::vector<PageFailure>& failures) {
     std::string lines;
     for (const PageFailure& failure : failures) {
-        lines += failure.path;
+        lines += ShellQuotedName(failure.path);
         lines += ": ";
-        lines += failure.reason;
+        // A reason may quote a name too (a decoder's message).
+        lines += ShellQuotedName(failure.reason);
         lines += '\n';
     }
     return lines;

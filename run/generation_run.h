@@ -152,7 +152,9 @@ private:
 // "Processed N file(s)\n" with the number of wrapper pages written.
 std::string ProcessedMessage(std::size_t pagesWritten);
 
-// One line per failure, "PATH: REASON".
+// One line per failure, "PATH: REASON"; a path or reason that holds control
+// characters is quoted (ShellQuotedName), so that no file name can drive the
+// terminal or the message it is shown in.
 std::string FailureLines(const std::vector<PageFailure>& failures);
 
 }  // namespace brindlewick
