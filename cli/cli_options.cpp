@@ -2,6 +2,7 @@
 
 #include <getopt.h>
 
+#include <cerrno>
 #include <charconv>
 #include <filesystem>
 
@@ -257,7 +258,8 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
     return options;
 }
 
-void ReadPaths(std::istream& in, bool nulSeparated, std::vector<std::string>& paths) {
+int ReadPaths(std::istream& in, bool nulSeparated, std::vector<std::string>& paths) {
+    errno = 0;
     std::string line;
     while (std::getline(in, line, nulSeparated ? '\0' : '\n')) {
         if (!nulSeparated && !line.empty() && line.back() == '\r') {
@@ -267,6 +269,11 @@ void ReadPaths(std::istream& in, bool nulSeparated, std::vector<std::string>& pa
             paths.push_back(std::move(line));
         }
     }
+    // A failed read leaves the stream bad, with the system's reason in errno.
+    if (in.bad()) {
+        return errno != 0 ? errno : EIO;
+    }
+    return 0;
 }
 
 std::string AbsolutePath(const std::string& path, const std::string& cwd) {

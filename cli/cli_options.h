@@ -38,7 +38,9 @@ CliOptions ParseArguments(const std::vector<std::string>& args);
 
 // Appends the paths read from in, one per line (or per NUL), skipping empty
 // ones and a carriage return before a line feed.
-void ReadPaths(std::istream& in, bool nulSeparated, std::vector<std::string>& paths);
+// Returns 0, or the errno of a read that failed (standard input a folder, an
+// I/O error); the paths read before it are kept.
+int ReadPaths(std::istream& in, bool nulSeparated, std::vector<std::string>& paths);
 
 // The path made absolute against cwd and normalised ("./", "..", doubled and
 // trailing "/" removed).

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <iostream>
 
+#include "base/shell_quote.h"
 #include "base/version.h"
 #include "cli/cli_options.h"
 #include "generate/html_page_writer.h"
@@ -53,8 +54,12 @@ private:
 
 int Generate(const CliOptions& options, const CliContext& context) {
     std::vector<std::string> given = options.paths;
-    if (options.readStdin) {
-        ReadPaths(context.in, options.nulSeparated, given);
+    // Standard input that cannot be read is reported; the other paths are
+    // still worked through, and the run fails.
+    const int inputError =
+        options.readStdin ? ReadPaths(context.in, options.nulSeparated, given) : 0;
+    if (inputError != 0) {
+        context.err << "brindlewick-cli: standard input: " << std::strerror(inputError) << '\n';
     }
     std::vector<std::string> paths;
     paths.reserve(given.size());
@@ -68,6 +73,9 @@ int Generate(const CliOptions& options, const CliContext& context) {
     ImageList images;
     images.AddImagePaths(std::move(paths));
     if (images.Empty()) {
+        if (inputError != 0) {
+            return kExitNotWritten;
+        }
         context.err << kNothingToDoMessage << '\n';
         return kExitUsage;
     }
@@ -120,7 +128,8 @@ int Generate(const CliOptions& options, const CliContext& context) {
     }
     context.out << ProcessedMessage(report.pagesWritten);
     context.err << FailureLines(report.failures);
-    int status = report.failures.empty() && report.outcome == RunReport::Outcome::kFinished
+    int status = inputError == 0 && report.failures.empty() &&
+                         report.outcome == RunReport::Outcome::kFinished
                      ? kExitOk
                      : kExitNotWritten;
     if (report.settingsError) {
@@ -132,7 +141,7 @@ int Generate(const CliOptions& options, const CliContext& context) {
         }
         status = kExitNotWritten;
     } else if (!report.historySaved) {
-        context.err << "Not every comment could be saved in " << settings.Path()
+        context.err << "Not every comment could be saved in " << ShellQuotedName(settings.Path())
                     << " (a comment with a line break cannot be stored).\n";
         status = kExitNotWritten;
     }

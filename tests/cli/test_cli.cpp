@@ -159,6 +159,21 @@ TEST_F(Cli, PagesThatCannotBeWrittenAreListedAndFail) {
     EXPECT_EQ(Page("index.html"), "GIF89a");
 }
 
+// Standard input that is a folder is reported with its cause after the other
+// pages are written; names that could drive the terminal are shown quoted.
+TEST_F(Cli, UnreadableInputAndControlCharactersInNamesAreReported) {
+    Pic("ok.gif");
+    test::ChildProgram::Setup setup = Program({"ok.gif", "../no\033]0;x\a/x.gif", "-"});
+    setup.input = dir_.Path() / "pics";
+    test::ChildProgram program(setup);
+    const Result r = Await(program);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "Processed 1 file(s)\n");
+    EXPECT_EQ(r.err, "brindlewick-cli: standard input: Is a directory\n'" + dir_.Path().string() +
+                         "/no'$'\\033'']0;x'$'\\a''/x.html': No such file or directory\n");
+    EXPECT_TRUE(fs::exists(dir_.Path() / "pics/ok.html"));
+}
+
 TEST_F(Cli, RefusedItemsAreListedAndTheRunGoesOn) {
     const std::string longName = std::string(251, 'b') + ".jpg";  // its page's name is too long
     Pic("first.gif"), Pic("zzz.gif"), Pic(longName), Pic("ShowAll.jpg");
@@ -286,10 +301,9 @@ TEST_F(Cli, NoHomeFolderMeansNoSettings) {
     fs::permissions(dir_.Path(), fs::perms::all);
     fs::permissions(dir_.Path() / "pics", fs::perms::all);
     // An id without a password entry, and no HOME or XDG_CONFIG_HOME.
-    test::ChildProgram::Setup setup = Program({"--reuid=4012345", "--regid=4012345",
-                                               "--clear-groups", "/usr/bin/env", "-u", "HOME",
-                                               "-u", "XDG_CONFIG_HOME", BRINDLEWICK_CLI, "-c",
-                                               "x", "a.gif"});
+    test::ChildProgram::Setup setup =
+        Program({"--reuid=4012345", "--regid=4012345", "--clear-groups", "/usr/bin/env", "-u",
+                 "HOME", "-u", "XDG_CONFIG_HOME", BRINDLEWICK_CLI, "-c", "x", "a.gif"});
     setup.program = "/usr/bin/setpriv";
     test::ChildProgram program(setup);
     const Result r = Await(program);
