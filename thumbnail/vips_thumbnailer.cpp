@@ -1,12 +1,16 @@
 #include "thumbnail/vips_thumbnailer.h"
 
 #include <fcntl.h>
+#include <malloc.h>
 #include <sys/stat.h>
+#include <tiffio.h>
+#include <unistd.h>
 #include <vips/vips.h>
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <condition_variable>
 #include <cstdlib>
 #include <iterator>
 #include <memory>
@@ -85,22 +89,64 @@ ImagePtr Checked(VipsImage* image, int result, const char* cause, const std::str
     return owned;
 }
 
-SourcePtr OpenSource(const std::string& path) {
-    // From a source rather than a file name, so that a name ending in
-    // "[...]" is not taken as load options.
-    SourcePtr source(vips_source_new_from_file(path.c_str()));
-    if (!source) {
-        const int err = errno;
-        throw Error(WithDetail("cannot open the image"), path, err);
+// The image, opened once: its size, header and pixels are all read from this
+// one file, so that a file put in its place meanwhile is not decoded
+// unchecked.
+class ImageFile {
+public:
+    // O_NONBLOCK: a FIFO must not hang the worker; regular files ignore it.
+    explicit ImageFile(const std::string& path)
+        : path_(path), fd_(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK)) {
+        if (!fd_.Valid() || ::fstat(fd_.Get(), &stat_) != 0) {
+            throw Error::FromErrno(errno, path);
+        }
+        if (!S_ISREG(stat_.st_mode)) {
+            throw Error("not a file", path);
+        }
+        if (stat_.st_size == 0) {
+            throw Error("the file is empty", path);
+        }
     }
-    return source;
-}
+
+    const std::string& Path() const { return path_; }
+    const struct stat& Stat() const { return stat_; }
+    std::uint64_t Size() const { return static_cast<std::uint64_t>(stat_.st_size); }
+    int Descriptor() const { return fd_.Get(); }
+
+    // Up to size bytes from the start.
+    std::string Head(std::size_t size) const {
+        Rewind();
+        return ReadUpTo(fd_.Get(), size, path_, std::min<std::uint64_t>(size, Size()));
+    }
+
+    // A libvips source reading the file from its start. Sources share the
+    // descriptor's position: one at a time.
+    SourcePtr Source() const {
+        Rewind();
+        SourcePtr source(vips_source_new_from_descriptor(fd_.Get()));
+        if (!source) {
+            throw Error(WithDetail("cannot open the image"), path_);
+        }
+        return source;
+    }
+
+private:
+    void Rewind() const {
+        if (::lseek(fd_.Get(), 0, SEEK_SET) != 0) {
+            throw Error::FromErrno(errno, path_);
+        }
+    }
+
+    std::string path_;
+    UniqueFd fd_;
+    struct stat stat_ {};
+};
 
 enum class Decoder { kJpeg, kPng, kGif, kWebp, kTiff, kHeif };
 
 // The decoder for the file's content, among those for web pictures and
 // photographs.
-Decoder FindDecoder(VipsSource* source, const std::string& path) {
+Decoder FindDecoder(const ImageFile& file) {
     struct Known {
         std::string_view classPrefix;
         Decoder decoder;
@@ -113,7 +159,7 @@ Decoder FindDecoder(VipsSource* source, const std::string& path) {
         {"VipsForeignLoadTiff", Decoder::kTiff},
         {"VipsForeignLoadHeif", Decoder::kHeif},
     }};
-    const char* loader = vips_foreign_find_load_source(source);
+    const char* loader = vips_foreign_find_load_source(file.Source().get());
     if (loader == nullptr) {
         // Drop libvips' own "not in a known format": the cause says it.
         const std::unique_ptr<char, GFree> unknown(vips_error_buffer_copy());
@@ -124,7 +170,7 @@ Decoder FindDecoder(VipsSource* source, const std::string& path) {
             }
         }
     }
-    throw Error("not a JPEG, PNG, GIF, BMP, WebP, TIFF or HEIF image", path);
+    throw Error("not a JPEG, PNG, GIF, BMP, WebP, TIFF or HEIF image", file.Path());
 }
 
 bool HasIntField(VipsImage* image, const char* name, int wanted) {
@@ -133,56 +179,35 @@ bool HasIntField(VipsImage* image, const char* name, int wanted) {
            vips_image_get_int(image, name, &value) == 0 && value == wanted;
 }
 
-// How an image will be read and the memory that takes: a whole decoder holds
-// every pixel at once; the others hold a band of rows (measured: some 700
-// rows of the full width for PNG, fewer for the rest).
+// How an image will be read: the loader's options, and the memory the
+// decoding takes at most. A whole decoder holds every pixel (and often a copy
+// or the compressed coefficients) at once; the others hold a band of rows.
 struct Decoding {
     std::uint64_t width = 0;
     std::uint64_t height = 0;
     const char* kind = "";  // with its article, for messages
     bool whole = false;
     std::uint64_t bytes = 0;
+    bool fromMemory = false;  // BMP: read by ImageMagick, from the file's bytes
+    bool hasProfile = false;
+    std::string options;  // for the loader
 };
 
-constexpr std::uint64_t kRowsInFlight = 768;
+// What shrinking an image of this width holds while it reads rows: some
+// 2300 rows at the largest thumbnail size (measured on RGB PNG and TIFF).
+std::uint64_t RowBytes(std::uint64_t width, std::uint64_t height, std::uint64_t pixelBytes) {
+    return width * std::min<std::uint64_t>(height, 2560) * pixelBytes;
+}
 
-Decoding DecodingOf(VipsImage* header, Decoder decoder) {
-    Decoding decoding{static_cast<std::uint64_t>(vips_image_get_width(header)),
-                      static_cast<std::uint64_t>(vips_image_get_height(header))};
-    const bool interlaced = HasIntField(header, "interlaced", 1);
-    std::uint64_t halves = 2;  // copies of the pixels, in halves
-    switch (decoder) {
-        case Decoder::kJpeg:
-            decoding.kind = interlaced ? "a progressive JPEG" : "a JPEG";
-            decoding.whole = interlaced;
-            break;
-        case Decoder::kPng:
-            decoding.kind = interlaced ? "an interlaced PNG" : "a PNG";
-            decoding.whole = interlaced;
-            break;
-        case Decoder::kGif:  // libnsgif and libheif keep a frame of their own besides
-            decoding.kind = "a GIF";
-            decoding.whole = true;
-            halves = 3;
-            break;
-        case Decoder::kHeif:
-            decoding.kind = "a HEIF image";
-            decoding.whole = true;
-            halves = 3;
-            break;
-        case Decoder::kWebp:
-            decoding.kind = "a WebP image";
-            break;
-        case Decoder::kTiff:
-            decoding.kind = "a TIFF image";
-            break;
+// The largest power of two, up to 8, by which a decoder may shrink while
+// reading and still leave the final shrink at least a halving, for quality.
+int PreShrink(const Decoding& decoding, int maxSize) {
+    const std::uint64_t longest = std::max(decoding.width, decoding.height);
+    int factor = 1;
+    while (factor < 8 && longest >= static_cast<std::uint64_t>(maxSize) * factor * 4) {
+        factor *= 2;
     }
-    const std::uint64_t pixelBytes = static_cast<std::uint64_t>(vips_image_get_bands(header)) *
-                                     vips_format_sizeof(vips_image_get_format(header));
-    decoding.bytes = decoding.whole
-                         ? decoding.width * decoding.height * pixelBytes * halves / 2
-                         : decoding.width * std::min(decoding.height, kRowsInFlight) * pixelBytes;
-    return decoding;
+    return factor;
 }
 
 // Refuses an image that would take too long or too much memory.
@@ -236,72 +261,223 @@ std::optional<Decoding> BmpDecoding(std::string_view head, std::uint64_t fileSiz
     return decoding;
 }
 
-// Up to size bytes from the start of the file; fewer when it is shorter or
-// cannot be read, which the callers tell apart by the count.
-std::string ReadHead(const std::string& path, std::size_t size) {
-    const UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
-    try {
-        return fd.Valid() ? ReadUpTo(fd.Get(), size, path, size) : std::string();
-    } catch (const Error&) {
-        return {};
+// What a TIFF's decoder holds besides the rows being shrunk: two rows of
+// tiles (libvips' cache), or for strips read whole (up to 128 rows, or
+// planes apart, or YCbCr) two decoded strips; other strips are read a line at
+// a time. libtiff tells the sizes. Nothing when the file is no TIFF.
+std::optional<std::uint64_t> TiffBytes(const ImageFile& file, std::uint64_t pixelBytes) {
+    const int fd = ::dup(file.Descriptor());
+    if (fd < 0 || ::lseek(fd, 0, SEEK_SET) != 0) {
+        if (fd >= 0) {
+            ::close(fd);
+        }
+        return std::nullopt;
     }
+    const auto quiet = [](TIFF*, void*, const char*, const char*, va_list) { return 1; };
+    const std::unique_ptr<TIFFOpenOptions, void (*)(TIFFOpenOptions*)> options(
+        TIFFOpenOptionsAlloc(), TIFFOpenOptionsFree);
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), quiet, nullptr);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), quiet, nullptr);
+    // "m": no memory mapping; TIFFClose closes the duplicate.
+    const std::unique_ptr<TIFF, void (*)(TIFF*)> tiff(
+        TIFFFdOpenExt(fd, file.Path().c_str(), "rm", options.get()), TIFFClose);
+    if (!tiff) {
+        ::close(fd);
+        return std::nullopt;
+    }
+    std::uint32_t width = 0;
+    TIFFGetField(tiff.get(), TIFFTAG_IMAGEWIDTH, &width);
+    if (TIFFIsTiled(tiff.get()) != 0) {
+        std::uint32_t tileWidth = 0;
+        std::uint32_t tileHeight = 0;
+        TIFFGetField(tiff.get(), TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(tiff.get(), TIFFTAG_TILELENGTH, &tileHeight);
+        const std::uint64_t across = tileWidth == 0 ? 1 : (width + tileWidth - 1) / tileWidth;
+        return 2 * (across + 1) * tileWidth * std::uint64_t{tileHeight} * pixelBytes +
+               2 * TIFFTileSize64(tiff.get());
+    }
+    std::uint32_t rowsPerStrip = 0;
+    std::uint16_t planes = PLANARCONFIG_CONTIG;
+    std::uint16_t photometric = PHOTOMETRIC_RGB;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PLANARCONFIG, &planes);
+    TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric);
+    const bool byLine =
+        rowsPerStrip > 128 && planes == PLANARCONFIG_CONTIG && photometric != PHOTOMETRIC_YCBCR;
+    return byLine ? 0 : 2 * TIFFStripSize64(tiff.get());
 }
 
-std::string ReadWhole(const std::string& path, std::uint64_t size) {
-    std::string bytes = ReadHead(path, size);
-    if (bytes.size() != size) {
-        throw Error("cannot read the whole image", path);
+enum class WebpKind { kLossy, kLossless, kAnimated };
+
+// What a WebP file holds, from its chunks: lossy data alone is decoded a band
+// of rows at a time; lossless data or an alpha plane whole. Unknown counts as
+// lossless.
+WebpKind WebpKindOf(std::string_view head) {
+    std::size_t at = 12;  // after "RIFF", the size and "WEBP"
+    while (at + 8 <= head.size()) {
+        const std::string_view type = head.substr(at, 4);
+        if (type == "ANIM" || type == "ANMF") {
+            return WebpKind::kAnimated;
+        }
+        if (type == "VP8L" || type == "ALPH") {
+            return WebpKind::kLossless;
+        }
+        if (type == "VP8 ") {
+            return WebpKind::kLossy;
+        }
+        const std::uint64_t size = LittleEndian(head, at + 4, 4);
+        at += 8 + size + (size & 1);
     }
-    return bytes;
+    return WebpKind::kLossless;
 }
 
-// The thumbnail of an image, still to be computed, and the file's bytes when
-// it is computed from memory (they must outlive the image).
+// How the image is read and the memory that takes, from its header.
+Decoding Plan(const ImageFile& file, int maxSize) {
+    Decoding decoding;
+    decoding.options = "fail_on=warning";  // damaged data fails, though the decoder could go on
+    const std::string head = file.Head(32);
+    if (const std::optional<Decoding> bmp = BmpDecoding(head, file.Size())) {
+        decoding = *bmp;
+        decoding.bytes += RowBytes(decoding.width, decoding.height, 4);
+        decoding.options = "fail_on=warning";
+        decoding.fromMemory = true;
+        decoding.hasProfile = true;
+        return decoding;
+    }
+    const Decoder decoder = FindDecoder(file);
+    const SourcePtr source = file.Source();
+    const ImagePtr header(
+        vips_image_new_from_source(source.get(), "", "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
+    if (!header) {
+        throw Error(WithDetail("cannot read the image's header"), file.Path());
+    }
+    decoding.width = static_cast<std::uint64_t>(vips_image_get_width(header.get()));
+    decoding.height = static_cast<std::uint64_t>(vips_image_get_height(header.get()));
+    decoding.hasProfile = vips_image_get_typeof(header.get(), VIPS_META_ICC_NAME) != 0;
+    const std::uint64_t pixels = decoding.width * decoding.height;
+    const std::uint64_t pixelBytes =
+        static_cast<std::uint64_t>(vips_image_get_bands(header.get())) *
+        vips_format_sizeof(vips_image_get_format(header.get()));
+    const bool interlaced = HasIntField(header.get(), "interlaced", 1);
+    const int preShrink = PreShrink(decoding, maxSize);
+    // Rows of the image, or of the image shrunk while read (JPEG, WebP).
+    const std::uint64_t rows = RowBytes(decoding.width, decoding.height, pixelBytes);
+    const std::uint64_t shrunkRows =
+        RowBytes(decoding.width / preShrink, decoding.height, pixelBytes);
+    decoding.whole = true;
+    switch (decoder) {
+        case Decoder::kJpeg: {
+            // A progressive JPEG keeps its coefficients, two bytes each, whole.
+            const char* subsampling = nullptr;
+            const bool halfChroma =
+                vips_image_get_typeof(header.get(), "jpeg-chroma-subsample") != 0 &&
+                vips_image_get_string(header.get(), "jpeg-chroma-subsample", &subsampling) == 0 &&
+                std::string_view(subsampling) == "4:2:0";
+            const std::uint64_t coefficients =
+                pixels * 2 * (halfChroma ? pixelBytes / 2 + 1 : pixelBytes);
+            decoding.kind = interlaced ? "a progressive JPEG" : "a JPEG";
+            decoding.whole = interlaced;
+            decoding.bytes =
+                (interlaced ? coefficients : decoding.width * 64 * pixelBytes) + shrunkRows;
+            decoding.options += ",shrink=" + std::to_string(preShrink);
+            break;
+        }
+        case Decoder::kPng:
+            decoding.kind = interlaced ? "an interlaced PNG" : "a PNG";
+            decoding.whole = interlaced;
+            decoding.bytes = (interlaced ? pixels * pixelBytes : 0) + rows;
+            break;
+        case Decoder::kGif:
+            // libnsgif's canvas and libvips' frame, four bytes a pixel each;
+            // one frame only, however many there are.
+            decoding.kind = "a GIF";
+            decoding.bytes = pixels * 8 + rows;
+            decoding.options += ",page=0,n=1";
+            break;
+        case Decoder::kWebp: {
+            const WebpKind kind = WebpKindOf(file.Head(64 * 1024));
+            const std::uint64_t shrunk = pixels / preShrink / preShrink * 4;
+            decoding.kind = kind == WebpKind::kAnimated ? "an animated WebP image" : "a WebP image";
+            switch (kind) {
+                case WebpKind::kLossy:  // full-width rows, the shrunk image whole
+                    decoding.whole = false;
+                    decoding.bytes =
+                        RowBytes(decoding.width, 1024, pixelBytes) + shrunk + shrunkRows;
+                    break;
+                case WebpKind::kLossless:  // the whole image, then the shrunk one
+                    decoding.bytes = pixels * 4 + shrunk + shrunkRows;
+                    break;
+                case WebpKind::kAnimated:  // the canvas, the previous one and the frame
+                    decoding.bytes = pixels * 12 + rows;
+                    break;
+            }
+            decoding.options += ",page=0,n=1,scale=" + std::to_string(1.0 / preShrink);
+            break;
+        }
+        case Decoder::kTiff: {
+            // The first page only: later pages are no pyramid of it.
+            const std::optional<std::uint64_t> tiles = TiffBytes(file, pixelBytes);
+            if (!tiles) {
+                throw Error("cannot read the image's header", file.Path());
+            }
+            decoding.kind = "a TIFF image";
+            decoding.whole = false;
+            decoding.bytes = *tiles + rows;
+            decoding.options += ",page=0,n=1,subifd=-1";
+            break;
+        }
+        case Decoder::kHeif:
+            // libheif's planes, its RGB image and libvips' copy. The primary
+            // image, never the preview stored beside it, which may show
+            // something else.
+            decoding.kind = "a HEIF image";
+            decoding.bytes = pixels * pixelBytes * 3 + rows;
+            decoding.options += ",thumbnail=false";
+            break;
+    }
+    return decoding;
+}
+
+// The thumbnail of an image, still to be computed, and what it reads from
+// (the file's bytes must outlive the image).
 struct Shrunk {
     std::string bytes;
     ImagePtr image;
 };
 
-// Shrinks while reading, applies the orientation tag and converts colours to
-// sRGB. The decoder gets fail_on through the option string: libvips 8.14 does
-// not pass the thumbnail's own fail_on on to it.
-Shrunk Shrink(const std::string& path, std::uint64_t fileSize, int maxSize,
-              const ThumbnailLimits& limits) {
+// Decodes as planned, shrinking while reading where the decoder can; then
+// shrinks to size, applies the orientation tag and converts colours to
+// sRGB. The decoder is called by hand, not through vips_thumbnail, whose
+// guesses (a HEIF's stored preview, a TIFF's later pages taken for a
+// pyramid) can show another picture.
+Shrunk Shrink(const ImageFile& file, const Decoding& decoding, int maxSize) {
     Shrunk shrunk;
-    VipsImage* image = nullptr;
-    int result = 0;
-    if (const std::optional<Decoding> bmp = BmpDecoding(ReadHead(path, 26), fileSize)) {
+    VipsImage* loaded = nullptr;
+    if (decoding.fromMemory) {
         // libvips reads BMP only through ImageMagick, and only from memory.
-        CheckSize(*bmp, limits, path);
-        shrunk.bytes = ReadWhole(path, fileSize);
-        result = vips_thumbnail_buffer(shrunk.bytes.data(), shrunk.bytes.size(), &image, maxSize,
-                                       "height", maxSize, "size", VIPS_SIZE_DOWN, "export_profile",
-                                       "srgb", nullptr);
-    } else {
-        const Decoder decoder = FindDecoder(OpenSource(path).get(), path);
-        bool hasProfile = false;
-        {
-            const SourcePtr source = OpenSource(path);
-            const ImagePtr header(vips_image_new_from_source(source.get(), "", "access",
-                                                             VIPS_ACCESS_SEQUENTIAL, nullptr));
-            if (!header) {
-                throw Error(WithDetail("cannot read the image's header"), path);
-            }
-            CheckSize(DecodingOf(header.get(), decoder), limits, path);
-            hasProfile = vips_image_get_typeof(header.get(), VIPS_META_ICC_NAME) != 0;
+        shrunk.bytes = file.Head(file.Size());
+        if (shrunk.bytes.size() != file.Size()) {
+            throw Error("cannot read the whole image", file.Path());
         }
-        // Without a profile the pixels are taken as sRGB already (CMYK is
-        // converted all the same); the conversion would cost a quarter more.
-        const SourcePtr source = OpenSource(path);
-        result = hasProfile
-                     ? vips_thumbnail_source(source.get(), &image, maxSize, "height", maxSize,
-                                             "size", VIPS_SIZE_DOWN, "export_profile", "srgb",
-                                             "option_string", "fail_on=truncated", nullptr)
-                     : vips_thumbnail_source(source.get(), &image, maxSize, "height", maxSize,
-                                             "size", VIPS_SIZE_DOWN, "option_string",
-                                             "fail_on=truncated", nullptr);
+        loaded = vips_image_new_from_buffer(shrunk.bytes.data(), shrunk.bytes.size(),
+                                            decoding.options.c_str(), "access",
+                                            VIPS_ACCESS_SEQUENTIAL, nullptr);
+    } else {
+        loaded = vips_image_new_from_source(file.Source().get(), decoding.options.c_str(), "access",
+                                            VIPS_ACCESS_SEQUENTIAL, nullptr);
     }
-    shrunk.image = Checked(image, result, "cannot read the image", path);
+    const ImagePtr image =
+        Checked(loaded, loaded == nullptr ? -1 : 0, "cannot read the image", file.Path());
+    // Without a profile the pixels are taken as sRGB already (CMYK is
+    // converted all the same); the conversion would cost a quarter more.
+    VipsImage* out = nullptr;
+    const int result =
+        decoding.hasProfile
+            ? vips_thumbnail_image(image.get(), &out, maxSize, "height", maxSize, "size",
+                                   VIPS_SIZE_DOWN, "export_profile", "srgb", nullptr)
+            : vips_thumbnail_image(image.get(), &out, maxSize, "height", maxSize, "size",
+                                   VIPS_SIZE_DOWN, nullptr);
+    shrunk.image = Checked(out, result, "cannot read the image", file.Path());
     return shrunk;
 }
 
@@ -365,9 +541,51 @@ std::string Encode(VipsImage* image, ThumbnailFormat format, const std::string& 
 
 }  // namespace
 
-VipsThumbnailer::VipsThumbnailer(ThumbnailLimits limits) : limits_(limits) {
+// The decoding's memory, shared by all images decoded at once. A decode
+// waits until its share is free; one larger than the whole is refused
+// before (CheckSize).
+class VipsThumbnailer::DecodeBudget {
+public:
+    explicit DecodeBudget(std::uint64_t bytes) : free_(bytes) {}
+
+    class Share {
+    public:
+        Share(DecodeBudget& budget, std::uint64_t bytes) : budget_(budget), bytes_(bytes) {}
+        ~Share() {
+            {
+                const std::lock_guard lock(budget_.mutex_);
+                budget_.free_ += bytes_;
+            }
+            budget_.freed_.notify_all();
+        }
+        Share(const Share&) = delete;
+        Share& operator=(const Share&) = delete;
+
+    private:
+        DecodeBudget& budget_;
+        std::uint64_t bytes_;
+    };
+
+    // Waits until bytes are free, at most the whole budget, and takes them.
+    [[nodiscard]] std::unique_ptr<Share> Take(std::uint64_t bytes) {
+        std::unique_lock lock(mutex_);
+        freed_.wait(lock, [&] { return free_ >= bytes; });
+        free_ -= bytes;
+        return std::make_unique<Share>(*this, bytes);
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable freed_;
+    std::uint64_t free_;  // guarded by mutex_
+};
+
+VipsThumbnailer::VipsThumbnailer(ThumbnailLimits limits)
+    : limits_(limits), budget_(std::make_unique<DecodeBudget>(limits.maxDecodeBytes)) {
     StartVips();
 }
+
+VipsThumbnailer::~VipsThumbnailer() = default;
 
 Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
     const std::string& path = request.source;
@@ -376,18 +594,10 @@ Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
                         std::to_string(kMaxThumbnailSize) + " pixels",
                     path, EINVAL);
     }
-    struct stat st {};
-    if (::stat(path.c_str(), &st) != 0) {
-        throw Error::FromErrno(errno, path);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        throw Error("not a file", path);
-    }
-    if (st.st_size == 0) {
-        throw Error("the file is empty", path);
-    }
-    const std::string key = ThumbnailKey(static_cast<std::uint64_t>(st.st_size), st.st_mtim.tv_sec,
-                                         st.st_mtim.tv_nsec, request.maxSize);
+    const ImageFile file(path);
+    const struct stat& st = file.Stat();
+    const std::string key =
+        ThumbnailKey(file.Size(), st.st_mtim.tv_sec, st.st_mtim.tv_nsec, request.maxSize);
     const std::string& folder = request.targetFolder;
     EnsureFolder(folder);
 
@@ -401,9 +611,19 @@ Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
     }
 
     // Made in memory once, as it is small, to be looked at and encoded.
-    Shrunk shrunk = Shrink(path, static_cast<std::uint64_t>(st.st_size), request.maxSize, limits_);
-    ImagePtr image = ForWeb(std::move(shrunk.image), path);
-    image = Checked(vips_image_copy_memory(image.get()), 0, "cannot read the image", path);
+    // The decoding's memory is held from the budget until the pixels are in.
+    ImagePtr image;
+    {
+        const Decoding decoding = Plan(file, request.maxSize);
+        CheckSize(decoding, limits_, path);
+        const auto share = budget_->Take(decoding.bytes);
+        Shrunk shrunk = Shrink(file, decoding, request.maxSize);
+        image = ForWeb(std::move(shrunk.image), path);
+        image = Checked(vips_image_copy_memory(image.get()), 0, "cannot read the image", path);
+    }
+    // Hand the decoding's memory back to the system: the allocator would keep
+    // it for this thread otherwise, and the budget counts what is in use.
+    ::malloc_trim(0);
     const ThumbnailFormat format =
         KeepTransparency(image, path) ? ThumbnailFormat::kPng : ThumbnailFormat::kJpeg;
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "base/error.h"
 #include "generate/thumbnailer.h"
@@ -13,14 +14,16 @@ inline constexpr int kMinThumbnailSize = 16;
 inline constexpr int kMaxThumbnailSize = 2000;
 
 // How large an image may be, checked from its header before it is decoded.
-// Most images are shrunk while they are read, a band of rows at a time, so
-// memory grows with their width only; progressive JPEGs, interlaced PNGs, GIF,
-// BMP and HEIF images are decoded whole first. The pixel limit bounds the
-// time; the decoding limit keeps the memory of one image (with libvips'
-// own, some 30 MB) well under 300 MB.
+// Most images are shrunk while they are read, a band of rows (or of tiles) at
+// a time, so memory grows with their width only; progressive JPEGs,
+// interlaced PNGs, GIF, BMP, HEIF and most WebP images are decoded whole
+// first, one frame of an animation. The pixel limit bounds the time of one
+// image. The decoding limit bounds the memory of all images decoded at once:
+// an image needing more is refused, one needing what others hold waits for
+// it. With libvips' own (some 40 MB) the process stays under 300 MB.
 struct ThumbnailLimits {
     std::uint64_t maxPixels = 1'000'000'000;
-    std::uint64_t maxDecodeBytes = 192ULL << 20;
+    std::uint64_t maxDecodeBytes = 200ULL << 20;
 };
 
 // Thumbnails made with libvips, for web pages: upright (orientation tag
@@ -31,13 +34,18 @@ class VipsThumbnailer final : public Thumbnailer {
 public:
     // Starts libvips for the process on first use: one thread per image, as
     // the caller spreads images over threads, and no operation cache. The
-    // limits hold per image; images made at once add up.
+    // decoding limit holds for all images this thumbnailer makes at once: a
+    // process makes one.
     explicit VipsThumbnailer(ThumbnailLimits limits = {});
+    ~VipsThumbnailer() override;
 
     Thumbnail Make(const ThumbnailRequest& request) const override;
 
 private:
+    class DecodeBudget;
+
     ThumbnailLimits limits_;
+    std::unique_ptr<DecodeBudget> budget_;
 };
 
 }  // namespace brindlewick

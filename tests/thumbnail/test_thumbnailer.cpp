@@ -2,8 +2,11 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <libheif/heif.h>
+#include <tiffio.h>
 #include <vips/vips8>
 
+#include <cstring>
 #include <filesystem>
 #include <functional>
 #include <vector>
@@ -72,6 +75,74 @@ std::string Bitmap(int width, int height, unsigned char red, unsigned char green
         bmp += row;
     }
     return bmp;
+}
+
+// A TIFF whose pages are given images, each half the size of the one
+// before, as a pyramid's would be.
+void WriteTiffPages(const std::string& path, const std::vector<VImage>& pages) {
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    for (const VImage& page : pages) {
+        const VImage rgb = Srgb(page);
+        std::size_t size = 0;
+        const std::unique_ptr<void, decltype(&g_free)> pixels(rgb.write_to_memory(&size), g_free);
+        TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, rgb.width());
+        TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, rgb.height());
+        TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 3);
+        TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+        TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_RGB);
+        TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+        TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, rgb.height());
+        TIFFWriteEncodedStrip(tiff, 0, pixels.get(), static_cast<tmsize_t>(size));
+        TIFFWriteDirectory(tiff);
+    }
+    TIFFClose(tiff);
+}
+
+// A HEIC of one image that stores another as its preview (shrunk by a pixel:
+// libheif stores none that fits its box already). False when no
+// HEVC encoder is at hand.
+bool WriteHeicWithPreview(const std::string& path, const VImage& image, const VImage& preview) {
+    if (heif_have_encoder_for_format(heif_compression_HEVC) == 0) {
+        return false;
+    }
+    const auto toHeif = [](const VImage& picture) {
+        const VImage rgb = Srgb(picture);
+        heif_image* out = nullptr;
+        heif_image_create(rgb.width(), rgb.height(), heif_colorspace_RGB,
+                          heif_chroma_interleaved_RGB, &out);
+        heif_image_add_plane(out, heif_channel_interleaved, rgb.width(), rgb.height(), 8);
+        int stride = 0;
+        std::uint8_t* plane = heif_image_get_plane(out, heif_channel_interleaved, &stride);
+        std::size_t size = 0;
+        const std::unique_ptr<void, decltype(&g_free)> pixels(rgb.write_to_memory(&size), g_free);
+        const std::size_t row = static_cast<std::size_t>(rgb.width()) * 3;
+        for (int y = 0; y < rgb.height(); ++y) {
+            std::memcpy(plane + static_cast<std::ptrdiff_t>(y) * stride,
+                        static_cast<const std::uint8_t*>(pixels.get()) + y * row, row);
+        }
+        return out;
+    };
+    heif_context* context = heif_context_alloc();
+    heif_encoder* encoder = nullptr;
+    heif_context_get_encoder_for_format(context, heif_compression_HEVC, &encoder);
+    heif_image* main = toHeif(image);
+    heif_image* small = toHeif(preview);
+    heif_image_handle* mainHandle = nullptr;
+    heif_image_handle* previewHandle = nullptr;
+    heif_context_encode_image(context, main, encoder, nullptr, &mainHandle);
+    heif_context_encode_thumbnail(context, small, mainHandle, encoder, nullptr,
+                                  std::max(preview.width(), preview.height()) - 1, &previewHandle);
+    const bool written = heif_context_write_to_file(context, path.c_str()).code == heif_error_Ok;
+    if (previewHandle != nullptr) {
+        heif_image_handle_release(previewHandle);
+    }
+    heif_image_handle_release(mainHandle);
+    heif_image_release(small);
+    heif_image_release(main);
+    heif_encoder_release(encoder);
+    heif_context_free(context);
+    return written;
 }
 
 std::vector<double> Pixel(const VImage& image, int x, int y) {
@@ -200,7 +271,12 @@ TEST(VipsThumbnailer, RefusesWhatItCannotReadAndWritesNothing) {
     const std::string thumbs = dir / "thumbs";
     Gradient(400, 300).jpegsave((dir / "whole.jpg").c_str());
     Gradient(64, 64).pngsave((dir / "whole.png").c_str());
+    Gradient(400, 300).jpegsave((dir / "whole-progressive.jpg").c_str(),
+                                VImage::option()->set("interlace", true));
+    Gradient(400, 300).gifsave((dir / "whole.gif").c_str());
     const std::string jpeg = ReadFile(dir / "whole.jpg");
+    const std::string progressive = ReadFile(dir / "whole-progressive.jpg");
+    const std::string gif = ReadFile(dir / "whole.gif");
     const std::string png = ReadFile(dir / "whole.png");
     // A PNG header that claims 20000x20000 pixels, followed by nothing.
     std::string claim = png.substr(0, 33);
@@ -209,6 +285,10 @@ TEST(VipsThumbnailer, RefusesWhatItCannotReadAndWritesNothing) {
         {"empty.jpg", ""},
         {"notes.jpg", "This is a text file, not a picture.\n"},
         {"cut.jpg", jpeg.substr(0, jpeg.size() / 2)},
+        // Cut short but closed with an end marker: it decodes, grey below.
+        {"closed.jpg", jpeg.substr(0, jpeg.size() / 3) + "\xff\xd9"},
+        {"closed-progressive.jpg", progressive.substr(0, progressive.size() / 3) + "\xff\xd9"},
+        {"closed.gif", gif.substr(0, gif.size() / 2) + ";"},
         {"claim.png", claim},
         {"cut.bmp", Bitmap(300, 200, 9, 9, 9).substr(0, 9000)},
         {"vector.svg", "<svg xmlns='http://www.w3.org/2000/svg' width='9' height='9'/>"},
@@ -235,6 +315,28 @@ TEST(VipsThumbnailer, RefusesWhatItCannotReadAndWritesNothing) {
     EXPECT_EQ(FileCount(thumbs), 0u);
 }
 
+TEST(VipsThumbnailer, ShowsTheImageItselfNotAStoredPreviewOrALaterPage) {
+    TempDir dir;
+    const std::string thumbs = dir / "thumbs";
+    const VImage red = RedBlue(400, 400).new_from_image({255, 0, 0});
+    const VImage blue = red.new_from_image({0, 0, 255});
+    // Later pages at half size each, as in a pyramid, but of another picture.
+    WriteTiffPages(dir / "pages.tif", {red, blue.resize(0.5), blue.resize(0.25)});
+    std::vector<std::string> names = {"pages.tif"};
+    if (WriteHeicWithPreview(dir / "photo.heic", red, blue.resize(0.5))) {
+        names.push_back("photo.heic");
+    }
+    const VipsThumbnailer thumbnailer;
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const Thumbnail made = thumbnailer.Make({dir / name, thumbs, 100});
+        EXPECT_EQ(made.width, 100);
+        const VImage t = VImage::new_from_file((thumbs + "/" + made.fileName).c_str());
+        EXPECT_GT(Pixel(t, 50, 50)[0], 200);
+        EXPECT_LT(Pixel(t, 50, 50)[2], 60);
+    }
+}
+
 TEST(VipsThumbnailer, LargeImagesAreShrunkWhileReadOrRefusedFromTheHeader) {
     TempDir dir;
     const std::string thumbs = dir / "thumbs";
@@ -245,15 +347,20 @@ TEST(VipsThumbnailer, LargeImagesAreShrunkWhileReadOrRefusedFromTheHeader) {
     EXPECT_EQ(made.width, 200);
     EXPECT_EQ(made.height, 200);
 
-    // Kinds decoded whole are bounded by the memory they need, all by pixels.
+    // Kinds decoded whole, and TIFF by its tiles, are bounded by the memory
+    // they need, all by pixels.
     const VImage picture = Gradient(1000, 1000);
     picture.jpegsave((dir / "progressive.jpg").c_str(), VImage::option()->set("interlace", true));
     picture.pngsave((dir / "interlaced.png").c_str(), VImage::option()->set("interlace", true));
     picture.gifsave((dir / "picture.gif").c_str());
+    picture.tiffsave(
+        (dir / "tiled.tif").c_str(),
+        VImage::option()->set("tile", true)->set("tile_width", 512)->set("tile_height", 512));
     const VipsThumbnailer tight(
         ThumbnailLimits{.maxPixels = 2'000'000, .maxDecodeBytes = 2'000'000});
     const VipsThumbnailer tighter(ThumbnailLimits{.maxPixels = 999'999});
-    for (const std::string name : {"progressive.jpg", "interlaced.png", "picture.gif"}) {
+    for (const std::string name :
+         {"progressive.jpg", "interlaced.png", "picture.gif", "tiled.tif"}) {
         SCOPED_TRACE(name);
         EXPECT_NO_THROW(VipsThumbnailer().Make({dir / name, thumbs, 100}));
         fs::remove_all(thumbs);
