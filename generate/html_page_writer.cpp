@@ -36,6 +36,11 @@ public:
     }
     void Commit() {
         Flush();
+        Place();
+    }
+    // Hands the last block to the file; the page is then whole but not in place.
+    void Finish() { Flush(); }
+    void Place() {
         file_.Commit();
         const std::string_view folder = FolderOf(file_.Target());
         writer_.unsyncedFolders_.insert(folder.empty() ? std::string(".") : std::string(folder));
@@ -69,16 +74,32 @@ void HtmlPageWriter::WritePage(const std::string& pageName, std::string_view ima
     page.Commit();
 }
 
+HtmlPageWriter::StagedPage::StagedPage(std::unique_ptr<PageOutput> page) : page_(std::move(page)) {}
+HtmlPageWriter::StagedPage::StagedPage(StagedPage&&) noexcept = default;
+HtmlPageWriter::StagedPage& HtmlPageWriter::StagedPage::operator=(StagedPage&&) noexcept = default;
+HtmlPageWriter::StagedPage::~StagedPage() = default;
+
+void HtmlPageWriter::StagedPage::Commit() {
+    page_->Place();
+}
+
 void HtmlPageWriter::WriteGallery(const std::string& fileName, const ImageList& images,
                                   std::string_view footerText) {
-    PageOutput page(*this, fileName);
-    page.AppendFormatted(PageTemplates::kHead, {"Gallery"});
+    StageGallery(fileName, images, footerText).Commit();
+}
+
+HtmlPageWriter::StagedPage HtmlPageWriter::StageGallery(const std::string& fileName,
+                                                        const ImageList& images,
+                                                        std::string_view footerText) {
+    auto page = std::make_unique<PageOutput>(*this, fileName);
+    page->AppendFormatted(PageTemplates::kHead, {"Gallery"});
     for (const std::string& path : images.Items()) {
-        page.AppendFormatted(PageTemplates::kGalleryEntry,
-                             {HtmlSourceText(path), HtmlAttributeText(ImageName(path))});
+        page->AppendFormatted(PageTemplates::kGalleryEntry,
+                              {HtmlSourceText(path), HtmlAttributeText(ImageName(path))});
     }
-    page.AppendFormatted(PageTemplates::kFooter, {FooterBodyText(footerText)});
-    page.Commit();
+    page->AppendFormatted(PageTemplates::kFooter, {FooterBodyText(footerText)});
+    page->Finish();
+    return StagedPage(std::move(page));
 }
 
 void HtmlPageWriter::WriteWebPhotoPage(const std::string& pageName, const WebPhotoPage& page) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <set>
 #include <stop_token>
 #include <string>
@@ -25,7 +26,25 @@ namespace brindlewick {
 // requested, before the next block goes to the file: it throws Error with
 // ECANCELED, again leaving the target as it was and no temporary file.
 class HtmlPageWriter {
+    class PageOutput;
+
 public:
+    // A page written whole to a temporary file beside its target, put in
+    // place by Commit. Destroyed without Commit, it leaves the target as it
+    // was and no temporary file.
+    class StagedPage {
+    public:
+        explicit StagedPage(std::unique_ptr<PageOutput> page);
+        StagedPage(StagedPage&&) noexcept;
+        StagedPage& operator=(StagedPage&&) noexcept;
+        ~StagedPage();
+        // Throws Error, leaving the target as it was.
+        void Commit();
+
+    private:
+        std::unique_ptr<PageOutput> page_;
+    };
+
     explicit HtmlPageWriter(std::stop_token stop = {}) : stop_(std::move(stop)) {}
     HtmlPageWriter(const HtmlPageWriter&) = delete;
     HtmlPageWriter& operator=(const HtmlPageWriter&) = delete;
@@ -35,6 +54,9 @@ public:
                    std::string_view footerText);
     void WriteGallery(const std::string& fileName, const ImageList& images,
                       std::string_view footerText);
+    // WriteGallery's page, written but not yet in place.
+    StagedPage StageGallery(const std::string& fileName, const ImageList& images,
+                            std::string_view footerText);
     // A wrapper page in its web form.
     void WriteWebPhotoPage(const std::string& pageName, const WebPhotoPage& page);
     // The gallery in its web form, one entry per image in list order.
@@ -50,7 +72,6 @@ protected:
     virtual void WriteRaw(FileSaver& file, std::string_view bytes);
 
 private:
-    class PageOutput;
     std::stop_token stop_;
     std::set<std::string> unsyncedFolders_;
 };
