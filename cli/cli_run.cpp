@@ -1,5 +1,6 @@
 #include "cli/cli_run.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -18,7 +19,7 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// Shows "n of N" once a run has taken half a second.
+// Shows "Image n of N" once a run has taken half a second.
 class ProgressLine {
 public:
     ProgressLine(std::ostream& err, bool enabled)
@@ -33,7 +34,7 @@ public:
             (shown_ && now - lastShown_ < std::chrono::milliseconds(100) && done != total)) {
             return;
         }
-        err_ << '\r' << done << " of " << total << std::flush;
+        err_ << "\rImage " << std::min(done + 1, total) << " of " << total << std::flush;
         shown_ = true;
         lastShown_ = now;
     }
@@ -126,7 +127,14 @@ int Generate(const CliOptions& options, const CliContext& context) {
         context.err << report.writeError->AccessMessage() << '\n';
         return kExitNotWritten;
     }
-    context.out << ProcessedMessage(report.pagesWritten);
+    if (report.outcome == RunReport::Outcome::kStopped) {
+        context.out << StoppedMessage(report.itemsDone, report.itemCount) << '\n';
+    } else {
+        context.out << ProcessedMessage(report.pagesWritten);
+    }
+    if (!report.galleryWritten.empty()) {
+        context.out << GalleryMessage(report.galleryWritten) << '\n';
+    }
     context.err << FailureLines(report.failures);
     int status = inputError == 0 && report.failures.empty() &&
                          report.outcome == RunReport::Outcome::kFinished

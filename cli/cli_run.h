@@ -49,7 +49,7 @@ struct CliContext {
     std::ostream& out;
     std::ostream& err;
     std::string currentFolder;    // relative paths and the gallery go here
-    bool showProgress = false;    // "n of N" on err during long runs
+    bool showProgress = false;    // "Image n of N" on err during long runs
     StopRequest* stop = nullptr;  // null: the run is never stopped from outside
 };
 

@@ -35,4 +35,22 @@ bool FileSet::WouldReplace(const std::string& path) const {
     return missing_.contains(path);
 }
 
+std::optional<FilePlace> FilePlaces::PlaceOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string(".")
+                         : slash == 0               ? std::string("/")
+                                                    : path.substr(0, slash);
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    auto known = folders_.find(folder);
+    if (known == folders_.end()) {
+        // The folder as the file's path reaches it, links followed.
+        struct stat info {};
+        if (::stat(folder.c_str(), &info) != 0) {
+            return std::nullopt;
+        }
+        known = folders_.emplace(std::move(folder), FileId{info.st_dev, info.st_ino}).first;
+    }
+    return FilePlace{known->second, std::move(name)};
+}
+
 }  // namespace brindlewick

@@ -6,6 +6,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <unordered_map>
 #include <unordered_set>
 
 namespace brindlewick {
@@ -42,6 +43,32 @@ public:
 private:
     std::unordered_set<FileId, FileIdHash> ids_;
     std::unordered_set<std::string> missing_;
+};
+
+// Where a file is written: its folder, as a file, and its name as written.
+// A file's inode tells it apart only while it exists: once another program
+// replaces it, the freed number can come back for any new file. The place of
+// a file this run wrote stays its own whatever happens to the file.
+struct FilePlace {
+    FileId folder;
+    std::string name;
+    bool operator==(const FilePlace&) const = default;
+};
+
+struct FilePlaceHash {
+    std::size_t operator()(const FilePlace& place) const {
+        return FileIdHash()(place.folder) * 31 + std::hash<std::string>()(place.name);
+    }
+};
+
+// Finds the places of paths, looking each folder up once.
+class FilePlaces {
+public:
+    // Empty when the folder cannot be reached.
+    std::optional<FilePlace> PlaceOf(const std::string& path);
+
+private:
+    std::unordered_map<std::string, FileId> folders_;
 };
 
 }  // namespace brindlewick

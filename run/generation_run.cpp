@@ -1,9 +1,13 @@
 #include "run/generation_run.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <unordered_map>
+#include <utility>
 
 #include "base/language_tag.h"
 #include "base/shell_quote.h"
@@ -16,6 +20,47 @@ namespace {
 constexpr const char* kWouldOverwriteInput = "it would replace one of the listed files";
 constexpr const char* kWouldOverwriteGallery = "it would replace the gallery written in this run";
 constexpr const char* kWouldOverwritePage = "it would replace a page written in this run";
+
+std::string WouldReplacePageOf(const std::string& other) {
+    return "its page would replace the page written for " + other + " in this run";
+}
+std::string PageReplacedFor(const std::string& other) {
+    return "its page was replaced by the page written for " + other + " in this run";
+}
+
+// The folder a file goes to, when the folder itself refuses new files for
+// the reason the file failed with (missing, not writable, read-only); empty
+// when the failure is the file's own.
+std::string RefusingFolder(const std::string& path, int errnum) {
+    if (errnum != ENOENT && errnum != ENOTDIR && errnum != EACCES && errnum != EROFS) {
+        return {};
+    }
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? std::string(".")
+                               : slash == 0               ? std::string("/")
+                                                          : path.substr(0, slash);
+    if (::access(folder.c_str(), W_OK | X_OK) == 0 || errno != errnum) {
+        return {};
+    }
+    return folder;
+}
+
+// What a failure lies with: its folder, or the file it names.
+const std::string& CauseOf(const PageFailure& failure) {
+    return failure.folder.empty() ? failure.path : failure.folder;
+}
+
+const char* OutputName(Output output, bool many) {
+    switch (output) {
+        case Output::Page:
+            return many ? "pages" : "page";
+        case Output::Thumbnail:
+            return many ? "thumbnails" : "thumbnail";
+        case Output::Gallery:
+            break;
+    }
+    return "gallery";
+}
 
 // name inside folder; an empty folder leaves the name as it is.
 std::string InFolder(const std::string& folder, const std::string& name) {
@@ -76,7 +121,7 @@ GenerationRun::GenerationRun(Settings& values, const ImageList& images,
       language_(values.language.empty() ? DefaultLanguage() : values.language) {}
 
 std::size_t GenerationRun::StepCount() const {
-    return webGallery_ ? 2 * images_.Count() : images_.Count();
+    return images_.Count();
 }
 
 RunReport GenerationRun::Run() {
@@ -84,6 +129,7 @@ RunReport GenerationRun::Run() {
         return report_;  // kNothingToDo: nothing written, nothing saved
     }
     report_.outcome = RunReport::Outcome::kFinished;
+    report_.itemCount = images_.Count();
     ListInputs();
     WriteOutputs();
     if (report_.outcome == RunReport::Outcome::kWriteError) {
@@ -117,6 +163,7 @@ void GenerationRun::WriteOutputs() {
         } else {
             WriteGallery();
             WritePages();
+            PlaceGallery();
         }
     } catch (const Error& error) {
         if (error.ErrorNumber() != ECANCELED) {
@@ -148,10 +195,28 @@ void GenerationRun::WriteGallery() {
         }
         galleryImages.AddImagePaths(std::move(paths));
     }
-    if (WriteOne(galleryPath_, [&] {
-            writer_.WriteGallery(galleryPath_, anyFolder ? galleryImages : images_, footer_);
+    if (WriteOne(galleryPath_, Output::Gallery, [&] {
+            stagedGallery_ =
+                writer_.StageGallery(galleryPath_, anyFolder ? galleryImages : images_, footer_);
         })) {
-        gallery_ = EntryAt(galleryPath_);
+        galleryPlace_ = places_.PlaceOf(galleryPath_);
+    }
+}
+
+// The plain gallery goes in place once every page is done; a stopped run
+// discards it and the gallery stays as it was.
+void GenerationRun::PlaceGallery() {
+    if (!stagedGallery_ || report_.outcome != RunReport::Outcome::kFinished) {
+        return;
+    }
+    try {
+        std::exchange(stagedGallery_, std::nullopt)->Commit();
+        report_.galleryWritten = galleryPath_;
+    } catch (const Error& error) {
+        if (error.IsMediumError()) {
+            throw;
+        }
+        SkipFailed(galleryPath_, error, Output::Gallery);
     }
 }
 
@@ -167,8 +232,7 @@ void GenerationRun::WritePages() {
 
 // The web form's pages: the thumbnails are made on one worker per core and
 // each page is written, in list order, as soon as its item's thumbnail is
-// done. An item is two steps, its thumbnail and then its page, so before the
-// page of item i the steps done are 2i + 1 (the odd ones).
+// done. An item's step is done with its page.
 void GenerationRun::WritePagesWithThumbnails() {
     const NoThumbnailer none;
     const std::string folder = InFolder(galleryFolder_, kThumbnailFolderName);
@@ -184,7 +248,7 @@ void GenerationRun::WritePagesWithThumbnails() {
     MakeThumbnails(services_.thumbnailer != nullptr ? *services_.thumbnailer : none, requests, 0,
                    services_.stop, [&](const ThumbnailOutcome& outcome) {
                        const std::size_t item = itemOf[outcome.index];
-                       if (PassItemsWithoutThumbnail(item) && Step(2 * item + 1)) {
+                       if (PassItemsWithoutThumbnail(item) && Step(item)) {
                            WriteWebItem(item, outcome.thumbnail ? &*outcome.thumbnail : nullptr,
                                         outcome.error);
                            nextItem_ = item + 1;
@@ -195,7 +259,7 @@ void GenerationRun::WritePagesWithThumbnails() {
 
 bool GenerationRun::PassItemsWithoutThumbnail(std::size_t end) {
     for (; nextItem_ < end; ++nextItem_) {
-        if (report_.outcome == RunReport::Outcome::kStopped || !Step(2 * nextItem_ + 1)) {
+        if (report_.outcome == RunReport::Outcome::kStopped || !Step(nextItem_)) {
             return false;
         }
         WriteWebItem(nextItem_, nullptr, std::nullopt);
@@ -206,7 +270,7 @@ bool GenerationRun::PassItemsWithoutThumbnail(std::size_t end) {
 void GenerationRun::WriteWebItem(std::size_t item, const Thumbnail* thumbnail,
                                  const std::optional<Error>& failure) {
     if (failure) {
-        Skip(failure->Path(), failure->Cause());
+        SkipFailed(failure->Path(), *failure, Output::Thumbnail);
     }
     WritePageOf(item);
     if (!isFolder_[item]) {
@@ -214,17 +278,23 @@ void GenerationRun::WriteWebItem(std::size_t item, const Thumbnail* thumbnail,
     }
 }
 
-// The web gallery, after the pages (also after a stop, with the items done),
-// unless one of them was written where it goes.
+// The web gallery, after the pages, unless one of them was written where it
+// goes. A stopped run leaves the gallery as it was.
 void GenerationRun::WriteWebGallery() {
-    if (const std::optional<FileId> there = EntryAt(galleryPath_);
-        there && pagesWritten_.contains(*there)) {
-        Skip(galleryPath_, kWouldOverwritePage);
+    if (report_.outcome != RunReport::Outcome::kFinished) {
+        return;
+    }
+    if (const std::optional<FilePlace> place = places_.PlaceOf(galleryPath_);
+        place && pagesWritten_.contains(*place)) {
+        Skip(galleryPath_, kWouldOverwritePage, Output::Gallery);
         return;
     }
     const WebGalleryPage page{language_, values_.galleryTitle, values_.comment, footer_,
                               values_.thumbSize};
-    WriteOne(galleryPath_, [&] { writer_.WriteWebGallery(galleryPath_, page, webEntries_); });
+    if (WriteOne(galleryPath_, Output::Gallery,
+                 [&] { writer_.WriteWebGallery(galleryPath_, page, webEntries_); })) {
+        report_.galleryWritten = galleryPath_;
+    }
 }
 
 // The comment goes on top unless an entry begins with it. The file is re-read
@@ -257,28 +327,40 @@ bool GenerationRun::Step(std::size_t done) {
     return true;
 }
 
-// The wrapper page of an item, where it is written.
+// The wrapper page of an item, where it is written. Two images of one
+// folder whose names differ only in the extension share a page: the web
+// gallery, which links each image's page, refuses the second; the plain run
+// lets the later page win and names the page that was lost.
 void GenerationRun::WritePageOf(std::size_t item) {
     const std::string& path = images_.GetAt(item);
     if (isFolder_[item]) {
         Skip(path, std::strerror(EISDIR));
+        ++report_.itemsDone;
         return;
     }
     const std::string page = PageName(path);
-    if (WriteOne(page, [&] {
-            if (webGallery_) {
-                WriteWebPhotoPage(page, item);
-            } else {
-                writer_.WritePage(page, ImageName(path), footer_);
-            }
-        })) {
+    const std::optional<FilePlace> place = places_.PlaceOf(page);
+    const auto earlier = place ? pagesWritten_.find(*place) : pagesWritten_.end();
+    if (earlier != pagesWritten_.end() && webGallery_ && !inputs_.WouldReplace(page)) {
+        Skip(path, WouldReplacePageOf(earlier->second));
+        report_.failures.back().reasonNamesOutput = true;
+    } else if (WriteOne(page, Output::Page, [&] {
+                   if (webGallery_) {
+                       WriteWebPhotoPage(page, item);
+                   } else {
+                       writer_.WritePage(page, ImageName(path), footer_);
+                   }
+               })) {
         ++report_.pagesWritten;
-        // Only the web form writes its gallery after the pages and must know
-        // them; the plain run spends no lookup on it.
-        if (const std::optional<FileId> id = webGallery_ ? EntryAt(page) : std::nullopt) {
-            pagesWritten_.insert(*id);
+        if (earlier != pagesWritten_.end()) {
+            Skip(earlier->second, PageReplacedFor(path));
+            report_.failures.back().reasonNamesOutput = true;
+            earlier->second = path;
+        } else if (place) {
+            pagesWritten_.emplace(*place, path);
         }
     }
+    ++report_.itemsDone;
 }
 
 // The web form of an item's wrapper page, linked to the pages of the images
@@ -321,13 +403,13 @@ void GenerationRun::WriteWebPhotoPage(const std::string& page, std::size_t item)
 // Writes one file; a failure that concerns this file alone is listed, a
 // failure of the medium (or a stop) is passed on and ends the run.
 template <typename WriteFile>
-bool GenerationRun::WriteOne(const std::string& path, const WriteFile& writeFile) {
+bool GenerationRun::WriteOne(const std::string& path, Output output, const WriteFile& writeFile) {
     if (inputs_.WouldReplace(path)) {
-        Skip(path, kWouldOverwriteInput);
+        Skip(path, kWouldOverwriteInput, output);
         return false;
     }
-    if (gallery_ && EntryAt(path) == gallery_) {
-        Skip(path, kWouldOverwriteGallery);
+    if (galleryPlace_ && places_.PlaceOf(path) == galleryPlace_) {
+        Skip(path, kWouldOverwriteGallery, output);
         return false;
     }
     try {
@@ -337,13 +419,18 @@ bool GenerationRun::WriteOne(const std::string& path, const WriteFile& writeFile
         if (error.IsMediumError() || error.ErrorNumber() == ECANCELED) {
             throw;
         }
-        Skip(path, error.Cause());
+        SkipFailed(path, error, output);
         return false;
     }
 }
 
-void GenerationRun::Skip(std::string path, std::string reason) {
-    report_.failures.push_back({std::move(path), std::move(reason)});
+void GenerationRun::Skip(std::string path, std::string reason, Output output) {
+    report_.failures.push_back({std::move(path), std::move(reason), output, {}, false});
+}
+
+void GenerationRun::SkipFailed(const std::string& path, const Error& error, Output output) {
+    Skip(path, error.Cause(), output);
+    report_.failures.back().folder = RefusingFolder(path, error.ErrorNumber());
 }
 
 void GenerationRun::EndWithWriteError(const Error& error) {
@@ -355,16 +442,59 @@ std::string ProcessedMessage(std::size_t pagesWritten) {
     return "Processed " + std::to_string(pagesWritten) + " file(s)\n";
 }
 
-std::string FailureLines(const std::vector<PageFailure>& failures) {
-    std::string lines;
+std::string StoppedMessage(std::size_t itemsDone, std::size_t itemCount) {
+    return "Stopped after " + std::to_string(itemsDone) + " of " + std::to_string(itemCount) +
+           " images.";
+}
+
+std::string GalleryMessage(const std::string& galleryPath) {
+    return "Gallery: " + galleryPath;
+}
+
+std::vector<std::string> FailureLineList(const std::vector<PageFailure>& failures) {
+    // A cause: the output, the folder (or the file) it lies with, the reason.
+    struct Cause {
+        const PageFailure* first;
+        std::size_t count;
+    };
+    std::vector<Cause> causes;
+    std::unordered_map<std::string, std::size_t> causeOf;
     for (const PageFailure& failure : failures) {
-        lines += ShellQuotedName(failure.path);
-        lines += ": ";
-        // A reason may quote a name too (a decoder's message).
-        lines += ShellQuotedName(failure.reason);
-        lines += '\n';
+        const std::string key = std::to_string(static_cast<int>(failure.output)) + '\n' +
+                                CauseOf(failure) + '\n' + failure.reason;
+        const auto [known, added] = causeOf.emplace(key, causes.size());
+        if (added) {
+            causes.push_back({&failure, 1});
+        } else {
+            ++causes[known->second].count;
+        }
+    }
+    std::vector<std::string> lines;
+    lines.reserve(causes.size());
+    for (const auto& [failure, count] : causes) {
+        const bool many = count > 1;
+        std::string line = ShellQuotedName(many ? CauseOf(*failure) : failure->path) + ": " +
+                           ShellQuotedName(failure->reason);
+        if (!failure->reasonNamesOutput) {
+            line += " (";
+            line += OutputName(failure->output, many);
+            if (many) {
+                line += " of " + std::to_string(count) + " images";
+            }
+            line += ')';
+        }
+        lines.push_back(std::move(line));
     }
     return lines;
+}
+
+std::string FailureLines(const std::vector<PageFailure>& failures) {
+    std::string text;
+    for (const std::string& line : FailureLineList(failures)) {
+        text += line;
+        text += '\n';
+    }
+    return text;
 }
 
 }  // namespace brindlewick

@@ -5,7 +5,7 @@
 #include <optional>
 #include <stop_token>
 #include <string>
-#include <unordered_set>
+#include <unordered_map>
 #include <vector>
 
 #include "base/error.h"
@@ -21,10 +21,19 @@ inline constexpr const char* kGalleryFileName = "ShowAll.html";
 inline constexpr const char* kThumbnailFolderName = "thumbs";
 inline constexpr const char* kNothingToDoMessage = "Nothing to do!";
 
-// A page (or the gallery) that was not written, and why.
+// The outputs of a run that can fail one by one.
+enum class Output { Page, Thumbnail, Gallery };
+
+// An output that was not written (or was lost), and why.
 struct PageFailure {
     std::string path;
     std::string reason;
+    Output output = Output::Page;
+    // Set when the failure lies with the folder the file goes to (missing,
+    // not writable): the failures of one folder with one reason make one line.
+    std::string folder;
+    // The reason names the output itself ("its page would ...").
+    bool reasonNamesOutput = false;
 };
 
 struct RunReport {
@@ -38,6 +47,9 @@ struct RunReport {
     };
     Outcome outcome = Outcome::kNothingToDo;
     std::size_t pagesWritten = 0;        // wrapper pages only, not the gallery
+    std::size_t itemsDone = 0;           // items whose page (and thumbnail) are done
+    std::size_t itemCount = 0;           // items listed
+    std::string galleryWritten;          // the gallery's path, when this run wrote it
     std::vector<PageFailure> failures;   // gallery first, then pages in list order
     std::optional<Error> writeError;     // set for kWriteError
     bool historyChanged = false;         // the comment became entry 0
@@ -64,7 +76,9 @@ struct RunServices {
 };
 
 // One generation run: the gallery (kGalleryFileName in galleryFolder) first
-// when values.showAll is set, then a wrapper page per item in list order;
+// when values.showAll is set, then a wrapper page per item in list order
+// (the gallery goes in place when the last page is done: a stopped run leaves
+// the gallery as it was);
 // then the comment goes on top of the history unless an entry begins with it,
 // and the settings are saved (SettingsFile::UpdateSettings: what other runs
 // saved meanwhile joins the history first). A page that cannot be written is
@@ -72,16 +86,18 @@ struct RunServices {
 // Listed and refused: a folder in the list ("Is a directory"; it has no
 // gallery entry either), a page that would replace one of the listed files
 // (compared as files, so another spelling of the same file counts), and a page
-// that would replace the gallery written in this run.
+// that would replace the gallery written in this run. Files this run wrote
+// are known by their folder and name, not by inode numbers, which other
+// programs replacing files in the same folders make the file system reuse.
 //
 // With values.webGallery set too, the gallery takes its web form: thumbnails
 // (made on one worker per core while the pages are written in list order) in
 // kThumbnailFolderName beside it, each a link to its image's wrapper page,
 // every address relative to the gallery's folder. The gallery is then written
-// after the pages. An image without a thumbnail gets a text link, and the
-// thumbnail's failure is listed like a page's. The wrapper pages take their
-// web form then too, each linking the previous and next image's page in list
-// order and the gallery.
+// after the pages, unless the run was stopped. An image without a thumbnail
+// gets a text link, and the thumbnail's failure is listed like a page's. The
+// wrapper pages take their web form then too, each linking the previous and
+// next image's page in list order and the gallery.
 //
 // Each form of output is a step method of its own; a new form is a new
 // method, called from WriteOutputs.
@@ -92,8 +108,8 @@ public:
     GenerationRun(const GenerationRun&) = delete;
     GenerationRun& operator=(const GenerationRun&) = delete;
 
-    // The steps progress counts: a page per item, and in the web form a
-    // thumbnail per item too (folders count as items).
+    // The steps progress counts: one per item (folders count as items), done
+    // when its page and, in the web form, its thumbnail are done.
     std::size_t StepCount() const;
 
     // Runs once; the values' history and the settings file are updated.
@@ -104,6 +120,7 @@ private:
     void ListInputs();
     void WriteOutputs();
     void WriteGallery();
+    void PlaceGallery();
     void WritePages();
     void WritePagesWithThumbnails();
     void WriteWebGallery();
@@ -120,8 +137,9 @@ private:
     void WritePageOf(std::size_t item);
     void WriteWebPhotoPage(const std::string& page, std::size_t item);
     template <typename WriteFile>
-    bool WriteOne(const std::string& path, const WriteFile& writeFile);
-    void Skip(std::string path, std::string reason);
+    bool WriteOne(const std::string& path, Output output, const WriteFile& writeFile);
+    void Skip(std::string path, std::string reason, Output output = Output::Page);
+    void SkipFailed(const std::string& path, const Error& error, Output output);
     void EndWithWriteError(const Error& error);
 
     // Inputs.
@@ -140,10 +158,14 @@ private:
     const std::string language_;  // the web form's
 
     // Learnt while running.
-    FileSet inputs_;                 // no page may replace one of these
-    std::vector<bool> isFolder_;     // per item: a folder gets no page and no gallery entry
-    std::optional<FileId> gallery_;  // the plain gallery, once written
-    std::unordered_set<FileId, FileIdHash> pagesWritten_;  // for the web gallery, written last
+    FileSet inputs_;              // no page may replace one of these
+    std::vector<bool> isFolder_;  // per item: a folder gets no page and no gallery entry
+    FilePlaces places_;
+    // The plain gallery, written before the pages and put in place once they
+    // are all done, so that a stopped run leaves the gallery as it was.
+    std::optional<HtmlPageWriter::StagedPage> stagedGallery_;
+    std::optional<FilePlace> galleryPlace_;
+    std::unordered_map<FilePlace, std::string, FilePlaceHash> pagesWritten_;  // and their images
     std::vector<WebGalleryEntry> webEntries_;
     std::size_t nextItem_ = 0;  // web form: the first item not yet passed on
     RunReport report_;
@@ -152,9 +174,20 @@ private:
 // "Processed N file(s)\n" with the number of wrapper pages written.
 std::string ProcessedMessage(std::size_t pagesWritten);
 
-// One line per failure, "PATH: REASON"; a path or reason that holds control
-// characters is quoted (ShellQuotedName), so that no file name can drive the
-// terminal or the message it is shown in.
+// "Stopped after N of M images." for a run that was stopped.
+std::string StoppedMessage(std::size_t itemsDone, std::size_t itemCount);
+
+// "Gallery: PATH", where a run wrote its gallery.
+std::string GalleryMessage(const std::string& galleryPath);
+
+// One line per distinct cause (the output, the folder or file it lies with,
+// the reason), in the order of the first failure of each: "PATH: REASON
+// (page)", or for a folder that failed many images "FOLDER: REASON (pages of
+// N images)". A path or reason that holds control characters is quoted
+// (ShellQuotedName), so that no file name can drive the terminal.
+std::vector<std::string> FailureLineList(const std::vector<PageFailure>& failures);
+
+// FailureLineList's lines, each ended by a line break.
 std::string FailureLines(const std::vector<PageFailure>& failures);
 
 }  // namespace brindlewick

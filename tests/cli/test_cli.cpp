@@ -91,7 +91,8 @@ TEST_F(Cli, FirstRunWritesPagesGalleryAndSettings) {
     Pic("cat.gif"), Pic("Dog.JPG");
     const Result r = Run({"--gallery", "cat.gif", "./Dog.JPG", "./cat.gif"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.out, "Processed 2 file(s)\n");
+    EXPECT_EQ(r.out, "Processed 2 file(s)\nGallery: " +
+                         (dir_.Path() / "pics/ShowAll.html").string() + "\n");
     EXPECT_EQ(r.err, "");
     // The default comment, with the copyright sign on by default.
     EXPECT_EQ(Page("cat.html"), WrapperPage("cat.gif", "cat.gif", "&copy; All rights reserved"));
@@ -147,15 +148,20 @@ TEST_F(Cli, NamesThatDifferOnlyInCaseAreBothWritten) {
     EXPECT_EQ(Page("photo.html"), WrapperPage("photo.jpg", "photo.jpg", "x"));
 }
 
+// One line per cause: a missing folder once for all its images.
 TEST_F(Cli, PagesThatCannotBeWrittenAreListedAndFail) {
     Pic("ok.gif");
     Pic("index.html");
-    const Result r = Run({"ok.gif", "index.html", "../nowhere/x.gif"});
+    const Result r = Run({"ok.gif", "index.html", "../nowhere/x.gif", "../nowhere/y.gif",
+                          "../nowhere/z.gif", "../gone/a.gif"});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Processed 1 file(s)\n");
-    EXPECT_EQ(r.err, (dir_.Path() / "nowhere/x.html").string() + ": No such file or directory\n" +
+    EXPECT_EQ(r.err, (dir_.Path() / "gone/a.html").string() +
+                         ": No such file or directory (page)\n" +
+                         (dir_.Path() / "nowhere").string() +
+                         ": No such file or directory (pages of 3 images)\n" +
                          (dir_.Path() / "pics/index.html").string() +
-                         ": it would replace one of the listed files\n");
+                         ": it would replace one of the listed files (page)\n");
     EXPECT_EQ(Page("index.html"), "GIF89a");
 }
 
@@ -187,15 +193,16 @@ TEST_F(Cli, RefusedItemsAreListedAndTheRunGoesOn) {
     const Result r = Run({"--gallery", "-c", "x", "first.gif", "zzz.gif", longName, "lnk/a.html",
                           "real/a.gif", "ShowAll.jpg", "", ".", "sub/"});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, "Processed 2 file(s)\n");
     const std::string pics = (dir_.Path() / "pics").string();
-    EXPECT_EQ(r.err, pics + ": Is a directory\n" +                                             //
-                         pics + "/" + std::string(251, 'b') + ".html: File name too long\n" +  //
-                         pics + "/lnk/a.html: it would replace one of the listed files\n" +    //
-                         pics + "/real/a.html: it would replace one of the listed files\n" +   //
-                         pics +
-                         "/ShowAll.html: it would replace the gallery written in this run\n" +
-                         pics + "/sub: Is a directory\n");
+    EXPECT_EQ(r.out, "Processed 2 file(s)\nGallery: " + pics + "/ShowAll.html\n");
+    EXPECT_EQ(r.err,
+              pics + ": Is a directory (page)\n" +                                             //
+                  pics + "/" + std::string(251, 'b') + ".html: File name too long (page)\n" +  //
+                  pics + "/lnk/a.html: it would replace one of the listed files (page)\n" +    //
+                  pics + "/real/a.html: it would replace one of the listed files (page)\n" +   //
+                  pics +
+                  "/ShowAll.html: it would replace the gallery written in this run (page)\n" +
+                  pics + "/sub: Is a directory (page)\n");
     EXPECT_EQ(Page("first.html"), WrapperPage("first.gif", "first.gif", "&copy; x"));
     EXPECT_EQ(Page("zzz.html"), WrapperPage("zzz.gif", "zzz.gif", "&copy; x"));
     EXPECT_EQ(Page("real/a.html"), "precious");
@@ -255,6 +262,7 @@ TEST_F(Cli, SignalDuringALargeGalleryLeavesNothingHalfWritten) {
     const Result r = Await(program);
     ASSERT_TRUE(writing) << "the gallery was never seen being written";
     EXPECT_EQ(r.status, 128 + SIGTERM) << r.err.substr(0, 500);
+    EXPECT_EQ(r.out, "Stopped after 0 of 200000 images.\n");
     EXPECT_EQ(temporaryFiles(), 0);
     EXPECT_EQ(Page("ShowAll.html"), "old gallery");
 }
@@ -280,6 +288,35 @@ TEST_F(Cli, ReplacedFilesKeepOnlyTheUsersOwnMode) {
     EXPECT_EQ(fs::status(pics / "own.html").permissions(), fs::perms(0600));
     EXPECT_EQ(fs::status(pics / "planted.html").permissions(), fs::perms(0644));
     EXPECT_EQ(fs::status(pics / "ShowAll.html").permissions(), fs::perms(0644));
+}
+
+// Runs side by side replace each other's pages and gallery, and the freed
+// inodes come back for new files: no run may take a file it wrote itself for
+// another's and refuse it.
+TEST_F(Cli, ParallelGalleryRunsNeverRefuseTheirOwnFiles) {
+    const std::string image = ReadFile(BRINDLEWICK_SAMPLES "/harbour.gif");
+    ASSERT_FALSE(image.empty());
+    std::vector<std::string> args = {"-c", "x"};
+    for (int i = 0; i < 60; ++i) {
+        args.push_back("p" + std::to_string(i) + ".gif");
+        WriteFile(dir_.Path() / "pics" / args.back(), image);
+    }
+    for (int round = 0; round < 6; ++round) {
+        std::vector<std::unique_ptr<test::ChildProgram>> runs;
+        for (int i = 0; i < 3; ++i) {
+            test::ChildProgram::Setup setup = Program(args);
+            setup.args.insert(setup.args.begin(), i == 1 ? "--web-gallery" : "--no-web-gallery");
+            setup.args.insert(setup.args.begin(), "--gallery");
+            setup.output = "/dev/null";
+            setup.errors = dir_.Path() / ("stderr" + std::to_string(i));
+            runs.push_back(std::make_unique<test::ChildProgram>(setup));
+        }
+        for (int i = 0; i < 3; ++i) {
+            runs[i]->Wait();
+            const std::string err = ReadFile(dir_.Path() / ("stderr" + std::to_string(i)));
+            EXPECT_EQ(err.find("in this run"), std::string::npos) << err;
+        }
+    }
 }
 
 TEST_F(Cli, OutputThatCannotBeWrittenIsAFailure) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <memory>
 
 #include "generate/html_page_writer.h"
 #include "generate/page_text.h"
@@ -92,12 +93,56 @@ TEST_F(GenerationRun, CommentThatBeginsAnEntryIsNotAddedAgain) {
     EXPECT_NE(ReadFile(dir_ / "a.html").find("\">HOLIDAY</P>"), std::string::npos);
 }
 
-TEST_F(GenerationRun, SameStemLaterImageWins) {
+// Two images with one page: the later page wins and the lost one is named;
+// the web gallery, which links each image's own page, refuses the second.
+TEST_F(GenerationRun, SameStemLaterImageWinsOrIsRefusedInTheWebGallery) {
     images_.AddImagePath(Image("a.gif"));
     images_.AddImagePath(Image("a.jpg"));
-    const RunReport report = Run();
+    RunReport report = Run();
     EXPECT_EQ(report.pagesWritten, 2u);
     EXPECT_NE(ReadFile(dir_ / "a.html").find("SRC=\"a.jpg\""), std::string::npos);
+    EXPECT_EQ(FailureLines(report.failures),
+              dir_ / "a.gif" + ": its page was replaced by the page written for " +
+                  (dir_ / "a.jpg") + " in this run\n");
+
+    values_.showAll = values_.webGallery = 1;
+    report = Run();
+    EXPECT_EQ(report.pagesWritten, 1u);
+    EXPECT_NE(ReadFile(dir_ / "a.html").find("SRC=\"a.gif\""), std::string::npos);
+    EXPECT_EQ(FailureLines(report.failures),
+              dir_ / "a.gif" + ": no thumbnails can be made here (thumbnail)\n" + (dir_ / "a.jpg") +
+                  ": no thumbnails can be made here (thumbnail)\n" + (dir_ / "a.jpg") +
+                  ": its page would replace the page written for " + (dir_ / "a.gif") +
+                  " in this run\n");
+}
+
+// The failures of one folder make one line, named for the output that failed.
+TEST_F(GenerationRun, FailuresAreListedOncePerCause) {
+    std::vector<std::string> paths;
+    for (int i = 0; i < 50; ++i) {
+        paths.push_back(dir_ / ("gone/" + std::to_string(i) + ".gif"));
+    }
+    paths.push_back(Image("ok.gif"));
+    images_.AddImagePaths(paths);
+    const RunReport report = Run();
+    EXPECT_EQ(report.failures.size(), 50u);
+    EXPECT_EQ(FailureLines(report.failures),
+              dir_ / "gone" + ": No such file or directory (pages of 50 images)\n");
+
+    std::vector<PageFailure> mixed = {
+        {"/p/thumbs", "Permission denied", Output::Thumbnail, {}, false},
+        {"/p/a.html", "Permission denied", Output::Page, {}, false},
+        {"/p/thumbs", "Permission denied", Output::Thumbnail, {}, false},
+        {"/p/ShowAll.html",
+         "it would replace a page written in this run",
+         Output::Gallery,
+         {},
+         false}};
+    EXPECT_EQ(FailureLineList(mixed),
+              (std::vector<std::string>{
+                  "/p/thumbs: Permission denied (thumbnails of 2 images)",
+                  "/p/a.html: Permission denied (page)",
+                  "/p/ShowAll.html: it would replace a page written in this run (gallery)"}));
 }
 
 TEST_F(GenerationRun, CountsOnlyPagesWrittenAndNamesTheOthers) {
@@ -120,7 +165,7 @@ TEST_F(GenerationRun, CountsOnlyPagesWrittenAndNamesTheOthers) {
     EXPECT_EQ(ReadFile(dir_ / "c.html"), "listed too");
     EXPECT_EQ(ProcessedMessage(report.pagesWritten), "Processed 1 file(s)\n");
     EXPECT_EQ(FailureLines({report.failures[2]}),
-              dir_ / "gone/b.html" + ": No such file or directory\n");
+              dir_ / "gone/b.html" + ": No such file or directory (page)\n");
     EXPECT_TRUE(fs::exists(settings_.Path()));  // skipped pages do not stop the save
 }
 
@@ -137,27 +182,42 @@ TEST_F(GenerationRun, WriteErrorEndsTheRunAndSavesNothing) {
     ASSERT_TRUE(report.writeError.has_value());
     EXPECT_EQ(report.writeError->AccessMessage(),
               "Disk full while accessing " + (dir_ / "a.html") + ".");
-    EXPECT_TRUE(fs::exists(dir_ / "ShowAll.html"));
+    EXPECT_FALSE(fs::exists(dir_ / "ShowAll.html"));  // put in place only by a finished run
     EXPECT_EQ(ReadFile(dir_ / "a.html"), "old");
     EXPECT_EQ(values_.history.Count(), 1u);
     EXPECT_FALSE(fs::exists(settings_.Path()));
 }
 
-TEST_F(GenerationRun, StoppingBetweenPagesStillSavesTheHistory) {
+// A stopped run keeps the old gallery, in both forms, and saves the history.
+TEST_F(GenerationRun, StoppingBetweenPagesKeepsTheGalleryAndSavesTheHistory) {
     images_.AddImagePath(Image("a.gif"));
     images_.AddImagePath(Image("b.gif"));
     images_.AddImagePath(Image("c.gif"));
-    std::stop_source stop;
-    const RunReport report = Run(
-        [&](std::size_t done, std::size_t) {
-            if (done >= 2) {
-                stop.request_stop();
-            }
-        },
-        nullptr, stop.get_token());
-    EXPECT_EQ(report.outcome, RunReport::Outcome::kStopped);
+    WriteFile(dir_ / "ShowAll.html", "old gallery");
+    values_.showAll = 1;
+    const auto stopAfterTwo = [&] {
+        auto stop = std::make_shared<std::stop_source>();
+        return Run(
+            [stop](std::size_t done, std::size_t) {
+                if (done >= 2) {
+                    stop->request_stop();
+                }
+            },
+            nullptr, stop->get_token());
+    };
+    for (const int web : {1, 0}) {
+        values_.webGallery = web;
+        const RunReport report = stopAfterTwo();
+        EXPECT_EQ(report.outcome, RunReport::Outcome::kStopped);
+        EXPECT_EQ(StoppedMessage(report.itemsDone, report.itemCount),
+                  "Stopped after 2 of 3 images.");
+        EXPECT_TRUE(report.galleryWritten.empty());
+        EXPECT_EQ(ReadFile(dir_ / "ShowAll.html"), "old gallery");
+    }
+    const RunReport report = stopAfterTwo();
     EXPECT_EQ(report.pagesWritten, 2u);
     EXPECT_FALSE(fs::exists(dir_ / "c.html"));
+    EXPECT_EQ(test::FileCount(dir_.Path()), 7u);  // the settings folder, no temporary file
     EXPECT_EQ(values_.history.GetAt(0), "Me");
     EXPECT_TRUE(fs::exists(settings_.Path()));
 }
@@ -187,7 +247,7 @@ public:
 
 // The web form: pages in list order as thumbnails arrive, the gallery last,
 // linked thumbnails with addresses relative to the gallery's folder, a text
-// link where there is no thumbnail, and progress over pages and thumbnails.
+// link where there is no thumbnail, and progress over the images.
 TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
     fs::create_directories(dir_.Path() / "sub" / "folder");
     images_.AddImagePaths(
@@ -210,8 +270,9 @@ TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
     EXPECT_EQ(report.outcome, RunReport::Outcome::kFinished);
     EXPECT_EQ(report.pagesWritten, 3u);
     ASSERT_EQ(report.failures.size(), 2u);
-    EXPECT_EQ(FailureLines(report.failures),
-              dir_ / "bad.jpg" + ": not an image\n" + dir_ / "sub/folder" + ": Is a directory\n");
+    EXPECT_EQ(FailureLines(report.failures), dir_ / "bad.jpg" + ": not an image (thumbnail)\n" +
+                                                 dir_ / "sub/folder" + ": Is a directory (page)\n");
+    EXPECT_EQ(report.galleryWritten, dir_ / "ShowAll.html");
     EXPECT_TRUE(fs::exists(dir_ / "bad.html"));  // its page is written all the same
     const std::string gallery = ReadFile(dir_ / "ShowAll.html");
     const std::string body =
@@ -243,9 +304,9 @@ TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
               "href=\"../bad.html\">Previous</a><a id=\"gallery\" "
               "href=\"../ShowAll.html\">Gallery</a>");
     EXPECT_NE(last.find("<img src=\"a%20c.jpg\" alt=\"a c.jpg\">"), std::string::npos);
-    // A thumbnail and a page for each of the four items, counted in order.
+    // A step for each of the four items, counted in order.
     ASSERT_FALSE(steps.empty());
-    EXPECT_EQ(steps.back(), std::make_pair(std::size_t{8}, std::size_t{8}));
+    EXPECT_EQ(steps.back(), std::make_pair(std::size_t{4}, std::size_t{4}));
     EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
 }
 
