@@ -281,24 +281,51 @@ void MainDialog::ShowRunReport(const RunReport& report) {
         case RunReport::Outcome::kStopped:
             break;
     }
-    Messages().Show(this, MessageIcon::kInformation,
-                    FromUtf8(ProcessedMessage(report.pagesWritten)));
-    QString warning;
-    if (!report.failures.empty()) {
-        warning = QStringLiteral("These files could not be written:\n\n") +
-                  FromUtf8(FailureLines(report.failures));
+    Messages().ShowReport(this, RunReportMessage(report, settingsFile_.HasFile()));
+}
+
+ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile) {
+    // The box shows this many failures; the whole list scrolls in the details.
+    constexpr qsizetype kFailuresShown = 8;
+    ReportMessage message;
+    message.text = FromUtf8(report.outcome == RunReport::Outcome::kStopped
+                                ? StoppedMessage(report.itemsDone, report.itemCount)
+                                : ProcessedMessage(report.pagesWritten));
+    QStringList informative;
+    if (!report.galleryWritten.empty()) {
+        informative << FromUtf8(GalleryMessage(report.galleryWritten));
+    }
+    QStringList failures;
+    for (const std::string& line : FailureLineList(report.failures)) {
+        failures << FromUtf8(line);
+    }
+    if (!failures.isEmpty()) {
+        if (!informative.isEmpty()) {
+            informative << QString();
+        }
+        informative << QStringLiteral("These files could not be written:") << QString()
+                    << failures.mid(0, kFailuresShown);
+        if (failures.size() > kFailuresShown) {
+            informative << QStringLiteral("and %1 more, all of them under \"Show Details...\"")
+                               .arg(failures.size() - kFailuresShown);
+            message.details = failures.join(QLatin1Char('\n'));
+        }
     }
     if (report.settingsError) {
-        if (!warning.isEmpty()) {
-            warning += QLatin1Char('\n');
+        if (!informative.isEmpty()) {
+            informative << QString();
         }
-        warning += settingsFile_.HasFile() ? QStringLiteral("The settings could not be saved:\n") +
-                                                 FromUtf8(report.settingsError->AccessMessage())
-                                           : QString::fromUtf8(kNoHomeFolderMessage);
+        if (settingsHaveFile) {
+            informative << QStringLiteral("The settings could not be saved:")
+                        << FromUtf8(report.settingsError->AccessMessage());
+        } else {
+            informative << QString::fromUtf8(kNoHomeFolderMessage);
+        }
     }
-    if (!warning.isEmpty()) {
-        Messages().Show(this, MessageIcon::kWarning, warning);
-    }
+    message.informative = informative.join(QLatin1Char('\n'));
+    message.icon = failures.isEmpty() && !report.settingsError ? MessageIcon::kInformation
+                                                               : MessageIcon::kWarning;
+    return message;
 }
 
 void MainDialog::OnAbout() {

@@ -7,6 +7,7 @@
 
 #include "run/generation_run.h"
 #include "settings/settings_file.h"
+#include "ui/message_box.h"
 
 class QAbstractButton;
 class QCheckBox;
@@ -108,6 +109,11 @@ private:
     QCheckBox* showAll_ = nullptr;
     CommentHistoryModel* historyModel_ = nullptr;
 };
+
+// The box at the end of a run that wrote: the count (or where it stopped),
+// the gallery's path, the failures, one line per cause, and the settings'
+// (settingsHaveFile false: there is no home folder to keep them in).
+ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile = true);
 
 // Loads the program icon in its 16 and 32 pixel sizes.
 QIcon LoadMainIcon();

@@ -2,6 +2,7 @@
 
 #include <QFontMetrics>
 #include <QGridLayout>
+#include <QLabel>
 #include <QMessageBox>
 #include <QSpacerItem>
 
@@ -14,21 +15,25 @@ int CaptionRoom(const QFont& font, const QString& caption) {
     return metrics.horizontalAdvance(caption) * 5 / 4 + 6 * metrics.height();
 }
 
-void QtMessagePresenter::Show(QWidget* parent, MessageIcon icon, const QString& text) {
-    QMessageBox::Icon qtIcon = QMessageBox::Warning;
+namespace {
+
+QMessageBox::Icon QtIcon(MessageIcon icon) {
     switch (icon) {
         case MessageIcon::kWarning:
-            qtIcon = QMessageBox::Warning;
             break;
         case MessageIcon::kInformation:
-            qtIcon = QMessageBox::Information;
-            break;
+            return QMessageBox::Information;
         case MessageIcon::kCritical:
-            qtIcon = QMessageBox::Critical;
-            break;
+            return QMessageBox::Critical;
     }
+    return QMessageBox::Warning;
+}
+
+}  // namespace
+
+void QtMessagePresenter::Show(QWidget* parent, MessageIcon icon, const QString& text) {
     const QString caption = QString::fromUtf8(kApplicationTitle);
-    QMessageBox box(qtIcon, caption, text, QMessageBox::Ok, parent);
+    QMessageBox box(QtIcon(icon), caption, text, QMessageBox::Ok, parent);
     // Paths and comments are shown as they are, never read as markup.
     box.setTextFormat(Qt::PlainText);
     // A short message makes a narrow box, and the window manager would cut its
@@ -39,6 +44,24 @@ void QtMessagePresenter::Show(QWidget* parent, MessageIcon icon, const QString& 
                       grid->rowCount(), 0, 1, grid->columnCount());
     }
     box.exec();
+}
+
+void QtMessagePresenter::ShowReport(QWidget* parent, const ReportMessage& report) {
+    MakeReportBox(parent, report)->exec();
+}
+
+std::unique_ptr<QMessageBox> MakeReportBox(QWidget* parent, const ReportMessage& report) {
+    auto box =
+        std::make_unique<QMessageBox>(QtIcon(report.icon), QString::fromUtf8(kApplicationTitle),
+                                      report.text, QMessageBox::Ok, parent);
+    // Paths are shown as they are, never read as markup.
+    box->setTextFormat(Qt::PlainText);
+    box->setInformativeText(report.informative);
+    if (auto* informative = box->findChild<QLabel*>(QStringLiteral("qt_msgbox_informativelabel"))) {
+        informative->setTextFormat(Qt::PlainText);
+    }
+    box->setDetailedText(report.details);
+    return box;
 }
 
 }  // namespace brindlewick

@@ -40,8 +40,8 @@ protected:
 
 }  // namespace
 
-QString ProgressText(std::size_t page, std::size_t total) {
-    return QStringLiteral("%1 of %2").arg(page).arg(total);
+QString ProgressText(std::size_t image, std::size_t total) {
+    return QStringLiteral("Image %1 of %2").arg(image).arg(total);
 }
 
 QtProgressPresenter::QtProgressPresenter() = default;

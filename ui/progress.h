@@ -17,12 +17,12 @@ public:
     virtual ~ProgressPresenter() = default;
     // stop is what the user's Cancel requests.
     virtual void Begin(QWidget* parent, std::size_t total, std::stop_source stop) = 0;
-    // Called before each page.
+    // Called before each image.
     virtual void Step(std::size_t done, std::size_t total) = 0;
     virtual void End() = 0;
 };
 
-// A modal progress dialog, "n of N" with Cancel, that appears only when the
+// A modal progress dialog, "Image n of N" with Cancel, that appears only when the
 // run looks like taking longer than half a second.
 class QtProgressPresenter final : public ProgressPresenter {
 public:
@@ -38,7 +38,7 @@ private:
     std::stop_source stop_;
 };
 
-// "n of N".
-QString ProgressText(std::size_t page, std::size_t total);
+// "Image n of N".
+QString ProgressText(std::size_t image, std::size_t total);
 
 }  // namespace brindlewick

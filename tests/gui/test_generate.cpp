@@ -5,8 +5,10 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QScreen>
 #include <QTest>
 
 #include "gui_test_support.h"
@@ -58,6 +60,8 @@ private slots:
         QCOMPARE(window.messages.messages.size(), std::size_t(1));
         QCOMPARE(window.messages.messages[0].icon, MessageIcon::kInformation);
         QCOMPARE(window.messages.messages[0].text, QStringLiteral("Processed 2 file(s)\n"));
+        QCOMPARE(window.messages.messages[0].informative,
+                 QStringLiteral("Gallery: ") + pics.filePath("ShowAll.html"));
         QVERIFY(ReadFile(pics.filePath("a.html")).contains("<TITLE>a.gif</TITLE>"));
         QVERIFY(ReadFile(pics.filePath("b.html")).contains("&copy; Trip 2026"));
         const QByteArray gallery = ReadFile(pics.filePath("ShowAll.html"));
@@ -109,10 +113,11 @@ private slots:
         dialog.CommentBox().setEditText(QStringLiteral("Not saved"));
         Generate(window);
         QFile::setPermissions(window.SettingsPath(), QFile::ReadOwner | QFile::WriteOwner);
-        QCOMPARE(window.messages.messages.size(), std::size_t(2));
-        QCOMPARE(window.messages.messages[1].icon, MessageIcon::kWarning);
-        QVERIFY2(window.messages.messages[1].text.contains(window.SettingsPath()),
-                 qPrintable(window.messages.messages[1].text));
+        QCOMPARE(window.messages.messages.size(), std::size_t(1));
+        QCOMPARE(window.messages.messages[0].icon, MessageIcon::kWarning);
+        QCOMPARE(window.messages.messages[0].text, QStringLiteral("Processed 1 file(s)\n"));
+        QVERIFY2(window.messages.messages[0].informative.contains(window.SettingsPath()),
+                 qPrintable(window.messages.messages[0].informative));
         QCOMPARE(dialog.CommentBox().itemText(0), QStringLiteral("Not saved"));
         QVERIFY(!window.SettingsBytes().contains("Not saved"));
     }
@@ -147,15 +152,17 @@ private slots:
         QFile::setPermissions(pics.filePath("locked"),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
+        // One box, the count first and the failures under it.
         const auto& shown = window.messages.messages;
-        QCOMPARE(shown.size(), std::size_t(2));
-        QCOMPARE(shown[0].icon, MessageIcon::kInformation);
+        QCOMPARE(shown.size(), std::size_t(1));
+        QCOMPARE(shown[0].icon, MessageIcon::kWarning);
         QCOMPARE(shown[0].text, lockedHolds ? QStringLiteral("Processed 1 file(s)\n")
                                             : QStringLiteral("Processed 2 file(s)\n"));
-        QCOMPARE(shown[1].icon, MessageIcon::kWarning);
-        QVERIFY(shown[1].text.contains(pics.filePath("missing/m.html") + ": "));
-        QCOMPARE(shown[1].text.contains(pics.filePath("locked/l.html")), lockedHolds);
-        QVERIFY(!shown[1].text.contains(pics.filePath("ok.html")));
+        QVERIFY(shown[0].informative.contains(pics.filePath("missing/m.html") +
+                                              ": No such file or directory (page)"));
+        QCOMPARE(shown[0].informative.contains(pics.filePath("locked/l.html")), lockedHolds);
+        QVERIFY(!shown[0].informative.contains(pics.filePath("ok.html")));
+        QVERIFY(shown[0].details.isEmpty());
         QVERIFY(QFile::exists(pics.filePath("ok.html")));
         // The run went on to save.
         QVERIFY(QFile::exists(window.SettingsPath()));
@@ -184,29 +191,114 @@ private slots:
         QCOMPARE(window.progress.ended, 1);
     }
 
-    void cancellingStopsAfterTheCurrentPageAndSaves() {
+    void cancellingStopsAfterTheCurrentPageKeepsTheGalleryAndSaves() {
         QTemporaryDir pics;
         QStringList files;
         for (const char* name : {"1.gif", "2.gif", "3.gif", "4.gif"}) {
             files << pics.filePath(name);
             Touch(files.back());
         }
+        {
+            QFile gallery(pics.filePath("ShowAll.html"));
+            QVERIFY(gallery.open(QIODevice::WriteOnly));
+            gallery.write("old gallery");
+        }
         Window window;
         window.progress.stopAfter = 2;
         MainDialog& dialog = window.Open();
         AddThroughDialog(window, files);
         dialog.CommentBox().setEditText(QStringLiteral("Stopped early"));
+        window.Control<QCheckBox>("IDC_SHOWALL")->setChecked(true);
         Generate(window);
 
         QCOMPARE(window.messages.messages.size(), std::size_t(1));
-        QCOMPARE(window.messages.messages[0].text, QStringLiteral("Processed 2 file(s)\n"));
+        QCOMPARE(window.messages.messages[0].icon, MessageIcon::kInformation);
+        QCOMPARE(window.messages.messages[0].text, QStringLiteral("Stopped after 2 of 4 images."));
+        QCOMPARE(window.messages.messages[0].informative, QString());
+        QCOMPARE(ReadFile(pics.filePath("ShowAll.html")), QByteArray("old gallery"));
         QVERIFY(QFile::exists(pics.filePath("2.html")));
         QVERIFY(!QFile::exists(pics.filePath("3.html")));
         QCOMPARE(dialog.CommentBox().itemText(0), QStringLiteral("Stopped early"));
         QVERIFY(window.SettingsBytes().contains("txt0=Stopped early"));
     }
 
-    void progressDialogCountsPagesAndCancels() {
+    // The web gallery counts images, a step each once its page and its
+    // thumbnail are done; images without a thumbnail are named for it.
+    void webGalleryProgressCountsImages() {
+        QTemporaryDir pics;
+        QStringList files;
+        for (const char* name : {"1.gif", "2.gif", "3.gif"}) {
+            files << pics.filePath(name);
+            Touch(files.back());  // empty: no thumbnail
+        }
+        Window window;
+        window.Open();
+        window.dialog->Values().webGallery = 1;
+        AddThroughDialog(window, files);
+        window.Control<QCheckBox>("IDC_SHOWALL")->setChecked(true);
+        Generate(window);
+        QCOMPARE(window.progress.begun, std::size_t(3));
+        using Step = std::pair<std::size_t, std::size_t>;
+        QCOMPARE(window.progress.steps, (std::vector<Step>{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
+        const auto& shown = window.messages.messages;
+        QCOMPARE(shown.size(), std::size_t(1));
+        QCOMPARE(shown[0].icon, MessageIcon::kWarning);
+        QVERIFY2(shown[0].informative.startsWith(QStringLiteral("Gallery: ") +
+                                                 pics.filePath("ShowAll.html") + "\n"),
+                 qPrintable(shown[0].informative));
+        QVERIFY(shown[0].informative.contains(pics.filePath("1.gif") + ": "));
+        QVERIFY(shown[0].informative.contains(" (thumbnail)\n"));
+    }
+
+    // A folder that fails thousands of images is one line; thousands of
+    // failures of their own show a few lines and scroll in the details, and
+    // the box stays within the screen.
+    void manyFailuresFitTheScreen() {
+        QTemporaryDir pics;
+        QStringList files;
+        for (int i = 0; i < 3000; ++i) {
+            files << pics.filePath(QStringLiteral("gone/%1.gif").arg(i));
+        }
+        Window window;
+        window.Open();
+        AddThroughDialog(window, files);
+        Generate(window);
+        QCOMPARE(window.messages.messages.size(), std::size_t(1));
+        QCOMPARE(window.messages.messages[0].informative,
+                 QStringLiteral("These files could not be written:\n\n") + pics.filePath("gone") +
+                     QStringLiteral(": No such file or directory (pages of 3000 images)"));
+
+        RunReport report;
+        report.outcome = RunReport::Outcome::kFinished;
+        for (int i = 0; i < 3000; ++i) {
+            report.failures.push_back({"/pictures/" + std::to_string(i) + ".html",
+                                       "Permission denied",
+                                       Output::Page,
+                                       {},
+                                       false});
+        }
+        const ReportMessage message = RunReportMessage(report);
+        QCOMPARE(message.icon, MessageIcon::kWarning);
+        QCOMPARE(message.informative.count(QLatin1Char('\n')), 10);
+        QVERIFY(message.informative.endsWith(
+            QStringLiteral("and 2992 more, all of them under \"Show Details...\"")));
+        QCOMPARE(message.details.count(QLatin1Char('\n')), 2999);
+        const auto box = MakeReportBox(nullptr, message);
+        box->show();
+        for (QAbstractButton* button : box->buttons()) {
+            if (box->buttonRole(button) == QMessageBox::ActionRole) {
+                button->click();  // "Show Details..."
+            }
+        }
+        QCoreApplication::processEvents();
+        const QRect screen = box->screen()->availableGeometry();
+        QVERIFY2(box->frameGeometry().height() <= screen.height(),
+                 qPrintable(QString::number(box->frameGeometry().height())));
+        QVERIFY(box->frameGeometry().width() <= screen.width());
+        box->close();
+    }
+
+    void progressDialogCountsImagesAndCancels() {
         QWidget parent;
         QtProgressPresenter progress;
         const std::stop_source stop;
@@ -216,10 +308,10 @@ private slots:
         QVERIFY(dialog->isModal() || dialog->windowModality() == Qt::WindowModal);
         progress.Step(0, 3);
         QVERIFY(!stop.stop_requested());
-        QCOMPARE(dialog->labelText(), QStringLiteral("1 of 3"));
+        QCOMPARE(dialog->labelText(), QStringLiteral("Image 1 of 3"));
         progress.Step(1, 3);
         QVERIFY(!stop.stop_requested());
-        QCOMPARE(dialog->labelText(), QStringLiteral("2 of 3"));
+        QCOMPARE(dialog->labelText(), QStringLiteral("Image 2 of 3"));
         dialog->cancel();
         progress.Step(2, 3);
         QVERIFY(stop.stop_requested());
