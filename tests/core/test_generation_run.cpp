@@ -108,7 +108,7 @@ TEST_F(GenerationRun, SameStemLaterImageWinsOrIsRefusedInTheWebGallery) {
     values_.showAll = values_.webGallery = 1;
     report = Run();
     EXPECT_EQ(report.pagesWritten, 1u);
-    EXPECT_NE(ReadFile(dir_ / "a.html").find("SRC=\"a.gif\""), std::string::npos);
+    EXPECT_NE(ReadFile(dir_ / "a.html").find("src=\"a.gif\""), std::string::npos);
     EXPECT_EQ(FailureLines(report.failures),
               dir_ / "a.gif" + ": no thumbnails can be made here (thumbnail)\n" + (dir_ / "a.jpg") +
                   ": no thumbnails can be made here (thumbnail)\n" + (dir_ / "a.jpg") +
