@@ -176,7 +176,7 @@ TEST_F(Cli, UnreadableInputAndControlCharactersInNamesAreReported) {
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "Processed 1 file(s)\n");
     EXPECT_EQ(r.err, "brindlewick-cli: standard input: Is a directory\n'" + dir_.Path().string() +
-                         "/no'$'\\033'']0;x'$'\\a''/x.html': No such file or directory\n");
+                         "/no'$'\\033'']0;x'$'\\a''/x.html': No such file or directory (page)\n");
     EXPECT_TRUE(fs::exists(dir_.Path() / "pics/ok.html"));
 }
 
