@@ -5,11 +5,12 @@
 #include <QKeyEvent>
 #include <QMimeData>
 #include <QPainter>
-#include <QStyleOptionFocusRect>
 #include <QScrollBar>
+#include <QStyleOptionFocusRect>
 #include <QUrl>
 #include <algorithm>
-#include <optional>
+#include <iterator>
+#include <utility>
 
 #include "base/error.h"
 #include "generate/image_files.h"
@@ -174,28 +175,15 @@ void ImageListCtrl::keyPressEvent(QKeyEvent* event) {
     // The view ignores a move onto the row that is current already, such as
     // the first row once the list has taken the focus or the row that moved up
     // after a deletion, so it would neither be selected nor shown. Treat it as
-    // any other move.
-    const auto verticalMove = [](int key) -> std::optional<CursorAction> {
-        switch (key) {
-            case Qt::Key_Up:
-                return MoveUp;
-            case Qt::Key_Down:
-                return MoveDown;
-            case Qt::Key_Home:
-                return MoveHome;
-            case Qt::Key_End:
-                return MoveEnd;
-            case Qt::Key_PageUp:
-                return MovePageUp;
-            case Qt::Key_PageDown:
-                return MovePageDown;
-            default:
-                // Left and Right scroll sideways.
-                return std::nullopt;
-        }
+    // any other vertical move (Left and Right scroll sideways).
+    static constexpr std::pair<int, CursorAction> kVerticalMoves[] = {
+        {Qt::Key_Up, MoveUp},   {Qt::Key_Down, MoveDown},     {Qt::Key_Home, MoveHome},
+        {Qt::Key_End, MoveEnd}, {Qt::Key_PageUp, MovePageUp}, {Qt::Key_PageDown, MovePageDown},
     };
-    if (const std::optional<CursorAction> action = verticalMove(event->key())) {
-        const QModelIndex target = moveCursor(*action, event->modifiers());
+    const auto move = std::find_if(std::begin(kVerticalMoves), std::end(kVerticalMoves),
+                                   [&](const auto& entry) { return entry.first == event->key(); });
+    if (move != std::end(kVerticalMoves)) {
+        const QModelIndex target = moveCursor(move->second, event->modifiers());
         if (target.isValid() && target == currentIndex()) {
             selectionModel()->setCurrentIndex(target, selectionCommand(target, event));
             scrollTo(target);

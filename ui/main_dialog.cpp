@@ -60,6 +60,16 @@ private:
     ProgressPresenter& progress_;
 };
 
+// Points service at a new Default, kept in own, unless the caller (a test)
+// has supplied one.
+template <typename Default, typename Service, typename Owned>
+void DefaultUnlessSupplied(Service*& service, std::unique_ptr<Owned>& own) {
+    if (service == nullptr) {
+        own = std::make_unique<Default>();
+        service = own.get();
+    }
+}
+
 template <typename Widget>
 Widget* NamedControl(Widget* widget, const char* name) {
     widget->setObjectName(QString::fromLatin1(name));
@@ -84,22 +94,10 @@ MainDialog::MainDialog(SettingsFile settingsFile, Services services, QWidget* pa
       galleryFolder_(ToPathBytes(services_.startFolder.isEmpty() ? QDir::currentPath()
                                                                  : services_.startFolder)),
       icon_(LoadMainIcon()) {
-    if (services_.messages == nullptr) {
-        ownMessages_ = std::make_unique<QtMessagePresenter>();
-        services_.messages = ownMessages_.get();
-    }
-    if (services_.fileChooser == nullptr) {
-        ownFileChooser_ = std::make_unique<QtFileChooser>();
-        services_.fileChooser = ownFileChooser_.get();
-    }
-    if (services_.progress == nullptr) {
-        ownProgress_ = std::make_unique<QtProgressPresenter>();
-        services_.progress = ownProgress_.get();
-    }
-    if (services_.thumbnailer == nullptr) {
-        ownThumbnailer_ = std::make_unique<VipsThumbnailer>();
-        services_.thumbnailer = ownThumbnailer_.get();
-    }
+    DefaultUnlessSupplied<QtMessagePresenter>(services_.messages, ownMessages_);
+    DefaultUnlessSupplied<QtFileChooser>(services_.fileChooser, ownFileChooser_);
+    DefaultUnlessSupplied<QtProgressPresenter>(services_.progress, ownProgress_);
+    DefaultUnlessSupplied<VipsThumbnailer>(services_.thumbnailer, ownThumbnailer_);
     CreateControls();
     OnInitDialog();
 }
