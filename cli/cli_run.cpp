@@ -136,6 +136,9 @@ int Generate(const CliOptions& options, const CliContext& context) {
         context.out << GalleryMessage(report.galleryWritten) << '\n';
     }
     context.err << FailureLines(report.failures);
+    if (const std::string notice = GpsNotice(report); !notice.empty()) {
+        context.err << notice << '\n';
+    }
     int status = inputError == 0 && report.failures.empty() &&
                          report.outcome == RunReport::Outcome::kFinished
                      ? kExitOk

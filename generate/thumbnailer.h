@@ -1,6 +1,10 @@
 #pragma once
 
+#include <optional>
 #include <string>
+#include <vector>
+
+#include "base/error.h"
 
 namespace brindlewick {
 
@@ -21,6 +25,33 @@ struct Thumbnail {
     bool reused = false;  // an earlier thumbnail still fitted the image; nothing was written
 };
 
+// One of the copies a set request asks for: a size and the folder it goes to.
+struct ThumbnailOutput {
+    std::string targetFolder;
+    int maxSize = 200;
+    // Made only when it comes out smaller than the image. When the image fits
+    // already, no file is made and the result gives an empty name and the
+    // image's own (upright) size: the image serves as it is.
+    bool onlyWhenSmaller = false;
+};
+
+// Several copies of one image, of different sizes, made from one decoding.
+struct ThumbnailSetRequest {
+    std::string source;
+    std::vector<ThumbnailOutput> outputs;
+};
+
+// The result for one output: exactly one of the two is set.
+struct ThumbnailResult {
+    std::optional<Thumbnail> thumbnail;
+    std::optional<Error> error;
+};
+
+struct ThumbnailSet {
+    std::vector<ThumbnailResult> outputs;  // one per output, in request order
+    bool hasGpsPosition = false;           // the image's metadata has a GPS position
+};
+
 // Makes the thumbnail of one image. Make is safe to call from many threads at
 // once; calls share nothing but the file system. Smaller images are never
 // enlarged: the longest side is min(maxSize, the image's longest side).
@@ -33,6 +64,30 @@ public:
     // that was not written as a thumbnail is never replaced: that is an error
     // too.
     virtual Thumbnail Make(const ThumbnailRequest& request) const = 0;
+
+    // Makes every output of the request, as Make does each. Throws Error when
+    // the image cannot be read at all; an output that alone fails (its name
+    // taken, its folder refused) has its error in its result. This one calls
+    // Make per output and knows no GPS position; a thumbnailer that reads the
+    // image once for all outputs overrides it.
+    virtual ThumbnailSet MakeSet(const ThumbnailSetRequest& request) const {
+        ThumbnailSet set;
+        for (const ThumbnailOutput& output : request.outputs) {
+            ThumbnailResult& result = set.outputs.emplace_back();
+            try {
+                result.thumbnail = Make({request.source, output.targetFolder, output.maxSize});
+                Thumbnail& made = *result.thumbnail;
+                if (output.onlyWhenSmaller && made.width < output.maxSize &&
+                    made.height < output.maxSize) {
+                    made.fileName.clear();
+                }
+            } catch (const Error& error) {
+                result.thumbnail.reset();
+                result.error = error;
+            }
+        }
+        return set;
+    }
 };
 
 }  // namespace brindlewick

@@ -84,7 +84,7 @@ std::string FolderOf(const std::string& path) {
 
 // The gallery's entry for an image: addresses relative to the gallery's folder.
 WebGalleryEntry WebEntry(const std::string& image, const std::string& galleryFolder,
-                         const Thumbnail* thumbnail) {
+                         const Thumbnail* thumbnail, const Thumbnail* thumbnail2x) {
     WebGalleryEntry entry;
     entry.page = RelativeAddress(PageName(image), galleryFolder);
     entry.imageName = ImageName(image);
@@ -92,6 +92,9 @@ WebGalleryEntry WebEntry(const std::string& image, const std::string& galleryFol
         entry.thumbnail = std::string(kThumbnailFolderName) + '/' + thumbnail->fileName;
         entry.width = thumbnail->width;
         entry.height = thumbnail->height;
+        if (thumbnail2x != nullptr && !thumbnail2x->fileName.empty()) {
+            entry.thumbnail2x = std::string(kThumbnail2xFolderName) + '/' + thumbnail2x->fileName;
+        }
     }
     return entry;
 }
@@ -235,12 +238,18 @@ void GenerationRun::WritePages() {
 // done. An item's step is done with its page.
 void GenerationRun::WritePagesWithThumbnails() {
     const NoThumbnailer none;
-    const std::string folder = InFolder(galleryFolder_, kThumbnailFolderName);
-    std::vector<ThumbnailRequest> requests;
+    std::vector<ThumbnailOutput> outputs{
+        {InFolder(galleryFolder_, kThumbnailFolderName), values_.thumbSize},
+        {InFolder(galleryFolder_, kThumbnail2xFolderName), 2 * values_.thumbSize, true}};
+    if (values_.displaySize != 0) {
+        outputs.push_back(
+            {InFolder(galleryFolder_, kDisplayFolderName), values_.displaySize, true});
+    }
+    std::vector<ThumbnailSetRequest> requests;
     std::vector<std::size_t> itemOf;  // the item of each request
     for (std::size_t i = 0; i < images_.Count(); ++i) {
         if (!isFolder_[i]) {
-            requests.push_back({images_.GetAt(i), folder, values_.thumbSize});
+            requests.push_back({images_.GetAt(i), outputs});
             itemOf.push_back(i);
         }
     }
@@ -249,8 +258,7 @@ void GenerationRun::WritePagesWithThumbnails() {
                    services_.stop, [&](const ThumbnailOutcome& outcome) {
                        const std::size_t item = itemOf[outcome.index];
                        if (PassItemsWithoutThumbnail(item) && Step(item)) {
-                           WriteWebItem(item, outcome.thumbnail ? &*outcome.thumbnail : nullptr,
-                                        outcome.error);
+                           WriteWebItem(item, outcome.set ? &*outcome.set : nullptr, outcome.error);
                            nextItem_ = item + 1;
                        }
                    });
@@ -267,14 +275,48 @@ bool GenerationRun::PassItemsWithoutThumbnail(std::size_t end) {
     return report_.outcome != RunReport::Outcome::kStopped;
 }
 
-void GenerationRun::WriteWebItem(std::size_t item, const Thumbnail* thumbnail,
+// An item's page and gallery entry, with the copies made of its image. Each
+// distinct failure among them is listed once: an image that cannot be read
+// fails every copy alike. Without a display copy the page shows the image.
+void GenerationRun::WriteWebItem(std::size_t item, const ThumbnailSet* copies,
                                  const std::optional<Error>& failure) {
+    const auto copy = [&](std::size_t output) -> const Thumbnail* {
+        if (copies == nullptr || output >= copies->outputs.size()) {
+            return nullptr;
+        }
+        const std::optional<Thumbnail>& made = copies->outputs[output].thumbnail;
+        return made ? &*made : nullptr;
+    };
+    std::vector<std::pair<std::string, std::string>> listed;
+    const auto list = [&](const Error& error) {
+        std::pair<std::string, std::string> line{error.Path(), error.Cause()};
+        if (std::find(listed.begin(), listed.end(), line) == listed.end()) {
+            SkipFailed(error.Path(), error, Output::Thumbnail);
+            listed.push_back(std::move(line));
+        }
+    };
     if (failure) {
-        SkipFailed(failure->Path(), *failure, Output::Thumbnail);
+        list(*failure);
     }
+    if (copies != nullptr) {
+        for (const ThumbnailResult& result : copies->outputs) {
+            if (result.error) {
+                list(*result.error);
+            }
+        }
+    }
+    display_ = copy(2);
+    const std::size_t pagesBefore = report_.pagesWritten;
     WritePageOf(item);
+    display_ = nullptr;
+    if (report_.pagesWritten != pagesBefore) {
+        ++report_.photosPublished;
+        if (copies != nullptr && copies->hasGpsPosition) {
+            report_.photosWithGps.push_back(images_.GetAt(item));
+        }
+    }
     if (!isFolder_[item]) {
-        webEntries_.push_back(WebEntry(images_.GetAt(item), galleryFolder_, thumbnail));
+        webEntries_.push_back(WebEntry(images_.GetAt(item), galleryFolder_, copy(0), copy(1)));
     }
 }
 
@@ -365,7 +407,8 @@ void GenerationRun::WritePageOf(std::size_t item) {
 
 // The web form of an item's wrapper page, linked to the pages of the images
 // before and after it in the list (folders have none) and to the gallery.
-// The page shows the image itself.
+// The page shows the display copy, or the image itself where the image fits
+// or no copy was made, and links the image as it is.
 void GenerationRun::WriteWebPhotoPage(const std::string& page, std::size_t item) {
     const std::string folder = FolderOf(page);
     const auto pageAddress = [&](std::size_t other) {
@@ -392,7 +435,16 @@ void GenerationRun::WriteWebPhotoPage(const std::string& page, std::size_t item)
     photo.imageName = name;
     photo.description = values_.comment;
     photo.footer = footer_;
-    photo.photo = name;
+    std::string shown(name);
+    if (display_ != nullptr) {
+        if (!display_->fileName.empty()) {
+            shown = RelativeAddress(
+                InFolder(InFolder(galleryFolder_, kDisplayFolderName), display_->fileName), folder);
+        }
+        photo.width = display_->width;
+        photo.height = display_->height;
+    }
+    photo.photo = shown;
     photo.original = name;
     photo.previous = previous;
     photo.next = next;
@@ -436,6 +488,25 @@ void GenerationRun::SkipFailed(const std::string& path, const Error& error, Outp
 void GenerationRun::EndWithWriteError(const Error& error) {
     report_.outcome = RunReport::Outcome::kWriteError;
     report_.writeError = error;
+}
+
+std::string GpsNotice(const RunReport& report) {
+    constexpr std::size_t kNamed = 5;
+    const std::vector<std::string>& photos = report.photosWithGps;
+    if (photos.empty()) {
+        return {};
+    }
+    std::string notice = std::to_string(photos.size()) + " of " +
+                         std::to_string(report.photosPublished) +
+                         " photos carry a GPS position and are linked as they are: ";
+    for (std::size_t i = 0; i < std::min(photos.size(), kNamed); ++i) {
+        notice += i == 0 ? "" : ", ";
+        notice += photos[i];
+    }
+    if (photos.size() > kNamed) {
+        notice += ", ...";
+    }
+    return notice;
 }
 
 std::string ProcessedMessage(std::size_t pagesWritten) {

@@ -19,6 +19,8 @@ namespace brindlewick {
 
 inline constexpr const char* kGalleryFileName = "ShowAll.html";
 inline constexpr const char* kThumbnailFolderName = "thumbs";
+inline constexpr const char* kThumbnail2xFolderName = "thumbs2x";  // twice the size
+inline constexpr const char* kDisplayFolderName = "display";       // the photo pages' copies
 inline constexpr const char* kNothingToDoMessage = "Nothing to do!";
 
 // The outputs of a run that can fail one by one.
@@ -55,6 +57,10 @@ struct RunReport {
     bool historyChanged = false;         // the comment became entry 0
     bool historySaved = true;            // every history entry could be stored
     std::optional<Error> settingsError;  // the settings file could not be written
+    // The web form: the images published (with a page), and those of them
+    // whose metadata carries a GPS position, in list order.
+    std::size_t photosPublished = 0;
+    std::vector<std::string> photosWithGps;
 };
 
 // Called before each page with (steps done, steps in all).
@@ -94,10 +100,13 @@ struct RunServices {
 // (made on one worker per core while the pages are written in list order) in
 // kThumbnailFolderName beside it, each a link to its image's wrapper page,
 // every address relative to the gallery's folder. The gallery is then written
-// after the pages, unless the run was stopped. An image without a thumbnail
-// gets a text link, and the thumbnail's failure is listed like a page's. The
-// wrapper pages take their web form then too, each linking the previous and
-// next image's page in list order and the gallery.
+// after the pages, unless the run was stopped. The thumbnails come in two
+// sizes (kThumbnail2xFolderName holds those for dense screens). An image
+// without a thumbnail gets a text link, and the thumbnail's failure is listed
+// like a page's. The wrapper pages take their web form then too, each linking
+// the previous and next image's page in list order and the gallery, and
+// showing a copy of at most values.displaySize pixels (kDisplayFolderName; 0:
+// the image itself) made from the same decoding as the thumbnails.
 //
 // Each form of output is a step method of its own; a new form is a new
 // method, called from WriteOutputs.
@@ -132,7 +141,7 @@ private:
     // Passes the items from next_ up to end that have no thumbnail (folders)
     // on to WriteWebItem; false when the run is to stop.
     bool PassItemsWithoutThumbnail(std::size_t end);
-    void WriteWebItem(std::size_t item, const Thumbnail* thumbnail,
+    void WriteWebItem(std::size_t item, const ThumbnailSet* copies,
                       const std::optional<Error>& failure);
     void WritePageOf(std::size_t item);
     void WriteWebPhotoPage(const std::string& page, std::size_t item);
@@ -168,8 +177,15 @@ private:
     std::unordered_map<FilePlace, std::string, FilePlaceHash> pagesWritten_;  // and their images
     std::vector<WebGalleryEntry> webEntries_;
     std::size_t nextItem_ = 0;  // web form: the first item not yet passed on
+    // Web form: the display copy of the item whose page is written (an empty
+    // name: the image fits and is shown itself); null: none was made.
+    const Thumbnail* display_ = nullptr;
     RunReport report_;
 };
+
+// "N of M photos carry a GPS position and are linked as they are: PATHS"
+// with the first few paths, or empty when none does.
+std::string GpsNotice(const RunReport& report);
 
 // "Processed N file(s)\n" with the number of wrapper pages written.
 std::string ProcessedMessage(std::size_t pagesWritten);

@@ -11,12 +11,23 @@
 namespace brindlewick {
 namespace {
 
-ThumbnailOutcome MakeOne(const Thumbnailer& thumbnailer, const ThumbnailRequest& request,
+void Make(const Thumbnailer& thumbnailer, const ThumbnailRequest& request,
+          ThumbnailOutcome& outcome) {
+    outcome.thumbnail = thumbnailer.Make(request);
+}
+
+void Make(const Thumbnailer& thumbnailer, const ThumbnailSetRequest& request,
+          ThumbnailOutcome& outcome) {
+    outcome.set = thumbnailer.MakeSet(request);
+}
+
+template <typename Request>
+ThumbnailOutcome MakeOne(const Thumbnailer& thumbnailer, const Request& request,
                          std::size_t index) {
     ThumbnailOutcome outcome;
     outcome.index = index;
     try {
-        outcome.thumbnail = thumbnailer.Make(request);
+        Make(thumbnailer, request, outcome);
     } catch (const Error& error) {
         outcome.error = error;
     } catch (const std::exception& error) {
@@ -39,12 +50,10 @@ struct StopOnExit {
     ~StopOnExit() { stop.request_stop(); }
 };
 
-}  // namespace
-
-std::size_t MakeThumbnails(const Thumbnailer& thumbnailer,
-                           std::span<const ThumbnailRequest> requests, unsigned workers,
-                           std::stop_token stop,
-                           const std::function<void(const ThumbnailOutcome&)>& onDone) {
+template <typename Request>
+std::size_t MakeAll(const Thumbnailer& thumbnailer, std::span<const Request> requests,
+                    unsigned workers, std::stop_token stop,
+                    const std::function<void(const ThumbnailOutcome&)>& onDone) {
     const std::size_t count = requests.size();
     if (count == 0) {
         return 0;
@@ -100,6 +109,22 @@ std::size_t MakeThumbnails(const Thumbnailer& thumbnailer,
         onDone(outcome);
     }
     return reported;
+}
+
+}  // namespace
+
+std::size_t MakeThumbnails(const Thumbnailer& thumbnailer,
+                           std::span<const ThumbnailRequest> requests, unsigned workers,
+                           std::stop_token stop,
+                           const std::function<void(const ThumbnailOutcome&)>& onDone) {
+    return MakeAll(thumbnailer, requests, workers, std::move(stop), onDone);
+}
+
+std::size_t MakeThumbnails(const Thumbnailer& thumbnailer,
+                           std::span<const ThumbnailSetRequest> requests, unsigned workers,
+                           std::stop_token stop,
+                           const std::function<void(const ThumbnailOutcome&)>& onDone) {
+    return MakeAll(thumbnailer, requests, workers, std::move(stop), onDone);
 }
 
 }  // namespace brindlewick

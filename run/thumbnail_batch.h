@@ -11,14 +11,15 @@
 
 namespace brindlewick {
 
-// What became of one request of a batch: exactly one of the two is set.
+// What became of one request of a batch: the error, or what was made.
 struct ThumbnailOutcome {
-    std::size_t index = 0;  // the request's position in the batch
-    std::optional<Thumbnail> thumbnail;
+    std::size_t index = 0;               // the request's position in the batch
+    std::optional<Thumbnail> thumbnail;  // for a ThumbnailRequest
+    std::optional<ThumbnailSet> set;     // for a ThumbnailSetRequest
     std::optional<Error> error;
 };
 
-// Makes the thumbnails of all requests on `workers` threads (0: one per
+// Makes the copies of all requests on `workers` threads (0: one per
 // core). onDone runs on the calling thread, once per request and in request
 // order, as soon as that request and all before it are done: the caller can
 // write its pages in list order while later images are still being worked on.
@@ -28,6 +29,11 @@ struct ThumbnailOutcome {
 // outcomes reported.
 std::size_t MakeThumbnails(const Thumbnailer& thumbnailer,
                            std::span<const ThumbnailRequest> requests, unsigned workers,
+                           std::stop_token stop,
+                           const std::function<void(const ThumbnailOutcome&)>& onDone);
+// The same for requests of several copies each (Thumbnailer::MakeSet).
+std::size_t MakeThumbnails(const Thumbnailer& thumbnailer,
+                           std::span<const ThumbnailSetRequest> requests, unsigned workers,
                            std::stop_token stop,
                            const std::function<void(const ThumbnailOutcome&)>& onDone);
 

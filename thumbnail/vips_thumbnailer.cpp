@@ -17,6 +17,8 @@
 #include <mutex>
 #include <optional>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 #include "base/path.h"
 #include "base/posix_file.h"
@@ -190,7 +192,9 @@ struct Decoding {
     std::uint64_t bytes = 0;
     bool fromMemory = false;  // BMP: read by ImageMagick, from the file's bytes
     bool hasProfile = false;
-    std::string options;  // for the loader
+    bool hasGpsPosition = false;  // the metadata holds a GPS position
+    bool turned = false;          // the orientation tag swaps width and height
+    std::string options;          // for the loader
 };
 
 // What shrinking an image of this width holds while it reads rows: some
@@ -354,6 +358,8 @@ Decoding Plan(const ImageFile& file, int maxSize) {
     decoding.width = static_cast<std::uint64_t>(vips_image_get_width(header.get()));
     decoding.height = static_cast<std::uint64_t>(vips_image_get_height(header.get()));
     decoding.hasProfile = vips_image_get_typeof(header.get(), VIPS_META_ICC_NAME) != 0;
+    decoding.hasGpsPosition = vips_image_get_typeof(header.get(), "exif-ifd3-GPSLatitude") != 0;
+    decoding.turned = vips_image_get_orientation_swap(header.get()) != 0;
     const std::uint64_t pixels = decoding.width * decoding.height;
     const std::uint64_t pixelBytes =
         static_cast<std::uint64_t>(vips_image_get_bands(header.get())) *
@@ -539,6 +545,51 @@ std::string Encode(VipsImage* image, ThumbnailFormat format, const std::string& 
     return std::string(static_cast<const char*>(buffer), length);
 }
 
+// A copy made earlier from the same file at the same size, if there is one.
+std::optional<Thumbnail> Reusable(const std::string& path, const std::string& folder,
+                                  const std::string& key) {
+    for (const ThumbnailFormat format : {ThumbnailFormat::kJpeg, ThumbnailFormat::kPng}) {
+        std::string name = ThumbnailName(path, format);
+        const TargetFile existing = InspectTarget(JoinPath(folder, name));
+        if (existing.state == TargetState::kOurs && existing.mark.key == key) {
+            return Thumbnail{std::move(name), existing.mark.width, existing.mark.height, true};
+        }
+    }
+    return std::nullopt;
+}
+
+// Encodes the copy with its mark and writes it into folder, replacing only a
+// copy of ours; never a file someone else put there.
+Thumbnail Save(VipsImage* image, ThumbnailFormat format, const std::string& path,
+               const std::string& folder, const std::string& key) {
+    const ThumbnailMark mark{key, vips_image_get_width(image), vips_image_get_height(image)};
+    std::string name = ThumbnailName(path, format);
+    const std::string target = JoinPath(folder, name);
+    const std::string bytes = WithMark(Encode(image, format, path), format, mark, target);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        const TargetFile existing = InspectTarget(target);
+        if (existing.state == TargetState::kForeign) {
+            throw Error("the thumbnail's name is taken by another file, which is left as it is",
+                        target, EEXIST);
+        }
+        if (existing.state == TargetState::kOurs && existing.mark.key == key) {
+            return {std::move(name), existing.mark.width, existing.mark.height, true};
+        }
+        if (SaveWhole(folder, name, bytes, existing.state == TargetState::kOurs)) {
+            return {std::move(name), mark.width, mark.height, false};
+        }
+        // Something took the name since it was looked at: look again.
+    }
+    throw Error("the thumbnail's name keeps being taken", target, EEXIST);
+}
+
+Error AsError(const std::exception& error, const std::string& path) {
+    if (const auto* own = dynamic_cast<const Error*>(&error)) {
+        return *own;
+    }
+    return Error(error.what(), path);
+}
+
 }  // namespace
 
 // The decoding's memory, shared by all images decoded at once. A decode
@@ -588,67 +639,136 @@ VipsThumbnailer::VipsThumbnailer(ThumbnailLimits limits)
 VipsThumbnailer::~VipsThumbnailer() = default;
 
 Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
-    const std::string& path = request.source;
     if (request.maxSize < kMinThumbnailSize || request.maxSize > kMaxThumbnailSize) {
         throw Error("the thumbnail size must be " + std::to_string(kMinThumbnailSize) + " to " +
                         std::to_string(kMaxThumbnailSize) + " pixels",
-                    path, EINVAL);
+                    request.source, EINVAL);
     }
+    ThumbnailSet set = MakeSet({request.source, {{request.targetFolder, request.maxSize}}});
+    ThumbnailResult& result = set.outputs.front();
+    if (result.error) {
+        throw *result.error;
+    }
+    return std::move(*result.thumbnail);
+}
+
+ThumbnailSet VipsThumbnailer::MakeSet(const ThumbnailSetRequest& request) const {
+    const std::string& path = request.source;
     const ImageFile file(path);
     const struct stat& st = file.Stat();
-    const std::string key =
-        ThumbnailKey(file.Size(), st.st_mtim.tv_sec, st.st_mtim.tv_nsec, request.maxSize);
-    const std::string& folder = request.targetFolder;
-    EnsureFolder(folder);
+    const std::vector<ThumbnailOutput>& outputs = request.outputs;
+    ThumbnailSet set;
+    set.outputs.resize(outputs.size());
+    std::vector<std::string> keys(outputs.size());
+    std::vector<std::size_t> pending;  // the outputs still to be made
 
-    // A thumbnail made earlier from the same file at the same size is kept.
-    for (const ThumbnailFormat format : {ThumbnailFormat::kJpeg, ThumbnailFormat::kPng}) {
-        std::string name = ThumbnailName(path, format);
-        const TargetFile existing = InspectTarget(JoinPath(folder, name));
-        if (existing.state == TargetState::kOurs && existing.mark.key == key) {
-            return {std::move(name), existing.mark.width, existing.mark.height, true};
+    // Copies made earlier from the same file at the same size are kept. The
+    // folder of copies made only when smaller is made once one is.
+    for (std::size_t i = 0; i < outputs.size(); ++i) {
+        try {
+            if (outputs[i].maxSize < kMinThumbnailSize || outputs[i].maxSize > kMaxCopySize) {
+                throw Error("the size must be " + std::to_string(kMinThumbnailSize) + " to " +
+                                std::to_string(kMaxCopySize) + " pixels",
+                            path, EINVAL);
+            }
+            keys[i] = ThumbnailKey(file.Size(), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
+                                   outputs[i].maxSize);
+            if (!outputs[i].onlyWhenSmaller) {
+                EnsureFolder(outputs[i].targetFolder);
+            }
+            set.outputs[i].thumbnail = Reusable(path, outputs[i].targetFolder, keys[i]);
+            if (!set.outputs[i].thumbnail) {
+                pending.push_back(i);
+            }
+        } catch (const Error& error) {
+            set.outputs[i].error = error;
         }
     }
 
-    // Made in memory once, as it is small, to be looked at and encoded.
-    // The decoding's memory is held from the budget until the pixels are in.
+    // The header is read for every image, for its GPS position; a failure
+    // matters only to the copies still to be made.
+    const auto failPending = [&](const std::exception& error) {
+        for (const std::size_t i : pending) {
+            set.outputs[i].error = AsError(error, path);
+        }
+        return set;
+    };
+    const auto largestOf = [&](const std::vector<std::size_t>& which) {
+        int largest = kMinThumbnailSize;
+        for (const std::size_t i : which) {
+            largest = std::max(largest, outputs[i].maxSize);
+        }
+        return largest;
+    };
+    Decoding decoding;
+    try {
+        decoding = Plan(file, largestOf(pending));
+    } catch (const std::exception& error) {
+        return failPending(error);
+    }
+    set.hasGpsPosition = decoding.hasGpsPosition;
+    const int width = static_cast<int>(decoding.turned ? decoding.height : decoding.width);
+    const int height = static_cast<int>(decoding.turned ? decoding.width : decoding.height);
+    const int before = largestOf(pending);
+    std::erase_if(pending, [&](std::size_t i) {
+        if (!outputs[i].onlyWhenSmaller || std::max(width, height) > outputs[i].maxSize) {
+            return false;
+        }
+        set.outputs[i].thumbnail = Thumbnail{"", width, height, true};
+        return true;
+    });
+    if (pending.empty()) {
+        return set;
+    }
+
+    // Decoded once, at the largest size asked for, into memory; the smaller
+    // copies are shrunk from that. The decoding's memory is held from the
+    // budget until the pixels are in.
+    const int largest = largestOf(pending);
     ImagePtr image;
-    {
-        const Decoding decoding = Plan(file, request.maxSize);
+    ThumbnailFormat format = ThumbnailFormat::kJpeg;
+    try {
+        if (largest != before) {
+            decoding = Plan(file, largest);
+        }
         CheckSize(decoding, limits_, path);
-        const auto share = budget_->Take(decoding.bytes);
-        Shrunk shrunk = Shrink(file, decoding, request.maxSize);
-        image = ForWeb(std::move(shrunk.image), path);
-        image = Checked(vips_image_copy_memory(image.get()), 0, "cannot read the image", path);
+        {
+            const auto share = budget_->Take(decoding.bytes);
+            Shrunk shrunk = Shrink(file, decoding, largest);
+            image = ForWeb(std::move(shrunk.image), path);
+            image = Checked(vips_image_copy_memory(image.get()), 0, "cannot read the image", path);
+        }
+        // Hand the decoding's memory back to the system: the allocator would
+        // keep it for this thread otherwise, and the budget counts what is in
+        // use.
+        ::malloc_trim(0);
+        format = KeepTransparency(image, path) ? ThumbnailFormat::kPng : ThumbnailFormat::kJpeg;
+    } catch (const std::exception& error) {
+        return failPending(error);
     }
-    // Hand the decoding's memory back to the system: the allocator would keep
-    // it for this thread otherwise, and the budget counts what is in use.
-    ::malloc_trim(0);
-    const ThumbnailFormat format =
-        KeepTransparency(image, path) ? ThumbnailFormat::kPng : ThumbnailFormat::kJpeg;
-
-    const ThumbnailMark mark{key, vips_image_get_width(image.get()),
-                             vips_image_get_height(image.get())};
-    std::string name = ThumbnailName(path, format);
-    const std::string target = JoinPath(folder, name);
-    const std::string bytes = WithMark(Encode(image.get(), format, path), format, mark, target);
-
-    // Replace only a thumbnail of ours; never a file someone else put there.
-    for (int attempt = 0; attempt < 2; ++attempt) {
-        const TargetFile existing = InspectTarget(target);
-        if (existing.state == TargetState::kForeign) {
-            throw Error("the thumbnail's name is taken by another file, which is left as it is",
-                        target, EEXIST);
+    for (const std::size_t i : pending) {
+        try {
+            const int size = outputs[i].maxSize;
+            ImagePtr copy;
+            if (size >= largest) {
+                g_object_ref(image.get());
+                copy.reset(image.get());
+            } else {
+                VipsImage* smaller = nullptr;
+                copy = Checked(
+                    smaller,
+                    vips_thumbnail_image(image.get(), &smaller, size, "height", size, "size",
+                                         VIPS_SIZE_DOWN, "no_rotate", TRUE, nullptr),
+                    "cannot shrink the image", path);
+            }
+            EnsureFolder(outputs[i].targetFolder);
+            set.outputs[i].thumbnail =
+                Save(copy.get(), format, path, outputs[i].targetFolder, keys[i]);
+        } catch (const std::exception& error) {
+            set.outputs[i].error = AsError(error, path);
         }
-        if (existing.state == TargetState::kOurs && existing.mark.key == key) {
-            return {std::move(name), existing.mark.width, existing.mark.height, true};
-        }
-        if (SaveWhole(folder, name, bytes, existing.state == TargetState::kOurs)) {
-            return {std::move(name), mark.width, mark.height, false};
-        }
-        // Something took the name since it was looked at: look again.
     }
-    throw Error("the thumbnail's name keeps being taken", target, EEXIST);
+    return set;
 }
 
 }  // namespace brindlewick

@@ -12,6 +12,8 @@ namespace brindlewick {
 // The sizes a request may ask for, in pixels of the longer side.
 inline constexpr int kMinThumbnailSize = 16;
 inline constexpr int kMaxThumbnailSize = 2000;
+// The largest size of any copy a set request asks for (a display copy).
+inline constexpr int kMaxCopySize = 8000;
 
 // How large an image may be, checked from its header before it is decoded.
 // Most images are shrunk while they are read, a band of rows (or of tiles) at
@@ -40,6 +42,11 @@ public:
     ~VipsThumbnailer() override;
 
     Thumbnail Make(const ThumbnailRequest& request) const override;
+    // Reads the image once for all outputs: decoded at the largest size asked
+    // for, the smaller copies shrunk from that. Every copy is written like a
+    // thumbnail (mark, reuse, never over another file). The GPS position is
+    // read from the header.
+    ThumbnailSet MakeSet(const ThumbnailSetRequest& request) const override;
 
 private:
     class DecodeBudget;

@@ -320,6 +320,12 @@ ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile) {
             informative << QString::fromUtf8(kNoHomeFolderMessage);
         }
     }
+    if (const std::string notice = GpsNotice(report); !notice.empty()) {
+        if (!informative.isEmpty()) {
+            informative << QString();
+        }
+        informative << FromUtf8(notice);
+    }
     message.informative = informative.join(QLatin1Char('\n'));
     message.icon = failures.isEmpty() && !report.settingsError ? MessageIcon::kInformation
                                                                : MessageIcon::kWarning;

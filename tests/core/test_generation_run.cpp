@@ -1,10 +1,12 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 
 #include "generate/html_page_writer.h"
 #include "generate/page_text.h"
@@ -308,6 +310,83 @@ TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
     ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps.back(), std::make_pair(std::size_t{4}, std::size_t{4}));
     EXPECT_TRUE(std::is_sorted(steps.begin(), steps.end()));
+}
+
+// Stands in for a thumbnailer that reads each image once for all its copies:
+// records what was asked; "gps" names carry a position, the larger copies of
+// "nodisplay" names fail alike, "small" names fit every copy made only when smaller.
+class SetThumbnailer final : public Thumbnailer {
+public:
+    Thumbnail Make(const ThumbnailRequest& request) const override {
+        throw Error("one copy at a time", request.source);
+    }
+    ThumbnailSet MakeSet(const ThumbnailSetRequest& request) const override {
+        const std::string name(ImageName(request.source));
+        {
+            const std::lock_guard lock(mutex_);
+            asked_.push_back(request.outputs);
+        }
+        ThumbnailSet set;
+        set.hasGpsPosition = name.starts_with("gps");
+        for (const ThumbnailOutput& output : request.outputs) {
+            ThumbnailResult& result = set.outputs.emplace_back();
+            if (output.onlyWhenSmaller && name.starts_with("small")) {
+                result.thumbnail = Thumbnail{"", 100, 80, true};
+            } else if (output.onlyWhenSmaller && name.starts_with("nodisplay")) {
+                result.error = Error("cannot encode the thumbnail", request.source);
+            } else {
+                result.thumbnail = Thumbnail{name + ".jpg", output.maxSize, output.maxSize / 2};
+            }
+        }
+        return set;
+    }
+    mutable std::mutex mutex_;
+    mutable std::vector<std::vector<ThumbnailOutput>> asked_;
+};
+
+// The web form asks for the thumbnails at one and two times their size and
+// the display copy, all in one request per image; lists a failed copy once;
+// counts the published photos with a GPS position and names them.
+TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions) {
+    images_.AddImagePaths({Image("gps1.jpg"), Image("small.jpg"), Image("nodisplay.jpg"),
+                           Image("gps2.jpg"), dir_ / "folder"});
+    fs::create_directory(dir_ / "folder");
+    values_.showAll = 1;
+    values_.webGallery = 1;
+    values_.thumbSize = 150;
+    const SetThumbnailer thumbnailer;
+    const RunReport report =
+        brindlewick::GenerationRun(values_, images_, settings_, dir_.Path().string(),
+                                   {{}, {}, nullptr, &thumbnailer})
+            .Run();
+
+    ASSERT_EQ(thumbnailer.asked_.size(), 4u);
+    const std::vector<ThumbnailOutput>& outputs = thumbnailer.asked_[0];
+    ASSERT_EQ(outputs.size(), 3u);
+    EXPECT_EQ(outputs[0].targetFolder, dir_ / "thumbs");
+    EXPECT_EQ(outputs[0].maxSize, 150);
+    EXPECT_EQ(outputs[1].targetFolder, dir_ / "thumbs2x");
+    EXPECT_EQ(outputs[1].maxSize, 300);
+    EXPECT_EQ(outputs[2].targetFolder, dir_ / "display");
+    EXPECT_EQ(outputs[2].maxSize, 1600);
+    EXPECT_TRUE(outputs[1].onlyWhenSmaller && outputs[2].onlyWhenSmaller);
+    EXPECT_EQ(FailureLines(report.failures), dir_ / "folder" + ": Is a directory\n" +
+                                                 dir_ / "nodisplay.jpg" +
+                                                 ": cannot encode the thumbnail\n");
+    EXPECT_EQ(report.pagesWritten, 4u);
+    EXPECT_EQ(report.photosPublished, 4u);
+    EXPECT_EQ(GpsNotice(report), "2 of 4 photos carry a GPS position and are linked as they are: " +
+                                     dir_ / "gps1.jpg" + ", " + dir_ / "gps2.jpg");
+
+    // Display size 0: the pages show the images themselves, no copy is asked.
+    values_.displaySize = 0;
+    const SetThumbnailer withoutDisplay;
+    brindlewick::GenerationRun(values_, images_, settings_, dir_.Path().string(),
+                               {{}, {}, nullptr, &withoutDisplay})
+        .Run();
+    ASSERT_FALSE(withoutDisplay.asked_.empty());
+    EXPECT_EQ(withoutDisplay.asked_[0].size(), 2u);
+    EXPECT_EQ(GpsNotice(RunReport{}), "");
 }
 
 }  // namespace

@@ -451,5 +451,58 @@ TEST(ThumbnailName, IsStableSafeAndDiffersBetweenPaths) {
     }
 }
 
+// Several copies from one decoding: each at its size and upright, none
+// carrying metadata; a copy no smaller than the image is not made; the GPS
+// position is seen; a rerun reuses them all; a folder whose name is taken
+// fails its own copy only.
+TEST(VipsThumbnailer, MakesSeveralSizesFromOneDecodingAndSeesTheGpsPosition) {
+    const TempDir dir;
+    const std::string photo = dir / "photo.jpg";
+    VImage image = RedBlue(1200, 800);
+    image.set("orientation", 6);
+    image.set("exif-ifd3-GPSLatitudeRef", "N");
+    image.set("exif-ifd3-GPSLatitude", "48/1 51/1 2400/100");
+    image.set("exif-ifd0-Make", "Maker");
+    image.jpegsave(photo.c_str());
+    ASSERT_TRUE(HasField(VImage::new_from_file(photo.c_str()), "exif-ifd3-GPSLatitude"));
+    WriteFile(dir / "taken", "a file where a folder is asked for");
+
+    const VipsThumbnailer thumbnailer;
+    const ThumbnailSetRequest request{photo,
+                                      {{dir / "thumbs", 100},
+                                       {dir / "thumbs2x", 200, true},
+                                       {dir / "display", 600, true},
+                                       {dir / "whole", 1600, true},
+                                       {dir / "taken", 300}}};
+    for (const bool rerun : {false, true}) {
+        const ThumbnailSet set = thumbnailer.MakeSet(request);
+        EXPECT_TRUE(set.hasGpsPosition);
+        ASSERT_EQ(set.outputs.size(), 5u);
+        const std::vector<std::pair<int, int>> sizes{
+            {67, 100}, {133, 200}, {400, 600}, {800, 1200}};
+        for (std::size_t i = 0; i < sizes.size(); ++i) {
+            ASSERT_TRUE(set.outputs[i].thumbnail) << i;
+            const Thumbnail& made = *set.outputs[i].thumbnail;
+            EXPECT_EQ(std::make_pair(made.width, made.height), sizes[i]) << i;
+            EXPECT_EQ(made.reused, rerun || i == 3) << i;
+            if (i == 3) {
+                EXPECT_EQ(made.fileName, "");  // the image serves as it is
+                continue;
+            }
+            const VImage copy = VImage::new_from_file(
+                (request.outputs[i].targetFolder + "/" + made.fileName).c_str());
+            EXPECT_EQ(std::make_pair(copy.width(), copy.height()), sizes[i]);
+            EXPECT_GT(Pixel(copy, copy.width() / 2, 2)[0], 200);  // upright: red on top
+            for (const char* field : {"exif-data", "exif-ifd3-GPSLatitude", "exif-ifd0-Make"}) {
+                EXPECT_FALSE(HasField(copy, field)) << i << field;
+            }
+        }
+        ASSERT_TRUE(set.outputs[4].error);
+        EXPECT_FALSE(set.outputs[4].thumbnail);
+    }
+    EXPECT_FALSE(fs::exists(dir / "whole"));
+    EXPECT_EQ(ReadFile(dir / "taken"), "a file where a folder is asked for");
+}
+
 }  // namespace
 }  // namespace brindlewick
