@@ -305,7 +305,8 @@ TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
               "<nav aria-label=\"Photos\"><a id=\"previous\" rel=\"prev\" "
               "href=\"../bad.html\">Previous</a><a id=\"gallery\" "
               "href=\"../ShowAll.html\">Gallery</a>");
-    EXPECT_NE(last.find("<img src=\"a%20c.jpg\" alt=\"a c.jpg\">"), std::string::npos);
+    EXPECT_NE(last.find("<img src=\"a%20c.jpg\" alt=\"a c.jpg\" width=\"10\" height=\"5\">"),
+              std::string::npos);  // it fits the display size: shown as it is
     // A step for each of the four items, counted in order.
     ASSERT_FALSE(steps.empty());
     EXPECT_EQ(steps.back(), std::make_pair(std::size_t{4}, std::size_t{4}));
@@ -346,7 +347,8 @@ public:
 
 // The web form asks for the thumbnails at one and two times their size and
 // the display copy, all in one request per image; lists a failed copy once;
-// counts the published photos with a GPS position and names them.
+// shows the copies; counts the published photos with a GPS position and
+// names them.
 TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions) {
     images_.AddImagePaths({Image("gps1.jpg"), Image("small.jpg"), Image("nodisplay.jpg"),
                            Image("gps2.jpg"), dir_ / "folder"});
@@ -377,6 +379,22 @@ TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions
     EXPECT_EQ(report.photosPublished, 4u);
     EXPECT_EQ(GpsNotice(report), "2 of 4 photos carry a GPS position and are linked as they are: " +
                                      dir_ / "gps1.jpg" + ", " + dir_ / "gps2.jpg");
+
+    // The pages show the display copy, else the image itself; each links the
+    // image; the gallery offers the thumbnail at twice the size where made.
+    EXPECT_NE(ReadFile(dir_ / "gps1.html")
+                  .find("<img src=\"display/gps1.jpg.jpg\" alt=\"gps1.jpg\" width=\"1600\" "
+                        "height=\"800\"></p><p><a href=\"gps1.jpg\">Full size</a>"),
+              std::string::npos);
+    EXPECT_NE(ReadFile(dir_ / "small.html")
+                  .find("<img src=\"small.jpg\" alt=\"small.jpg\" width=\"100\" height=\"80\">"),
+              std::string::npos);
+    EXPECT_NE(ReadFile(dir_ / "nodisplay.html").find("<img src=\"nodisplay.jpg\" alt"),
+              std::string::npos);
+    const std::string gallery = ReadFile(dir_ / "ShowAll.html");
+    EXPECT_NE(gallery.find("srcset=\"thumbs/gps1.jpg.jpg 1x, thumbs2x/gps1.jpg.jpg 2x\""),
+              std::string::npos);
+    EXPECT_EQ(gallery.find("srcset=\"thumbs/small.jpg"), std::string::npos);
 
     // Display size 0: the pages show the images themselves, no copy is asked.
     values_.displaySize = 0;
