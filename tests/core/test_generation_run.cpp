@@ -372,9 +372,9 @@ TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions
     EXPECT_EQ(outputs[2].targetFolder, dir_ / "display");
     EXPECT_EQ(outputs[2].maxSize, 1600);
     EXPECT_TRUE(outputs[1].onlyWhenSmaller && outputs[2].onlyWhenSmaller);
-    EXPECT_EQ(FailureLines(report.failures), dir_ / "folder" + ": Is a directory\n" +
+    EXPECT_EQ(FailureLines(report.failures), dir_ / "folder" + ": Is a directory (page)\n" +
                                                  dir_ / "nodisplay.jpg" +
-                                                 ": cannot encode the thumbnail\n");
+                                                 ": cannot encode the thumbnail (thumbnail)\n");
     EXPECT_EQ(report.pagesWritten, 4u);
     EXPECT_EQ(report.photosPublished, 4u);
     EXPECT_EQ(GpsNotice(report), "2 of 4 photos carry a GPS position and are linked as they are: " +
