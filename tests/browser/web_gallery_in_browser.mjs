@@ -66,9 +66,10 @@ function makeGallery(cli, samples, site, config) {
         encoding: 'utf8',
     });
     if (run.error) fail(`cannot run ${cli}: ${run.error.message}`);
-    // Every page is written; the text file's thumbnail fails, and only that.
+    // Every page is written and the gallery's path said; the text file's
+    // thumbnail fails, and only that.
     const errors = run.stderr.split('\n').filter(Boolean);
-    if (run.status !== 1 || run.stdout !== `Processed ${FILES.length} file(s)\n` || errors.length !== 1 || !errors[0].includes('notes.jpg'))
+    if (run.status !== 1 || run.stdout !== `Processed ${FILES.length} file(s)\nGallery: ${path.join(site, 'ShowAll.html')}\n` || errors.length !== 1 || !errors[0].includes('notes.jpg'))
         fail(`${cli} exited with ${run.status}, expected 1 with one failure (notes.jpg):\n${run.stdout}${run.stderr}`);
 }
 
