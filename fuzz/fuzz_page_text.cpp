@@ -116,7 +116,7 @@ std::string ShellUnquoted(std::string_view text) {
             i = close + 1;
         } else if (text.substr(i, 2) == "$'") {
             for (i += 2; i < text.size() && text[i] != '\'';) {
-                Check(text[i] == '\' && i + 1 < text.size());
+                Check(text[i] == '\\' && i + 1 < text.size());
                 const std::string_view letters = "abtnvfr";
                 if (const std::size_t letter = letters.find(text[i + 1]);
                     letter != std::string_view::npos) {
