@@ -117,7 +117,8 @@ printf '\xff\xd8\xff\xe0' >"$work/pictures/Two.jpg"
 printf 'text' >"$work/pictures/notes.txt"
 output=$(cd "$work/pictures" && XDG_CONFIG_HOME="$work/config" HOME="$work" \
     /usr/bin/brindlewick-cli --gallery --copyright -c "Package check" one.gif Two.jpg)
-[[ $output == "Processed 2 file(s)" ]] || fail "unexpected output: $output"
+expected=$(printf 'Processed 2 file(s)\nGallery: %s/pictures/ShowAll.html' "$work")
+[[ $output == "$expected" ]] || fail "unexpected output: $output"
 grep -q 'SRC="one.gif".*&copy; Package check' "$work/pictures/one.html" || fail "one.html wrong"
 grep -q 'SRC="Two.jpg"' "$work/pictures/Two.html" || fail "Two.html wrong"
 grep -q 'one.gif.*Two.jpg' "$work/pictures/ShowAll.html" || fail "ShowAll.html wrong"
