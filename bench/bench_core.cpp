@@ -44,7 +44,7 @@ std::string ReadAll(const fs::path& path) {
 
 void RemovePages(const ImageList& images) {
     for (const std::string& path : images.Items()) {
-        ::unlink(PageName(path).c_str());
+        ::unlink(PagePath(path).c_str());
     }
 }
 
@@ -64,7 +64,7 @@ void BenchPages(std::size_t count) {
     GenerationRun(values, images, settings, dir.string()).Run();
     std::vector<std::pair<std::string, std::string>> pages;
     for (const std::string& path : images.Items()) {
-        pages.emplace_back(PageName(path), ReadAll(PageName(path)));
+        pages.emplace_back(PagePath(path), ReadAll(PagePath(path)));
     }
 
     double best = 1e9;

@@ -70,7 +70,7 @@ void HtmlPageWriter::WritePage(const std::string& pageName, std::string_view ima
     const std::string title = HtmlAttributeText(imageName);
     page.AppendFormatted(PageTemplates::kHead, {title});
     page.AppendFormatted(PageTemplates::kImageParagraph, {HtmlSourceText(imageName), title});
-    page.AppendFormatted(PageTemplates::kFooter, {FooterBodyText(footerText)});
+    page.AppendFormatted(PageTemplates::kFooter, {ToWindows1252(footerText)});
     page.Commit();
 }
 
@@ -95,9 +95,9 @@ HtmlPageWriter::StagedPage HtmlPageWriter::StageGallery(const std::string& fileN
     page->AppendFormatted(PageTemplates::kHead, {"Gallery"});
     for (const std::string& path : images.Items()) {
         page->AppendFormatted(PageTemplates::kGalleryEntry,
-                              {HtmlSourceText(path), HtmlAttributeText(ImageName(path))});
+                              {HtmlSourceText(path), HtmlAttributeText(FileNameOf(path))});
     }
-    page->AppendFormatted(PageTemplates::kFooter, {FooterBodyText(footerText)});
+    page->AppendFormatted(PageTemplates::kFooter, {ToWindows1252(footerText)});
     page->Finish();
     return StagedPage(std::move(page));
 }

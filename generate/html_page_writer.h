@@ -50,6 +50,8 @@ public:
     HtmlPageWriter& operator=(const HtmlPageWriter&) = delete;
     virtual ~HtmlPageWriter() = default;
 
+    // The plain pages. footerText goes into the page raw (it may hold HTML),
+    // only converted to windows-1252.
     void WritePage(const std::string& pageName, std::string_view imageName,
                    std::string_view footerText);
     void WriteGallery(const std::string& fileName, const ImageList& images,

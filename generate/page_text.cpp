@@ -163,16 +163,8 @@ std::string HtmlSourceText(std::string_view path) {
     return source;
 }
 
-std::string FooterBodyText(std::string_view footer) {
-    return ToWindows1252(footer);
-}
-
-std::string_view ImageName(std::string_view path) {
-    return FileNameOf(path);
-}
-
-std::string PageName(std::string_view path) {
-    const std::string_view name = ImageName(path);
+std::string PagePath(std::string_view path) {
+    const std::string_view name = FileNameOf(path);
     const std::size_t dot = name.rfind('.');
     const std::size_t keep =
         (dot == std::string_view::npos || dot == 0) ? path.size() : path.size() - name.size() + dot;
@@ -181,7 +173,7 @@ std::string PageName(std::string_view path) {
     return page;
 }
 
-std::string FooterText(std::string_view comment, bool useCopyrightSymbol) {
+std::string FooterFromComment(std::string_view comment, bool useCopyrightSymbol) {
     if (!useCopyrightSymbol) {
         return std::string(comment);
     }

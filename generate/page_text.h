@@ -31,18 +31,12 @@ std::string HtmlAttributeText(std::string_view name);
 // that needs no HTML escaping. A run of leading "/" is written as one.
 std::string HtmlSourceText(std::string_view path);
 
-// The comment as it goes into the footer: raw (it may hold HTML), only
-// converted to windows-1252.
-std::string FooterBodyText(std::string_view footer);
-
-// The file name: the part after the last "/", or the whole path.
-std::string_view ImageName(std::string_view path);
-
 // The wrapper page's path: the file name's extension replaced by ".html", or
 // ".html" appended when the file name has none (a leading "." is no extension).
-std::string PageName(std::string_view path);
+std::string PagePath(std::string_view path);
 
-// "&copy; COMMENT" when the copyright switch is on, else the comment.
-std::string FooterText(std::string_view comment, bool useCopyrightSymbol);
+// The footer every page ends with: "&copy; COMMENT" when the copyright switch
+// is on, else the comment.
+std::string FooterFromComment(std::string_view comment, bool useCopyrightSymbol);
 
 }  // namespace brindlewick

@@ -10,6 +10,7 @@
 #include <utility>
 
 #include "base/language_tag.h"
+#include "base/path.h"
 #include "base/shell_quote.h"
 #include "generate/page_text.h"
 #include "run/thumbnail_batch.h"
@@ -62,14 +63,6 @@ const char* OutputName(Output output, bool many) {
     return "gallery";
 }
 
-// name inside folder; an empty folder leaves the name as it is.
-std::string InFolder(const std::string& folder, const std::string& name) {
-    if (folder.empty() || folder.ends_with('/')) {
-        return folder + name;
-    }
-    return folder + '/' + name;
-}
-
 // The address of path from a page in folder, so that the folder can be
 // copied or uploaded as a whole.
 std::string RelativeAddress(const std::string& path, const std::string& folder) {
@@ -77,17 +70,12 @@ std::string RelativeAddress(const std::string& path, const std::string& folder) 
     return address.empty() ? path : address;
 }
 
-// The folder a page at path lies in.
-std::string FolderOf(const std::string& path) {
-    return std::filesystem::path(path).parent_path().string();
-}
-
 // The gallery's entry for an image: addresses relative to the gallery's folder.
 WebGalleryEntry WebEntry(const std::string& image, const std::string& galleryFolder,
                          const Thumbnail* thumbnail, const Thumbnail* thumbnail2x) {
     WebGalleryEntry entry;
-    entry.page = RelativeAddress(PageName(image), galleryFolder);
-    entry.imageName = ImageName(image);
+    entry.page = RelativeAddress(PagePath(image), galleryFolder);
+    entry.imageName = FileNameOf(image);
     if (thumbnail != nullptr) {
         entry.thumbnail = std::string(kThumbnailFolderName) + '/' + thumbnail->fileName;
         entry.width = thumbnail->width;
@@ -118,8 +106,8 @@ GenerationRun::GenerationRun(Settings& values, const ImageList& images,
       galleryFolder_(std::move(galleryFolder)),
       services_(std::move(services)),
       writer_(services_.writer != nullptr ? *services_.writer : ownWriter_),
-      footer_(FooterText(values.comment, values.useCopyrightSymbol != 0)),
-      galleryPath_(InFolder(galleryFolder_, kGalleryFileName)),
+      footer_(FooterFromComment(values.comment, values.useCopyrightSymbol != 0)),
+      galleryPath_(JoinPath(galleryFolder_, kGalleryFileName)),
       webGallery_(values.showAll != 0 && values.webGallery != 0),
       language_(values.language.empty() ? DefaultLanguage() : values.language) {}
 
@@ -239,11 +227,11 @@ void GenerationRun::WritePages() {
 void GenerationRun::WritePagesWithThumbnails() {
     const NoThumbnailer none;
     std::vector<ThumbnailOutput> outputs{
-        {InFolder(galleryFolder_, kThumbnailFolderName), values_.thumbSize},
-        {InFolder(galleryFolder_, kThumbnail2xFolderName), 2 * values_.thumbSize, true}};
+        {JoinPath(galleryFolder_, kThumbnailFolderName), values_.thumbSize},
+        {JoinPath(galleryFolder_, kThumbnail2xFolderName), 2 * values_.thumbSize, true}};
     if (values_.displaySize != 0) {
         outputs.push_back(
-            {InFolder(galleryFolder_, kDisplayFolderName), values_.displaySize, true});
+            {JoinPath(galleryFolder_, kDisplayFolderName), values_.displaySize, true});
     }
     std::vector<ThumbnailSetRequest> requests;
     std::vector<std::size_t> itemOf;  // the item of each request
@@ -380,7 +368,7 @@ void GenerationRun::WritePageOf(std::size_t item) {
         ++report_.itemsDone;
         return;
     }
-    const std::string page = PageName(path);
+    const std::string page = PagePath(path);
     const std::optional<FilePlace> place = places_.PlaceOf(page);
     const auto earlier = place ? pagesWritten_.find(*place) : pagesWritten_.end();
     if (earlier != pagesWritten_.end() && webGallery_ && !inputs_.WouldReplace(page)) {
@@ -390,7 +378,7 @@ void GenerationRun::WritePageOf(std::size_t item) {
                    if (webGallery_) {
                        WriteWebPhotoPage(page, item);
                    } else {
-                       writer_.WritePage(page, ImageName(path), footer_);
+                       writer_.WritePage(page, FileNameOf(path), footer_);
                    }
                })) {
         ++report_.pagesWritten;
@@ -410,9 +398,9 @@ void GenerationRun::WritePageOf(std::size_t item) {
 // The page shows the display copy, or the image itself where the image fits
 // or no copy was made, and links the image as it is.
 void GenerationRun::WriteWebPhotoPage(const std::string& page, std::size_t item) {
-    const std::string folder = FolderOf(page);
+    const std::string folder(FolderOf(page));
     const auto pageAddress = [&](std::size_t other) {
-        return RelativeAddress(PageName(images_.GetAt(other)), folder);
+        return RelativeAddress(PagePath(images_.GetAt(other)), folder);
     };
     std::string previous;
     for (std::size_t i = item; i-- > 0;) {
@@ -429,7 +417,7 @@ void GenerationRun::WriteWebPhotoPage(const std::string& page, std::size_t item)
         }
     }
     const std::string gallery = RelativeAddress(galleryPath_, folder);
-    const std::string_view name = ImageName(images_.GetAt(item));
+    const std::string_view name = FileNameOf(images_.GetAt(item));
     WebPhotoPage photo;
     photo.language = language_;
     photo.imageName = name;
@@ -439,7 +427,7 @@ void GenerationRun::WriteWebPhotoPage(const std::string& page, std::size_t item)
     if (display_ != nullptr) {
         if (!display_->fileName.empty()) {
             shown = RelativeAddress(
-                InFolder(InFolder(galleryFolder_, kDisplayFolderName), display_->fileName), folder);
+                JoinPath(JoinPath(galleryFolder_, kDisplayFolderName), display_->fileName), folder);
         }
         photo.width = display_->width;
         photo.height = display_->height;

@@ -8,6 +8,7 @@
 #include <memory>
 #include <mutex>
 
+#include "base/path.h"
 #include "generate/html_page_writer.h"
 #include "generate/page_text.h"
 #include "generate/thumbnailer.h"
@@ -177,7 +178,7 @@ TEST_F(GenerationRun, WriteErrorEndsTheRunAndSavesNothing) {
     WriteFile(dir_ / "a.html", "old");
     values_.showAll = 1;
     // Room for the gallery alone: the disk fills up on the first page.
-    HtmlPageWriter().WriteGallery(dir_ / "probe.html", images_, FooterText("Me", true));
+    HtmlPageWriter().WriteGallery(dir_ / "probe.html", images_, FooterFromComment("Me", true));
     test::FillingPageWriter writer(fs::file_size(dir_ / "probe.html"));
     const RunReport report = Run({}, &writer);
     EXPECT_EQ(report.outcome, RunReport::Outcome::kWriteError);
@@ -239,7 +240,7 @@ TEST_F(GenerationRun, SettingsThatCannotBeSavedAreReportedNotFatal) {
 class FakeThumbnailer final : public Thumbnailer {
 public:
     Thumbnail Make(const ThumbnailRequest& request) const override {
-        const std::string name(ImageName(request.source));
+        const std::string name(FileNameOf(request.source));
         if (name.starts_with("bad")) {
             throw Error("not an image", request.source);
         }
@@ -322,7 +323,7 @@ public:
         throw Error("one copy at a time", request.source);
     }
     ThumbnailSet MakeSet(const ThumbnailSetRequest& request) const override {
-        const std::string name(ImageName(request.source));
+        const std::string name(FileNameOf(request.source));
         {
             const std::lock_guard lock(mutex_);
             asked_.push_back(request.outputs);

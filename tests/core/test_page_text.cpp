@@ -9,17 +9,13 @@ namespace brindlewick {
 namespace {
 
 TEST(PageNames, ReplaceOnlyTheFileNamesExtension) {
-    EXPECT_EQ(PageName("/pics/cat.gif"), "/pics/cat.html");
-    EXPECT_EQ(PageName("/pics/archive.tar.gz"), "/pics/archive.tar.html");
+    EXPECT_EQ(PagePath("/pics/cat.gif"), "/pics/cat.html");
+    EXPECT_EQ(PagePath("/pics/archive.tar.gz"), "/pics/archive.tar.html");
     // A "." in a folder name never moves the page out of its folder.
-    EXPECT_EQ(PageName("/my.pics/readme"), "/my.pics/readme.html");
-    EXPECT_EQ(PageName("readme"), "readme.html");
-    EXPECT_EQ(PageName("/pics/.hidden"), "/pics/.hidden.html");
-    EXPECT_EQ(PageName("/pics/CAT.JPG"), "/pics/CAT.html");
-    EXPECT_EQ(ImageName("/my.pics/cat.gif"), "cat.gif");
-    EXPECT_EQ(ImageName("cat.gif"), "cat.gif");
-    // A backslash is an ordinary character of a Linux file name.
-    EXPECT_EQ(ImageName("/pics/a\\b.gif"), "a\\b.gif");
+    EXPECT_EQ(PagePath("/my.pics/readme"), "/my.pics/readme.html");
+    EXPECT_EQ(PagePath("readme"), "readme.html");
+    EXPECT_EQ(PagePath("/pics/.hidden"), "/pics/.hidden.html");
+    EXPECT_EQ(PagePath("/pics/CAT.JPG"), "/pics/CAT.html");
 }
 
 TEST(PageText, Windows1252ConversionKeepsAsciiAndEncodesTheRest) {
@@ -115,9 +111,9 @@ TEST(PageTemplates, ArgumentsAreValuesNeverFormats) {
     EXPECT_EQ(out,
               "<P ALIGN=\"CENTER\"><HR WIDTH=\"75%\"></P><P ALIGN=\"CENTER\">100% %s %%d</P>"
               "</BODY></HTML>");
-    EXPECT_EQ(FooterText("", true), "&copy; ");
-    EXPECT_EQ(FooterText("Me", true), "&copy; Me");
-    EXPECT_EQ(FooterText("Me", false), "Me");
+    EXPECT_EQ(FooterFromComment("", true), "&copy; ");
+    EXPECT_EQ(FooterFromComment("Me", true), "&copy; Me");
+    EXPECT_EQ(FooterFromComment("Me", false), "Me");
 }
 
 }  // namespace

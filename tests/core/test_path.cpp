@@ -17,9 +17,12 @@ TEST(Path, SplitsAtTheLastSlashAndJoinsBackWithoutDoublingIt) {
         const char* folder;
         const char* name;
     };
-    for (const Case c : {Case{"a.jpg", "", "a.jpg"}, Case{"/a.jpg", "/", "a.jpg"},
-                         Case{"x/y/a.b.jpg", "x/y/", "a.b.jpg"}, Case{"x//a", "x//", "a"},
-                         Case{"x/", "x/", ""}, Case{"", "", ""}}) {
+    for (const Case c :
+         {Case{"a.jpg", "", "a.jpg"}, Case{"/a.jpg", "/", "a.jpg"},
+          Case{"x/y/a.b.jpg", "x/y/", "a.b.jpg"}, Case{"x//a", "x//", "a"}, Case{"x/", "x/", ""},
+          Case{"", "", ""}, Case{"/my.pics/cat.gif", "/my.pics/", "cat.gif"},
+          // A backslash is an ordinary character of a Linux file name.
+          Case{"/pics/a\\b.gif", "/pics/", "a\\b.gif"}}) {
         EXPECT_EQ(FolderOf(c.path), c.folder) << c.path;
         EXPECT_EQ(FileNameOf(c.path), c.name) << c.path;
         EXPECT_EQ(JoinPath(FolderOf(c.path), FileNameOf(c.path)), c.path) << c.path;
