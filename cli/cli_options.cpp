@@ -161,99 +161,127 @@ int DisplaySize(std::string_view text) {
     return *value;
 }
 
+// A well-formed language tag.
+std::string LanguageTag(const char* text) {
+    if (!IsLanguageTag(text)) {
+        throw UsageError{"invalid language tag '" + std::string(text) + "' (such as en or de-CH)"};
+    }
+    return text;
+}
+
+// getopt_long wants a writable, null-terminated argv with the program first.
+class ArgumentVector {
+public:
+    explicit ArgumentVector(const std::vector<std::string>& args) {
+        storage_.reserve(args.size() + 1);
+        storage_.emplace_back("brindlewick-cli");
+        storage_.insert(storage_.end(), args.begin(), args.end());
+        argv_.reserve(storage_.size() + 1);
+        for (std::string& arg : storage_) {
+            argv_.push_back(arg.data());
+        }
+        argv_.push_back(nullptr);
+    }
+    ArgumentVector(const ArgumentVector&) = delete;
+    ArgumentVector& operator=(const ArgumentVector&) = delete;
+
+    int Count() const { return static_cast<int>(storage_.size()); }
+    char** Data() { return argv_.data(); }
+    const std::string& operator[](int index) const { return storage_[index]; }
+
+private:
+    std::vector<std::string> storage_;
+    std::vector<char*> argv_;
+};
+
+// Puts what getopt_long returned (an option's code, or 1 for an operand)
+// into options.
+void ApplyOption(int code, const char* argument, CliOptions& options) {
+    switch (code) {
+        case 1:
+            if (std::string_view(argument) == "-") {
+                options.readStdin = true;
+            } else {
+                options.paths.emplace_back(argument);
+            }
+            break;
+        case 'c':
+        case kComment:
+            options.comment = argument;
+            break;
+        case '0':
+            options.nulSeparated = true;
+            break;
+        case 'h':
+        case kHelp:
+            options.help = true;
+            break;
+        case kCopyright:
+        case kNoCopyright:
+            options.copyright = code == kCopyright;
+            break;
+        case kGallery:
+        case kNoGallery:
+            options.gallery = code == kGallery;
+            break;
+        case kVersion:
+            options.version = true;
+            break;
+        case kWebGallery:
+            options.webGallery = true;
+            options.gallery = true;
+            break;
+        case kNoWebGallery:
+            options.webGallery = false;
+            break;
+        case kThumbSize:
+            options.thumbSize = ThumbSize(argument);
+            break;
+        case kTitle:
+            options.title = argument;
+            break;
+        case kDisplaySize:
+            options.displaySize = DisplaySize(argument);
+            break;
+        case kLanguage:
+            options.language = LanguageTag(argument);
+            break;
+    }
+}
+
+// The usage error for what getopt_long rejected: code ':' for a missing
+// argument, '?' otherwise; arg is the argument it stopped at.
+UsageError RejectedOption(int code, const std::string& arg) {
+    const bool isLong = optopt >= kComment;
+    if (code == ':') {
+        return {isLong ? "option '" + LongName(optopt) + "' requires an argument"
+                       : std::string("option requires an argument -- '") +
+                             static_cast<char>(optopt) + "'"};
+    }
+    if (optopt == 0) {
+        return {UnknownLongOption(arg)};
+    }
+    return {isLong ? "option '" + LongName(optopt) + "' doesn't allow an argument"
+                   : std::string("invalid option -- '") + static_cast<char>(optopt) + "'"};
+}
+
 }  // namespace
 
 CliOptions ParseArguments(const std::vector<std::string>& args) {
-    // getopt_long wants a writable, null-terminated argv with the program first.
-    std::vector<std::string> storage;
-    storage.reserve(args.size() + 1);
-    storage.emplace_back("brindlewick-cli");
-    storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    argv.reserve(storage.size() + 1);
-    for (std::string& arg : storage) {
-        argv.push_back(arg.data());
-    }
-    argv.push_back(nullptr);
-    const int argc = static_cast<int>(storage.size());
-
+    ArgumentVector argv(args);
     CliOptions options;
     const GetoptState state;
     int code = 0;
-    while ((code = ::getopt_long(argc, argv.data(), kShortOptions, kLongOptions, nullptr)) != -1) {
-        switch (code) {
-            case 1:
-                if (std::string_view(optarg) == "-") {
-                    options.readStdin = true;
-                } else {
-                    options.paths.emplace_back(optarg);
-                }
-                break;
-            case 'c':
-            case kComment:
-                options.comment = optarg;
-                break;
-            case '0':
-                options.nulSeparated = true;
-                break;
-            case 'h':
-            case kHelp:
-                options.help = true;
-                break;
-            case kCopyright:
-            case kNoCopyright:
-                options.copyright = code == kCopyright;
-                break;
-            case kGallery:
-            case kNoGallery:
-                options.gallery = code == kGallery;
-                break;
-            case kVersion:
-                options.version = true;
-                break;
-            case kWebGallery:
-                options.webGallery = true;
-                options.gallery = true;
-                break;
-            case kNoWebGallery:
-                options.webGallery = false;
-                break;
-            case kThumbSize:
-                options.thumbSize = ThumbSize(optarg);
-                break;
-            case kTitle:
-                options.title = optarg;
-                break;
-            case kDisplaySize:
-                options.displaySize = DisplaySize(optarg);
-                break;
-            case kLanguage:
-                if (!IsLanguageTag(optarg)) {
-                    throw UsageError{"invalid language tag '" + std::string(optarg) +
-                                     "' (such as en or de-CH)"};
-                }
-                options.language = optarg;
-                break;
-            case ':':
-                if (optopt >= kComment) {
-                    throw UsageError{"option '" + LongName(optopt) + "' requires an argument"};
-                }
-                throw UsageError{std::string("option requires an argument -- '") +
-                                 static_cast<char>(optopt) + "'"};
-            default:  // '?'
-                if (optopt == 0) {
-                    throw UsageError{UnknownLongOption(storage[optind - 1])};
-                }
-                if (optopt >= kComment) {
-                    throw UsageError{"option '" + LongName(optopt) + "' doesn't allow an argument"};
-                }
-                throw UsageError{std::string("invalid option -- '") + static_cast<char>(optopt) +
-                                 "'"};
+    while ((code = ::getopt_long(argv.Count(), argv.Data(), kShortOptions, kLongOptions,
+                                 nullptr)) != -1) {
+        if (code == ':' || code == '?') {
+            throw RejectedOption(code, argv[optind - 1]);
         }
+        ApplyOption(code, optarg, options);
     }
     // After "--" every argument is a path, "-" too.
-    for (int i = optind; i < argc; ++i) {
-        options.paths.push_back(storage[i]);
+    for (int i = optind; i < argv.Count(); ++i) {
+        options.paths.push_back(argv[i]);
     }
     return options;
 }

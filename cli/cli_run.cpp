@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstring>
 #include <iostream>
+#include <optional>
 
 #include "base/shell_quote.h"
 #include "base/version.h"
@@ -53,10 +54,17 @@ private:
     Clock::time_point lastShown_;
 };
 
-int Generate(const CliOptions& options, const CliContext& context) {
+// The images to work through: the arguments, then the lines of standard
+// input when "-" was given, each made absolute.
+struct Inputs {
+    ImageList images;
+    bool inputFailed = false;  // standard input could not be read (and was reported)
+};
+
+// Standard input that cannot be read is reported; the other paths are still
+// worked through, and the run fails.
+Inputs CollectInputs(const CliOptions& options, const CliContext& context) {
     std::vector<std::string> given = options.paths;
-    // Standard input that cannot be read is reported; the other paths are
-    // still worked through, and the run fails.
     const int inputError =
         options.readStdin ? ReadPaths(context.in, options.nulSeparated, given) : 0;
     if (inputError != 0) {
@@ -71,62 +79,63 @@ int Generate(const CliOptions& options, const CliContext& context) {
             paths.push_back(AbsolutePath(path, context.currentFolder));
         }
     }
-    ImageList images;
-    images.AddImagePaths(std::move(paths));
-    if (images.Empty()) {
-        if (inputError != 0) {
-            return kExitNotWritten;
-        }
-        context.err << kNothingToDoMessage << '\n';
-        return kExitUsage;
-    }
+    Inputs inputs;
+    inputs.images.AddImagePaths(std::move(paths));
+    inputs.inputFailed = inputError != 0;
+    return inputs;
+}
 
-    const SettingsFile settings = SettingsFile::Default();
+// The saved values with the options given on top: a switch or value not
+// given keeps its saved value. What loading found wrong is told on err.
+Settings LoadValues(const SettingsFile& settings, const CliOptions& options,
+                    const CliContext& context) {
     Settings values;
     settings.LoadSettings(values);
     // The window starts with the first history entry shown.
     values.comment = options.comment.value_or(values.history.Count() > 0 ? values.history.GetAt(0)
                                                                          : std::string());
-    if (options.copyright) {
-        values.useCopyrightSymbol = *options.copyright ? 1 : 0;
-    }
-    if (options.gallery) {
-        values.showAll = *options.gallery ? 1 : 0;
-    }
-    if (options.webGallery) {
-        values.webGallery = *options.webGallery ? 1 : 0;
-    }
-    if (options.thumbSize) {
-        values.thumbSize = *options.thumbSize;
-    }
+    const auto applySwitch = [](const std::optional<bool>& option, int& value) {
+        if (option) {
+            value = *option ? 1 : 0;
+        }
+    };
+    applySwitch(options.copyright, values.useCopyrightSymbol);
+    applySwitch(options.gallery, values.showAll);
+    applySwitch(options.webGallery, values.webGallery);
+    values.thumbSize = options.thumbSize.value_or(values.thumbSize);
     values.galleryTitle = options.title.value_or(values.galleryTitle);
     values.displaySize = options.displaySize.value_or(values.displaySize);
     values.language = options.language.value_or(values.language);
     for (const std::string& notice : values.notices) {
         context.err << "brindlewick-cli: " << notice << '\n';
     }
+    return values;
+}
 
+// The generation run, stoppable from outside and showing its progress.
+// Empty when a stop came before anything was written.
+std::optional<RunReport> RunStoppable(Settings& values, const ImageList& images,
+                                      const SettingsFile& settings, const CliContext& context) {
     StopRequest* const stop = context.stop;
     if (stop != nullptr && !stop->BeginWriting()) {
-        return kExitNotWritten;
+        return std::nullopt;
     }
     const std::stop_token stopToken = stop != nullptr ? stop->Token() : std::stop_token();
     HtmlPageWriter writer(stopToken);
     ProgressLine progressLine(context.err, context.showProgress);
     const VipsThumbnailer thumbnailer;
-    const RunReport report =
-        GenerationRun(values, images, settings, context.currentFolder,
-                      {std::ref(progressLine), stopToken, &writer, &thumbnailer})
-            .Run();
+    RunReport report = GenerationRun(values, images, settings, context.currentFolder,
+                                     {std::ref(progressLine), stopToken, &writer, &thumbnailer})
+                           .Run();
     if (stop != nullptr) {
         stop->EndWriting();
     }
     progressLine.Finish();
+    return report;
+}
 
-    if (report.outcome == RunReport::Outcome::kWriteError) {
-        context.err << report.writeError->AccessMessage() << '\n';
-        return kExitNotWritten;
-    }
+// What the run wrote on out, what failed on err; false when anything failed.
+bool ReportOutputs(const RunReport& report, const CliContext& context) {
     if (report.outcome == RunReport::Outcome::kStopped) {
         context.out << StoppedMessage(report.itemsDone, report.itemCount) << '\n';
     } else {
@@ -139,10 +148,13 @@ int Generate(const CliOptions& options, const CliContext& context) {
     if (const std::string notice = GpsNotice(report); !notice.empty()) {
         context.err << notice << '\n';
     }
-    int status = inputError == 0 && report.failures.empty() &&
-                         report.outcome == RunReport::Outcome::kFinished
-                     ? kExitOk
-                     : kExitNotWritten;
+    return report.failures.empty() && report.outcome == RunReport::Outcome::kFinished;
+}
+
+// Why the settings or part of the history could not be saved, on err; false
+// when so.
+bool ReportSettings(const RunReport& report, const SettingsFile& settings,
+                    const CliContext& context) {
     if (report.settingsError) {
         if (settings.HasFile()) {
             context.err << "Settings could not be saved: " << report.settingsError->AccessMessage()
@@ -150,13 +162,40 @@ int Generate(const CliOptions& options, const CliContext& context) {
         } else {
             context.err << kNoHomeFolderMessage << '\n';
         }
-        status = kExitNotWritten;
-    } else if (!report.historySaved) {
+        return false;
+    }
+    if (!report.historySaved) {
         context.err << "Not every comment could be saved in " << ShellQuotedName(settings.Path())
                     << " (a comment with a line break cannot be stored).\n";
-        status = kExitNotWritten;
+        return false;
     }
-    return status;
+    return true;
+}
+
+// Collects the paths, applies the options to the saved settings, runs and
+// reports; returns the exit status.
+int Generate(const CliOptions& options, const CliContext& context) {
+    const auto [images, inputFailed] = CollectInputs(options, context);
+    if (images.Empty()) {
+        if (inputFailed) {
+            return kExitNotWritten;
+        }
+        context.err << kNothingToDoMessage << '\n';
+        return kExitUsage;
+    }
+    const SettingsFile settings = SettingsFile::Default();
+    Settings values = LoadValues(settings, options, context);
+    const std::optional<RunReport> report = RunStoppable(values, images, settings, context);
+    if (!report) {
+        return kExitNotWritten;
+    }
+    if (report->outcome == RunReport::Outcome::kWriteError) {
+        context.err << report->writeError->AccessMessage() << '\n';
+        return kExitNotWritten;
+    }
+    const bool outputsWritten = ReportOutputs(*report, context);
+    const bool settingsSaved = ReportSettings(*report, settings, context);
+    return !inputFailed && outputsWritten && settingsSaved ? kExitOk : kExitNotWritten;
 }
 
 int Dispatch(const std::vector<std::string>& args, const CliContext& context) {
