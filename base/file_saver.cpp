@@ -12,6 +12,7 @@
 #include <utility>
 
 #include "base/error.h"
+#include "base/folder.h"
 #include "base/path.h"
 #include "base/text.h"
 
@@ -68,16 +69,31 @@ void WriteAll(int fd, std::string_view bytes, const std::string& path) {
 }  // namespace
 
 FileSaver::FileSaver(std::string target, Symlinks symlinks, Durability durability)
-    : target_(symlinks == Symlinks::kFollow ? ResolveLinks(target) : std::move(target)),
+    : folder_(AT_FDCWD),
+      target_(symlinks == Symlinks::kFollow ? ResolveLinks(target) : std::move(target)),
+      name_(target_),
       durability_(durability) {
+    Start();
+}
+
+FileSaver::FileSaver(const Folder& folder, std::string name, Durability durability)
+    : folder_(folder.Descriptor()),
+      target_(folder.PathOf(name)),
+      name_(std::move(name)),
+      durability_(durability) {
+    Start();
+}
+
+void FileSaver::Start() {
     struct stat existing {};
-    if (::lstat(target_.c_str(), &existing) == 0 && !S_ISLNK(existing.st_mode)) {
+    if (::fstatat(folder_, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
+        !S_ISLNK(existing.st_mode)) {
         if (S_ISDIR(existing.st_mode)) {
             throw Error::FromErrno(EISDIR, target_);
         }
         // Refused where opening the target itself for writing would be; a
         // file without any write bit is refused even for the superuser.
-        if ((existing.st_mode & 0222) == 0 || ::access(target_.c_str(), W_OK) != 0) {
+        if ((existing.st_mode & 0222) == 0 || ::faccessat(folder_, name_.c_str(), W_OK, 0) != 0) {
             throw Error::FromErrno(EACCES, target_);
         }
         // Another user's mode is not ours to pass on: a file planted with
@@ -85,12 +101,14 @@ FileSaver::FileSaver(std::string target, Symlinks symlinks, Durability durabilit
         keepMode_ = existing.st_uid == ::geteuid();
         mode_ = existing.st_mode & 07777;
     }
-    const std::string_view folder = FolderOf(target_);
+    // Relative to the target's own folder: the path's, or the descriptor's.
+    const std::string_view folder = folder_ == AT_FDCWD ? FolderOf(name_) : std::string_view();
     // Random names clash all but never; the bound keeps a broken random
     // source from looping for ever.
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temporary = TemporaryNameIn(folder);
-        const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd =
+            ::openat(folder_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             fd_ = UniqueFd(fd);
             temporary_ = std::move(temporary);
@@ -114,12 +132,19 @@ void FileSaver::Write(std::string_view bytes) {
     WriteAll(fd_.Get(), bytes, target_);
 }
 
-bool FileSaver::Place(bool (*move)(const std::string& from, const std::string& to)) {
+bool FileSaver::Place(bool replace) {
     if (!fd_.Valid()) {
         throw Error::FromErrno(EBADF, target_);
     }
     try {
-        if (keepMode_ && ::fchmod(fd_.Get(), mode_) != 0) {
+        if (allowedMode_ != 07777) {
+            // The temporary file was made with the usual mode.
+            struct stat made {};
+            if (::fstat(fd_.Get(), &made) != 0 ||
+                ::fchmod(fd_.Get(), made.st_mode & 07777 & allowedMode_) != 0) {
+                throw Error::FromErrno(errno, target_);
+            }
+        } else if (keepMode_ && ::fchmod(fd_.Get(), mode_) != 0) {
             throw Error::FromErrno(errno, target_);
         }
         if (durability_ == Durability::kSyncEachFile && ::fsync(fd_.Get()) != 0) {
@@ -128,7 +153,7 @@ bool FileSaver::Place(bool (*move)(const std::string& from, const std::string& t
         if (const int err = fd_.Close(); err != 0) {
             throw Error::FromErrno(err, target_);
         }
-        const bool placed = move(temporary_, target_);
+        const bool placed = Rename(replace);
         if (placed) {
             temporary_.clear();
         } else {
@@ -141,43 +166,48 @@ bool FileSaver::Place(bool (*move)(const std::string& from, const std::string& t
     }
 }
 
-void FileSaver::Commit() {
-    Place([](const std::string& from, const std::string& to) {
-        if (::rename(from.c_str(), to.c_str()) != 0) {
-            throw Error::FromErrno(errno, to);
+bool FileSaver::Rename(bool replace) {
+    const char* from = temporary_.c_str();
+    const char* to = name_.c_str();
+    if (replace) {
+        if (::renameat(folder_, from, folder_, to) != 0) {
+            throw Error::FromErrno(errno, target_);
         }
         return true;
-    });
+    }
+    if (::renameat2(folder_, from, folder_, to, RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    if (errno != EINVAL && errno != ENOSYS) {
+        throw Error::FromErrno(errno, target_);
+    }
+    // A file system without the no-replace rename: a hard link refuses an
+    // existing name as well.
+    if (::linkat(folder_, from, folder_, to, 0) == 0) {
+        ::unlinkat(folder_, from, 0);
+        return true;
+    }
+    if (errno == EEXIST) {
+        return false;
+    }
+    throw Error::FromErrno(errno, target_);
+}
+
+void FileSaver::Commit() {
+    Place(true);
 }
 
 bool FileSaver::CommitIfAbsent() {
-    return Place([](const std::string& from, const std::string& to) {
-        if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) {
-            return true;
-        }
-        if (errno == EEXIST) {
-            return false;
-        }
-        if (errno != EINVAL && errno != ENOSYS) {
-            throw Error::FromErrno(errno, to);
-        }
-        // A file system without the no-replace rename: a hard link refuses
-        // an existing name as well.
-        if (::link(from.c_str(), to.c_str()) == 0) {
-            ::unlink(from.c_str());
-            return true;
-        }
-        if (errno == EEXIST) {
-            return false;
-        }
-        throw Error::FromErrno(errno, to);
-    });
+    return Place(false);
 }
 
 void FileSaver::Discard() noexcept {
     fd_.Close();
     if (!temporary_.empty()) {
-        ::unlink(temporary_.c_str());
+        ::unlinkat(folder_, temporary_.c_str(), 0);
         temporary_.clear();
     }
 }

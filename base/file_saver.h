@@ -7,6 +7,8 @@
 
 namespace brindlewick {
 
+class Folder;
+
 // The one way the program writes a file: whole or not at all.
 //
 // The rule, step by step:
@@ -45,6 +47,10 @@ public:
 
     // Checks the target and creates the temporary file. Throws Error.
     FileSaver(std::string target, Symlinks symlinks, Durability durability);
+    // The same for the file name inside folder, every step taken relative to
+    // the folder's descriptor (a link at the name is replaced, as kReplace).
+    // The folder must outlive the saver.
+    FileSaver(const Folder& folder, std::string name, Durability durability);
     FileSaver(const FileSaver&) = delete;
     FileSaver& operator=(const FileSaver&) = delete;
     ~FileSaver();
@@ -60,21 +66,31 @@ public:
     bool CommitIfAbsent();
     // Closes and removes the temporary file; the target is untouched.
     void Discard() noexcept;
+    // Of the new file's usual permission bits (0666 less umask), keeps only
+    // those in allowed, whatever the replaced file's were: for a copy that
+    // must be no more readable than what it was made from.
+    void LimitMode(unsigned allowed) { allowedMode_ = allowed; }
 
     // Writes bytes to target by the rule above.
     static void Save(const std::string& target, std::string_view bytes, Symlinks symlinks,
                      Durability durability);
 
 private:
-    // Flushes, syncs and closes the temporary file, then places it with move
-    // (true) or finds the name taken (false).
-    bool Place(bool (*move)(const std::string& from, const std::string& to));
+    // Checks the target (name_ in folder_) and creates the temporary file.
+    void Start();
+    // Flushes, syncs and closes the temporary file, then renames it over the
+    // target (true), or finds the name taken (false) where replace is false.
+    bool Place(bool replace);
+    bool Rename(bool replace);
 
-    std::string target_;
+    int folder_;          // the descriptor name_ and temporary_ are relative to
+    std::string target_;  // for messages and Target()
+    std::string name_;    // the target, relative to folder_
     std::string temporary_;
     UniqueFd fd_;
     bool keepMode_ = false;
     unsigned mode_ = 0;
+    unsigned allowedMode_ = 07777;
     Durability durability_;
 };
 

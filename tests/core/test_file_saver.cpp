@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <set>
 
 #include "base/error.h"
 #include "base/file_saver.h"
+#include "base/folder.h"
 #include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 
@@ -110,6 +112,50 @@ TEST(FileSaver, AFailureAtAnyStepLeavesTheTargetAndNoTemporaryFile) {
     }
     EXPECT_EQ(ReadFile(dir / "read-only.html"), "old");
     EXPECT_EQ(ReadFile(dir / "page.html"), "old");
+}
+
+// A folder opened once is written relative to its descriptor: a link put in
+// its place, or in the place of the folder above, is not followed, and a
+// link or a file at a subfolder's name is refused. The new file's mode is
+// limited as asked, whatever the replaced file's was.
+TEST(Folder, IsOpenedOnceAndNoLinkSwappedInLaterIsFollowed) {
+    TempDir dir;
+    fs::create_directories(dir / "gallery");
+    fs::create_directory(dir / "outside");
+    const auto gallery = std::make_shared<const SharedFolder>(dir / "gallery");
+    const SharedFolder thumbs(gallery, "thumbs");
+    EXPECT_EQ(thumbs.GetIfPresent(), nullptr);
+    const Folder& opened = thumbs.Get();
+    EXPECT_EQ(opened.Path(), dir / "gallery/thumbs");
+    EXPECT_EQ(&thumbs.Get(), &opened);
+
+    fs::rename(dir / "gallery", dir / "moved");
+    fs::create_directory_symlink(dir / "outside", dir / "gallery");
+    fs::create_directory_symlink(dir / "outside", dir / "moved/thumbs-link");
+    WriteFile(dir / "moved/thumbs-file", "x");
+    WriteFile(dir / "moved/thumbs/old.jpg", "old");
+    fs::permissions(dir / "moved/thumbs/old.jpg", fs::perms(0644));
+    FileSaver file(opened, "old.jpg", FileSaver::Durability::kSyncLater);
+    file.LimitMode(0600);
+    file.Write("new");
+    file.Commit();
+    EXPECT_EQ(ReadFile(dir / "moved/thumbs/old.jpg"), "new");
+    EXPECT_EQ(Mode(dir / "moved/thumbs/old.jpg") & 0077, 0u);
+    SharedFolder(gallery, "display").Get();  // made where the gallery was opened
+    EXPECT_TRUE(fs::is_directory(dir / "moved/display"));
+    EXPECT_TRUE(fs::is_empty(dir / "outside"));
+
+    const Folder moved = Folder::Open(dir / "moved");
+    for (const char* name : {"thumbs-link", "thumbs-file"}) {
+        try {
+            Folder::OpenOrMake(moved, name);
+            ADD_FAILURE() << name << " opened";
+        } catch (const Error& error) {
+            EXPECT_EQ(error.ErrorNumber(), ENOTDIR) << name;
+            EXPECT_EQ(error.Path(), dir / "moved/" + name);
+        }
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "outside"));
 }
 
 }  // namespace
