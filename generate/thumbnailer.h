@@ -1,10 +1,12 @@
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "base/error.h"
+#include "base/folder.h"
 
 namespace brindlewick {
 
@@ -13,9 +15,11 @@ namespace brindlewick {
 // needs none and tests can stand in for it.
 
 struct ThumbnailRequest {
-    std::string source;        // the image's path as listed
-    std::string targetFolder;  // the thumbnails' folder; made when missing
-    int maxSize = 200;         // the longest side in pixels
+    std::string source;  // the image's path as listed
+    // The thumbnails' folder, made when missing. One that is a link or no
+    // folder is refused, never followed.
+    std::string targetFolder;
+    int maxSize = 200;  // the longest side in pixels
 };
 
 struct Thumbnail {
@@ -33,6 +37,10 @@ struct ThumbnailOutput {
     // already, no file is made and the result gives an empty name and the
     // image's own (upright) size: the image serves as it is.
     bool onlyWhenSmaller = false;
+    // targetFolder, opened once for all requests that share it, so that a
+    // link put in its place during a run is not followed. Null: the
+    // thumbnailer opens targetFolder itself, inside the folder above it.
+    std::shared_ptr<const SharedFolder> folder = nullptr;
 };
 
 // Several copies of one image, of different sizes, made from one decoding.

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <memory>
 #include <unordered_map>
 #include <utility>
 
@@ -226,12 +227,19 @@ void GenerationRun::WritePages() {
 // done. An item's step is done with its page.
 void GenerationRun::WritePagesWithThumbnails() {
     const NoThumbnailer none;
+    // The gallery's folder and each copies' folder are opened once, when
+    // first needed, for all images: a link put in their place meanwhile is
+    // not followed.
+    const auto gallery = std::make_shared<const SharedFolder>(galleryFolder_);
+    const auto output = [&](const char* name, int maxSize, bool onlyWhenSmaller) {
+        return ThumbnailOutput{JoinPath(galleryFolder_, name), maxSize, onlyWhenSmaller,
+                               std::make_shared<const SharedFolder>(gallery, name)};
+    };
     std::vector<ThumbnailOutput> outputs{
-        {JoinPath(galleryFolder_, kThumbnailFolderName), values_.thumbSize},
-        {JoinPath(galleryFolder_, kThumbnail2xFolderName), 2 * values_.thumbSize, true}};
+        output(kThumbnailFolderName, values_.thumbSize, false),
+        output(kThumbnail2xFolderName, 2 * values_.thumbSize, true)};
     if (values_.displaySize != 0) {
-        outputs.push_back(
-            {JoinPath(galleryFolder_, kDisplayFolderName), values_.displaySize, true});
+        outputs.push_back(output(kDisplayFolderName, values_.displaySize, true));
     }
     std::vector<ThumbnailSetRequest> requests;
     std::vector<std::size_t> itemOf;  // the item of each request

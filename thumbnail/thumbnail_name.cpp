@@ -2,7 +2,7 @@
 
 #include "base/path.h"
 #include "base/text.h"
-#include "thumbnail/thumbnail_file.h"
+#include "thumbnail/thumbnail_key.h"
 
 namespace brindlewick {
 

@@ -22,7 +22,8 @@
 
 #include "base/path.h"
 #include "base/posix_file.h"
-#include "thumbnail/thumbnail_file.h"
+#include "thumbnail/target_file.h"
+#include "thumbnail/thumbnail_key.h"
 
 namespace brindlewick {
 namespace {
@@ -83,10 +84,12 @@ void StartVips() {
     });
 }
 
-ImagePtr Checked(VipsImage* image, int result, const char* cause, const std::string& path) {
+// The image work's errors carry no path: MakeSet gives them the image's
+// (AsError), once for all.
+ImagePtr Checked(VipsImage* image, int result, const char* cause) {
     ImagePtr owned(result == 0 ? image : nullptr);
     if (!owned) {
-        throw Error(WithDetail(cause), path);
+        throw Error(WithDetail(cause), "");
     }
     return owned;
 }
@@ -215,13 +218,13 @@ int PreShrink(const Decoding& decoding, int maxSize) {
 }
 
 // Refuses an image that would take too long or too much memory.
-void CheckSize(const Decoding& decoding, const ThumbnailLimits& limits, const std::string& path) {
+void CheckSize(const Decoding& decoding, const ThumbnailLimits& limits) {
     const std::string dimensions =
         std::to_string(decoding.width) + "x" + std::to_string(decoding.height);
     if (decoding.width * decoding.height > limits.maxPixels) {
         throw Error("the image is too large: " + dimensions + " pixels, more than " +
                         std::to_string(limits.maxPixels / 1'000'000) + " megapixels",
-                    path);
+                    "");
     }
     if (decoding.bytes > limits.maxDecodeBytes) {
         throw Error(
@@ -230,7 +233,7 @@ void CheckSize(const Decoding& decoding, const ThumbnailLimits& limits, const st
                 (decoding.whole ? "is decoded whole, which needs " : "needs, while it is read, ") +
                 std::to_string(decoding.bytes >> 20) + " MB, more than " +
                 std::to_string(limits.maxDecodeBytes >> 20) + " MB",
-            path);
+            "");
     }
 }
 
@@ -472,8 +475,7 @@ Shrunk Shrink(const ImageFile& file, const Decoding& decoding, int maxSize) {
         loaded = vips_image_new_from_source(file.Source().get(), decoding.options.c_str(), "access",
                                             VIPS_ACCESS_SEQUENTIAL, nullptr);
     }
-    const ImagePtr image =
-        Checked(loaded, loaded == nullptr ? -1 : 0, "cannot read the image", file.Path());
+    const ImagePtr image = Checked(loaded, loaded == nullptr ? -1 : 0, "cannot read the image");
     // Without a profile the pixels are taken as sRGB already (CMYK is
     // converted all the same); the conversion would cost a quarter more.
     VipsImage* out = nullptr;
@@ -483,12 +485,12 @@ Shrunk Shrink(const ImageFile& file, const Decoding& decoding, int maxSize) {
                                    VIPS_SIZE_DOWN, "export_profile", "srgb", nullptr)
             : vips_thumbnail_image(image.get(), &out, maxSize, "height", maxSize, "size",
                                    VIPS_SIZE_DOWN, nullptr);
-    shrunk.image = Checked(out, result, "cannot read the image", file.Path());
+    shrunk.image = Checked(out, result, "cannot read the image");
     return shrunk;
 }
 
 // Brings the thumbnail to 8 bits per sample in sRGB, or grey, alpha kept.
-ImagePtr ForWeb(ImagePtr image, const std::string& path) {
+ImagePtr ForWeb(ImagePtr image) {
     const int colourBands =
         vips_image_get_bands(image.get()) - (vips_image_hasalpha(image.get()) ? 1 : 0);
     const VipsInterpretation wanted =
@@ -496,41 +498,40 @@ ImagePtr ForWeb(ImagePtr image, const std::string& path) {
     if (vips_image_get_interpretation(image.get()) != wanted) {
         VipsImage* converted = nullptr;
         image = Checked(converted, vips_colourspace(image.get(), &converted, wanted, nullptr),
-                        "cannot convert the image's colours", path);
+                        "cannot convert the image's colours");
     }
     if (vips_image_get_format(image.get()) != VIPS_FORMAT_UCHAR) {
         VipsImage* cast = nullptr;
         image = Checked(cast, vips_cast_uchar(image.get(), &cast, nullptr),
-                        "cannot convert the image's colours", path);
+                        "cannot convert the image's colours");
     }
     return image;
 }
 
 // True when the image has an alpha band with any pixel not fully opaque.
 // Removes an alpha band that is opaque everywhere.
-bool KeepTransparency(ImagePtr& image, const std::string& path) {
+bool KeepTransparency(ImagePtr& image) {
     if (!vips_image_hasalpha(image.get())) {
         return false;
     }
     const int bands = vips_image_get_bands(image.get());
     VipsImage* alpha = nullptr;
-    const ImagePtr alphaBand =
-        Checked(alpha, vips_extract_band(image.get(), &alpha, bands - 1, nullptr),
-                "cannot read the image", path);
+    const ImagePtr alphaBand = Checked(
+        alpha, vips_extract_band(image.get(), &alpha, bands - 1, nullptr), "cannot read the image");
     double lowest = 0;
     if (vips_min(alphaBand.get(), &lowest, nullptr) != 0) {
-        throw Error(WithDetail("cannot read the image"), path);
+        throw Error(WithDetail("cannot read the image"), "");
     }
     if (lowest < 255) {
         return true;
     }
     VipsImage* opaque = nullptr;
     image = Checked(opaque, vips_extract_band(image.get(), &opaque, 0, "n", bands - 1, nullptr),
-                    "cannot read the image", path);
+                    "cannot read the image");
     return false;
 }
 
-std::string Encode(VipsImage* image, ThumbnailFormat format, const std::string& path) {
+std::string Encode(VipsImage* image, ThumbnailFormat format) {
     void* buffer = nullptr;
     std::size_t length = 0;
     const int result =
@@ -540,17 +541,18 @@ std::string Encode(VipsImage* image, ThumbnailFormat format, const std::string& 
                                    "optimize_coding", TRUE, nullptr);
     const std::unique_ptr<void, GFree> owned(buffer);
     if (result != 0) {
-        throw Error(WithDetail("cannot encode the thumbnail"), path);
+        throw Error(WithDetail("cannot encode the thumbnail"), "");
     }
     return std::string(static_cast<const char*>(buffer), length);
 }
 
-// A copy made earlier from the same file at the same size, if there is one.
-std::optional<Thumbnail> Reusable(const std::string& path, const std::string& folder,
+// A copy of the image at path made earlier from the same file at the same
+// size, if there is one in folder (null: the folder is not there).
+std::optional<Thumbnail> Reusable(const std::string& path, const Folder* folder,
                                   const std::string& key) {
     for (const ThumbnailFormat format : {ThumbnailFormat::kJpeg, ThumbnailFormat::kPng}) {
         std::string name = ThumbnailName(path, format);
-        const TargetFile existing = InspectTarget(JoinPath(folder, name));
+        const TargetFile existing = folder != nullptr ? InspectTarget(*folder, name) : TargetFile{};
         if (existing.state == TargetState::kOurs && existing.mark.key == key) {
             return Thumbnail{std::move(name), existing.mark.width, existing.mark.height, true};
         }
@@ -558,34 +560,43 @@ std::optional<Thumbnail> Reusable(const std::string& path, const std::string& fo
     return std::nullopt;
 }
 
-// Encodes the copy with its mark and writes it into folder, replacing only a
-// copy of ours; never a file someone else put there.
+// What is written of one copy: where, under which key, how readable.
+struct CopyTarget {
+    const Folder& folder;
+    const std::string& key;
+    unsigned allowedMode;
+};
+
+// Encodes the copy of the image at path with its mark and writes it into the
+// target's folder, replacing only a copy of ours; never a file someone else
+// put there.
 Thumbnail Save(VipsImage* image, ThumbnailFormat format, const std::string& path,
-               const std::string& folder, const std::string& key) {
-    const ThumbnailMark mark{key, vips_image_get_width(image), vips_image_get_height(image)};
+               const CopyTarget& target) {
+    const ThumbnailMark mark{target.key, vips_image_get_width(image), vips_image_get_height(image)};
     std::string name = ThumbnailName(path, format);
-    const std::string target = JoinPath(folder, name);
-    const std::string bytes = WithMark(Encode(image, format, path), format, mark, target);
+    const std::string bytes = WithMark(Encode(image, format), format, mark);
     for (int attempt = 0; attempt < 2; ++attempt) {
-        const TargetFile existing = InspectTarget(target);
+        const TargetFile existing = InspectTarget(target.folder, name);
         if (existing.state == TargetState::kForeign) {
             throw Error("the thumbnail's name is taken by another file, which is left as it is",
-                        target, EEXIST);
+                        target.folder.PathOf(name), EEXIST);
         }
-        if (existing.state == TargetState::kOurs && existing.mark.key == key) {
+        if (existing.state == TargetState::kOurs && existing.mark.key == target.key) {
             return {std::move(name), existing.mark.width, existing.mark.height, true};
         }
-        if (SaveWhole(folder, name, bytes, existing.state == TargetState::kOurs)) {
+        if (SaveWhole(target.folder, name, bytes, existing.state == TargetState::kOurs,
+                      target.allowedMode)) {
             return {std::move(name), mark.width, mark.height, false};
         }
         // Something took the name since it was looked at: look again.
     }
-    throw Error("the thumbnail's name keeps being taken", target, EEXIST);
+    throw Error("the thumbnail's name keeps being taken", target.folder.PathOf(name), EEXIST);
 }
 
+// The error, with the image's path where it names no file of its own.
 Error AsError(const std::exception& error, const std::string& path) {
     if (const auto* own = dynamic_cast<const Error*>(&error)) {
-        return *own;
+        return own->Path().empty() ? Error(own->Cause(), path, own->ErrorNumber()) : *own;
     }
     return Error(error.what(), path);
 }
@@ -661,6 +672,13 @@ ThumbnailSet VipsThumbnailer::MakeSet(const ThumbnailSetRequest& request) const 
     set.outputs.resize(outputs.size());
     std::vector<std::string> keys(outputs.size());
     std::vector<std::size_t> pending;  // the outputs still to be made
+    // No copy, made now or kept from before, is more readable than the image.
+    const unsigned allowedMode = CopyModeLimit(path, st.st_mode);
+    std::vector<std::shared_ptr<const SharedFolder>> folders;
+    for (const ThumbnailOutput& output : outputs) {
+        folders.push_back(output.folder ? output.folder
+                                        : SharedFolder::ForPath(output.targetFolder));
+    }
 
     // Copies made earlier from the same file at the same size are kept. The
     // folder of copies made only when smaller is made once one is.
@@ -673,12 +691,13 @@ ThumbnailSet VipsThumbnailer::MakeSet(const ThumbnailSetRequest& request) const 
             }
             keys[i] = ThumbnailKey(file.Size(), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
                                    outputs[i].maxSize);
-            if (!outputs[i].onlyWhenSmaller) {
-                EnsureFolder(outputs[i].targetFolder);
-            }
-            set.outputs[i].thumbnail = Reusable(path, outputs[i].targetFolder, keys[i]);
+            const Folder* folder =
+                outputs[i].onlyWhenSmaller ? folders[i]->GetIfPresent() : &folders[i]->Get();
+            set.outputs[i].thumbnail = Reusable(path, folder, keys[i]);
             if (!set.outputs[i].thumbnail) {
                 pending.push_back(i);
+            } else {
+                NarrowMode(*folder, set.outputs[i].thumbnail->fileName, allowedMode);
             }
         } catch (const Error& error) {
             set.outputs[i].error = error;
@@ -731,18 +750,18 @@ ThumbnailSet VipsThumbnailer::MakeSet(const ThumbnailSetRequest& request) const 
         if (largest != before) {
             decoding = Plan(file, largest);
         }
-        CheckSize(decoding, limits_, path);
+        CheckSize(decoding, limits_);
         {
             const auto share = budget_->Take(decoding.bytes);
             Shrunk shrunk = Shrink(file, decoding, largest);
-            image = ForWeb(std::move(shrunk.image), path);
-            image = Checked(vips_image_copy_memory(image.get()), 0, "cannot read the image", path);
+            image = ForWeb(std::move(shrunk.image));
+            image = Checked(vips_image_copy_memory(image.get()), 0, "cannot read the image");
         }
         // Hand the decoding's memory back to the system: the allocator would
         // keep it for this thread otherwise, and the budget counts what is in
         // use.
         ::malloc_trim(0);
-        format = KeepTransparency(image, path) ? ThumbnailFormat::kPng : ThumbnailFormat::kJpeg;
+        format = KeepTransparency(image) ? ThumbnailFormat::kPng : ThumbnailFormat::kJpeg;
     } catch (const std::exception& error) {
         return failPending(error);
     }
@@ -759,11 +778,10 @@ ThumbnailSet VipsThumbnailer::MakeSet(const ThumbnailSetRequest& request) const 
                     smaller,
                     vips_thumbnail_image(image.get(), &smaller, size, "height", size, "size",
                                          VIPS_SIZE_DOWN, "no_rotate", TRUE, nullptr),
-                    "cannot shrink the image", path);
+                    "cannot shrink the image");
             }
-            EnsureFolder(outputs[i].targetFolder);
             set.outputs[i].thumbnail =
-                Save(copy.get(), format, path, outputs[i].targetFolder, keys[i]);
+                Save(copy.get(), format, path, {folders[i]->Get(), keys[i], allowedMode});
         } catch (const std::exception& error) {
             set.outputs[i].error = AsError(error, path);
         }

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 #include <algorithm>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
 #include <sstream>
@@ -317,6 +318,106 @@ TEST_F(Cli, ParallelGalleryRunsNeverRefuseTheirOwnFiles) {
             EXPECT_EQ(err.find("in this run"), std::string::npos) << err;
         }
     }
+}
+
+// A 24-bit Windows bitmap of a gradient, large enough for every copy the web
+// gallery makes at the sizes the tests below ask for.
+void WriteBitmap(const fs::path& path, int width = 400, int height = 300) {
+    const int row = (width * 3 + 3) / 4 * 4;
+    std::string bytes = "BM";
+    const auto put = [&](std::uint32_t value, int count) {
+        for (int i = 0; i < count; ++i, value >>= 8) {
+            bytes += static_cast<char>(value & 0xff);
+        }
+    };
+    put(54 + row * height, 4), put(0, 4), put(54, 4);      // file header
+    put(40, 4), put(width, 4), put(height, 4), put(1, 2);  // info header
+    put(24, 2), put(0, 4), put(row * height, 4), put(2835, 4), put(2835, 4), put(0, 8);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            put(static_cast<std::uint32_t>(x % 256 << 16 | y % 256 << 8 | 128), 3);
+        }
+        put(0, row - width * 3);
+    }
+    WriteFile(path, bytes);
+}
+
+// The copies' folders that are links (to a folder outside) or files are
+// refused, once each, and nothing is written through them; the pages and
+// the gallery are written all the same.
+TEST_F(Cli, CopiesFoldersThatAreLinksOrFilesAreRefused) {
+    const fs::path pics = dir_.Path() / "pics";
+    WriteBitmap(pics / "a.bmp"), WriteBitmap(pics / "b.bmp");
+    const std::vector<std::string> folders = {"thumbs", "thumbs2x", "display"};
+    for (const bool links : {true, false}) {
+        SCOPED_TRACE(links ? "links" : "files");
+        for (const std::string& folder : folders) {
+            fs::remove_all(pics / folder);
+            if (links) {
+                fs::create_directories(dir_.Path() / "outside" / folder);
+                fs::create_directory_symlink(dir_.Path() / "outside" / folder, pics / folder);
+            } else {
+                WriteFile(pics / folder, "mine");
+            }
+        }
+        fs::remove(pics / "ShowAll.html");
+        const Result r = Run(
+            {"--web-gallery", "--thumb-size", "100", "--display-size", "320", "a.bmp", "b.bmp"});
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.out,
+                  "Processed 2 file(s)\nGallery: " + (pics / "ShowAll.html").string() + "\n");
+        for (const std::string& folder : folders) {
+            const std::string line = (pics / folder).string() + ": the folder's name is taken by " +
+                                     (links ? "a link, which is not followed" : "a file") +
+                                     " (thumbnails of 2 images)\n";
+            EXPECT_NE(r.err.find(line), std::string::npos) << r.err;
+            EXPECT_EQ(links ? test::FileCount(dir_.Path() / "outside" / folder)
+                            : ReadFile(pics / folder).size(),
+                      links ? 0u : 4u);
+        }
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 3) << r.err;
+        EXPECT_TRUE(fs::exists(pics / "a.html"));
+        EXPECT_TRUE(fs::exists(pics / "ShowAll.html"));
+    }
+}
+
+// No copy is more readable than its image: not of a private image, nor of one
+// in a private folder reached through a link; and a copy kept from an earlier
+// run loses what its image no longer allows.
+TEST_F(Cli, CopiesAreNoMoreReadableThanTheirImage) {
+    const fs::path pics = dir_.Path() / "pics";
+    fs::permissions(dir_.Path(), fs::perms(0755));
+    fs::permissions(pics, fs::perms(0755));
+    fs::create_directory(dir_.Path() / "vault");
+    WriteBitmap(pics / "open.bmp"), WriteBitmap(pics / "private.bmp");
+    WriteBitmap(dir_.Path() / "vault/hidden.bmp");
+    fs::permissions(pics / "open.bmp", fs::perms(0644));
+    fs::permissions(pics / "private.bmp", fs::perms(0600));
+    fs::permissions(dir_.Path() / "vault/hidden.bmp", fs::perms(0644));
+    fs::permissions(dir_.Path() / "vault", fs::perms(0700));
+    fs::create_directory_symlink("../vault", pics / "way");
+
+    const mode_t oldMask = ::umask(022);
+    for (const bool rerun : {false, true}) {
+        SCOPED_TRACE(rerun ? "rerun" : "first run");
+        if (rerun) {
+            fs::permissions(pics / "open.bmp", fs::perms(0600));
+        }
+        const Result r = Run({"--web-gallery", "--thumb-size", "100", "--display-size", "320",
+                              "open.bmp", "private.bmp", "way/hidden.bmp"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        std::size_t copies = 0;
+        for (const char* folder : {"thumbs", "thumbs2x", "display"}) {
+            for (const fs::directory_entry& entry : fs::directory_iterator(pics / folder)) {
+                const bool open = entry.path().filename().string().starts_with("open-");
+                EXPECT_EQ(entry.status().permissions(), fs::perms(open && !rerun ? 0644 : 0600))
+                    << entry.path();
+                ++copies;
+            }
+        }
+        EXPECT_EQ(copies, 9u);
+    }
+    ::umask(oldMask);
 }
 
 TEST_F(Cli, OutputThatCannotBeWrittenIsAFailure) {

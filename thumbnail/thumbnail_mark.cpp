@@ -1,18 +1,9 @@
-#include "thumbnail/thumbnail_file.h"
+#include "thumbnail/thumbnail_mark.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
-#include <cstdio>
-#include <random>
+#include <cstdint>
 
-#include "base/file_saver.h"
-#include "base/path.h"
-#include "base/posix_file.h"
-#include "base/text.h"
+#include "base/error.h"
 
 namespace brindlewick {
 namespace {
@@ -20,7 +11,6 @@ namespace {
 constexpr std::string_view kMarkPrefix = "Brindlewick thumbnail ";
 constexpr std::string_view kPngSignature = "\x89PNG\r\n\x1a\n";
 constexpr std::string_view kPngTextKeyword{"Comment\0", 8};
-constexpr std::size_t kHeadBytes = 1024;  // the mark lies well within this
 
 unsigned Byte(std::string_view bytes, std::size_t at) {
     return static_cast<unsigned char>(bytes[at]);
@@ -64,7 +54,7 @@ std::optional<ThumbnailMark> ParseMarkText(std::string_view text) {
     text.remove_prefix(kMarkPrefix.size());
     ThumbnailMark mark;
     const std::size_t space = text.find(' ');
-    if (space != 16) {
+    if (space != 16) {  // the key's 16 hex digits
         return std::nullopt;
     }
     mark.key = text.substr(0, space);
@@ -122,31 +112,13 @@ std::optional<ThumbnailMark> ReadPngMark(std::string_view head) {
 
 }  // namespace
 
-std::uint64_t Fnv1a64(std::string_view bytes, std::uint64_t hash) {
-    for (const char c : bytes) {
-        hash ^= static_cast<unsigned char>(c);
-        hash *= 0x100000001b3ULL;
-    }
-    return hash;
-}
-
-std::string ThumbnailKey(std::uint64_t sourceSize, std::int64_t mtimeSeconds,
-                         std::int64_t mtimeNanoseconds, int maxSize) {
-    // Version 1 of the thumbnails' look; a new version remakes them all.
-    const std::string fields = "1 " + std::to_string(sourceSize) + ' ' +
-                               std::to_string(mtimeSeconds) + '.' +
-                               std::to_string(mtimeNanoseconds) + ' ' + std::to_string(maxSize);
-    return HexDigits(Fnv1a64(fields));
-}
-
-std::string WithMark(std::string encoded, ThumbnailFormat format, const ThumbnailMark& mark,
-                     const std::string& path) {
+std::string WithMark(std::string encoded, ThumbnailFormat format, const ThumbnailMark& mark) {
     const std::string text = MarkText(mark);
     std::string piece;
     std::size_t at = 0;
     if (format == ThumbnailFormat::kJpeg) {
         if (encoded.size() < 4 || Byte(encoded, 0) != 0xff || Byte(encoded, 1) != 0xd8) {
-            throw Error("the encoder gave no JPEG data", path);
+            throw Error("the encoder gave no JPEG data", "");
         }
         at = 2;
         if (encoded.size() >= 6 && Byte(encoded, 2) == 0xff && Byte(encoded, 3) == 0xe0) {
@@ -159,7 +131,7 @@ std::string WithMark(std::string encoded, ThumbnailFormat format, const Thumbnai
         at = kPngSignature.size() + 25;  // signature, then the 13-byte IHDR chunk
         if (encoded.size() < at || !std::string_view(encoded).starts_with(kPngSignature) ||
             encoded.compare(kPngSignature.size() + 4, 4, "IHDR") != 0) {
-            throw Error("the encoder gave no PNG data", path);
+            throw Error("the encoder gave no PNG data", "");
         }
         std::string chunk = "tEXt";
         chunk += kPngTextKeyword;
@@ -169,7 +141,7 @@ std::string WithMark(std::string encoded, ThumbnailFormat format, const Thumbnai
         AppendBigEndian(piece, Crc32(chunk), 4);
     }
     if (at > encoded.size()) {
-        throw Error("the encoder gave damaged data", path);
+        throw Error("the encoder gave damaged data", "");
     }
     encoded.insert(at, piece);
     return encoded;
@@ -183,61 +155,6 @@ std::optional<ThumbnailMark> ReadMark(std::string_view head) {
         return ReadPngMark(head);
     }
     return std::nullopt;
-}
-
-TargetFile InspectTarget(const std::string& path) {
-    // O_NOFOLLOW: a link is never ours; O_NONBLOCK: a FIFO must not hang us.
-    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK));
-    if (!fd.Valid()) {
-        if (errno == ENOENT) {
-            return {};
-        }
-        if (errno == ELOOP || errno == EACCES || errno == ENXIO) {
-            return {TargetState::kForeign, {}};
-        }
-        throw Error::FromErrno(errno, path);
-    }
-    struct stat st {};
-    if (::fstat(fd.Get(), &st) != 0) {
-        throw Error::FromErrno(errno, path);
-    }
-    if (!S_ISREG(st.st_mode)) {
-        return {TargetState::kForeign, {}};
-    }
-    const std::string head = ReadUpTo(fd.Get(), kHeadBytes, path);
-    if (auto mark = ReadMark(head)) {
-        return {TargetState::kOurs, std::move(*mark)};
-    }
-    return {TargetState::kForeign, {}};
-}
-
-void EnsureFolder(const std::string& folder) {
-    if (::mkdir(folder.c_str(), 0777) == 0) {
-        return;
-    }
-    if (errno != EEXIST) {
-        throw Error::FromErrno(errno, folder);
-    }
-    struct stat st {};
-    if (::stat(folder.c_str(), &st) != 0) {
-        throw Error::FromErrno(errno, folder);
-    }
-    if (!S_ISDIR(st.st_mode)) {
-        throw Error("the thumbnails' folder name is taken by a file", folder, ENOTDIR);
-    }
-}
-
-bool SaveWhole(const std::string& folder, const std::string& name, std::string_view bytes,
-               bool replace) {
-    // Thumbnails can be made again at any time: no sync of their own.
-    FileSaver file(JoinPath(folder, name), FileSaver::Symlinks::kReplace,
-                   FileSaver::Durability::kSyncLater);
-    file.Write(bytes);
-    if (replace) {
-        file.Commit();
-        return true;
-    }
-    return file.CommitIfAbsent();
 }
 
 }  // namespace brindlewick
