@@ -73,18 +73,20 @@ FileSaver::FileSaver(std::string target, Symlinks symlinks, Durability durabilit
       target_(symlinks == Symlinks::kFollow ? ResolveLinks(target) : std::move(target)),
       name_(target_),
       durability_(durability) {
-    Start();
+    Start(0666);
 }
 
-FileSaver::FileSaver(const Folder& folder, std::string name, Durability durability)
+FileSaver::FileSaver(const Folder& folder, std::string name, Durability durability,
+                     unsigned allowedMode)
     : folder_(folder.Descriptor()),
       target_(folder.PathOf(name)),
       name_(std::move(name)),
       durability_(durability) {
-    Start();
+    Start(0666 & allowedMode);
+    mode_ &= ~(0666U & ~allowedMode);  // a kept mode is limited as well
 }
 
-void FileSaver::Start() {
+void FileSaver::Start(unsigned createMode) {
     struct stat existing {};
     if (::fstatat(folder_, name_.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0 &&
         !S_ISLNK(existing.st_mode)) {
@@ -107,8 +109,8 @@ void FileSaver::Start() {
     // source from looping for ever.
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string temporary = TemporaryNameIn(folder);
-        const int fd =
-            ::openat(folder_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::openat(folder_, temporary.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC,
+                                createMode);
         if (fd >= 0) {
             fd_ = UniqueFd(fd);
             temporary_ = std::move(temporary);
@@ -137,14 +139,7 @@ bool FileSaver::Place(bool replace) {
         throw Error::FromErrno(EBADF, target_);
     }
     try {
-        if (allowedMode_ != 07777) {
-            // The temporary file was made with the usual mode.
-            struct stat made {};
-            if (::fstat(fd_.Get(), &made) != 0 ||
-                ::fchmod(fd_.Get(), made.st_mode & 07777 & allowedMode_) != 0) {
-                throw Error::FromErrno(errno, target_);
-            }
-        } else if (keepMode_ && ::fchmod(fd_.Get(), mode_) != 0) {
+        if (keepMode_ && ::fchmod(fd_.Get(), mode_) != 0) {
             throw Error::FromErrno(errno, target_);
         }
         if (durability_ == Durability::kSyncEachFile && ::fsync(fd_.Get()) != 0) {

@@ -49,8 +49,12 @@ public:
     FileSaver(std::string target, Symlinks symlinks, Durability durability);
     // The same for the file name inside folder, every step taken relative to
     // the folder's descriptor (a link at the name is replaced, as kReplace).
-    // The folder must outlive the saver.
-    FileSaver(const Folder& folder, std::string name, Durability durability);
+    // The folder must outlive the saver. Of the read and write bits of the
+    // new file's mode (step 4) only those in allowedMode are kept, from the
+    // temporary file's creation on: for a copy that must be no more readable
+    // than what it was made from.
+    FileSaver(const Folder& folder, std::string name, Durability durability,
+              unsigned allowedMode = 0666);
     FileSaver(const FileSaver&) = delete;
     FileSaver& operator=(const FileSaver&) = delete;
     ~FileSaver();
@@ -66,18 +70,15 @@ public:
     bool CommitIfAbsent();
     // Closes and removes the temporary file; the target is untouched.
     void Discard() noexcept;
-    // Of the new file's usual permission bits (0666 less umask), keeps only
-    // those in allowed, whatever the replaced file's were: for a copy that
-    // must be no more readable than what it was made from.
-    void LimitMode(unsigned allowed) { allowedMode_ = allowed; }
 
     // Writes bytes to target by the rule above.
     static void Save(const std::string& target, std::string_view bytes, Symlinks symlinks,
                      Durability durability);
 
 private:
-    // Checks the target (name_ in folder_) and creates the temporary file.
-    void Start();
+    // Checks the target (name_ in folder_) and creates the temporary file
+    // with createMode (less umask).
+    void Start(unsigned createMode);
     // Flushes, syncs and closes the temporary file, then renames it over the
     // target (true), or finds the name taken (false) where replace is false.
     bool Place(bool replace);
@@ -90,7 +91,6 @@ private:
     UniqueFd fd_;
     bool keepMode_ = false;
     unsigned mode_ = 0;
-    unsigned allowedMode_ = 07777;
     Durability durability_;
 };
 

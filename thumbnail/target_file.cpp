@@ -104,8 +104,7 @@ void NarrowMode(const Folder& folder, const std::string& name, unsigned allowedM
 bool SaveWhole(const Folder& folder, const std::string& name, std::string_view bytes, bool replace,
                unsigned allowedMode) {
     // Thumbnails can be made again at any time: no sync of their own.
-    FileSaver file(folder, name, FileSaver::Durability::kSyncLater);
-    file.LimitMode(allowedMode);
+    FileSaver file(folder, name, FileSaver::Durability::kSyncLater, allowedMode);
     file.Write(bytes);
     if (replace) {
         file.Commit();

@@ -135,8 +135,7 @@ TEST(Folder, IsOpenedOnceAndNoLinkSwappedInLaterIsFollowed) {
     WriteFile(dir / "moved/thumbs-file", "x");
     WriteFile(dir / "moved/thumbs/old.jpg", "old");
     fs::permissions(dir / "moved/thumbs/old.jpg", fs::perms(0644));
-    FileSaver file(opened, "old.jpg", FileSaver::Durability::kSyncLater);
-    file.LimitMode(0600);
+    FileSaver file(opened, "old.jpg", FileSaver::Durability::kSyncLater, 0600);
     file.Write("new");
     file.Commit();
     EXPECT_EQ(ReadFile(dir / "moved/thumbs/old.jpg"), "new");
