@@ -14,6 +14,10 @@
 // with JavaScript off the links alone still work. axe-core must find nothing
 // on either page type, best practices included.
 //
+// Last, a web gallery of 2,000 images (copies of one sample under distinct
+// names) at both sizes: at first only the thumbnails in or near the window
+// load, and scrolling to the end loads the last ones.
+//
 // Usage: node web_gallery_in_browser.mjs PATH/TO/brindlewick-cli PATH/TO/samples
 // CHROMIUM names the browser (default /usr/bin/chromium). Exits non-zero with
 // one line per fault.
@@ -269,6 +273,56 @@ async function checkWebForm(browser, origin) {
     if (problems.length === before) console.log('ok without JavaScript: Next, Previous and Gallery lead where they should');
 }
 
+// Thumbnails requested at first, and after scrolling to the end, of a large
+// web gallery: lazy loading keeps the first count to what is in or near the
+// window, far below the whole.
+const MANY = 2000;
+const FIRST_LOAD_BOUND = 200;
+
+function makeLargeGallery(cli, samples, site, config) {
+    fs.mkdirSync(site);
+    // One copy of a sample under many names (hard links): quick to make.
+    const files = [];
+    for (let i = 0; i < MANY; i += 1) {
+        files.push(`photo ${String(i).padStart(4, '0')}.jpg`);
+        if (i === 0) fs.copyFileSync(path.join(samples, 'sunset.jpg'), path.join(site, files[0]));
+        else fs.linkSync(path.join(site, files[0]), path.join(site, files[i]));
+    }
+    const run = spawnSync(cli, ['--web-gallery', '-c', 'Many', '-'], {
+        cwd: site,
+        env: { ...process.env, XDG_CONFIG_HOME: config },
+        input: files.join('\n') + '\n',
+        encoding: 'utf8',
+    });
+    if (run.status !== 0) fail(`${cli} exited with ${run.status} on ${MANY} images:\n${run.stdout}${run.stderr}`);
+}
+
+async function checkLazyLoading(browser, origin) {
+    for (const viewport of VIEWPORTS) {
+        const label = `gallery of ${MANY} at ${viewport.width}x${viewport.height}`;
+        const context = await browser.newContext({ viewport });
+        const page = await context.newPage();
+        const requested = new Set();
+        page.on('request', (request) => {
+            if (request.resourceType() === 'image') requested.add(request.url());
+        });
+        await page.goto(`${origin}/ShowAll.html`, { waitUntil: 'load' });
+        await page.waitForTimeout(500);
+        const first = requested.size;
+        // At least those in the window, at most a small part of the whole.
+        const inView = await page.evaluate(() => [...document.images].filter((img) => img.getBoundingClientRect().top < window.innerHeight).length);
+        if (first > FIRST_LOAD_BOUND || first < inView)
+            problems.push(`${label}: ${first} thumbnails requested at first, ${inView} in the window, expected between them and ${FIRST_LOAD_BOUND}`);
+        await page.evaluate(() => window.scrollTo(0, document.documentElement.scrollHeight));
+        const lastLoaded = await page
+            .waitForFunction(() => [...document.images].slice(-3).every((img) => img.complete && img.naturalWidth > 0), null, { timeout: 10000 })
+            .then(() => true, () => false);
+        if (!lastLoaded) problems.push(`${label}: the last thumbnails did not load after scrolling to the end`);
+        else console.log(`ok ${label}: ${first} thumbnails requested at first (${inView} in the window), ${requested.size} once scrolled to the end`);
+        await context.close();
+    }
+}
+
 async function main() {
     const [cli, samples] = process.argv.slice(2);
     if (!cli || !samples) fail('usage: node web_gallery_in_browser.mjs PATH/TO/brindlewick-cli PATH/TO/samples');
@@ -281,11 +335,14 @@ async function main() {
     fs.mkdirSync(site);
     fs.mkdirSync(path.join(root, 'config'));
     makeGallery(path.resolve(cli), path.resolve(samples), site, path.join(root, 'config'));
+    fs.mkdirSync(path.join(root, 'many-config'));
+    makeLargeGallery(path.resolve(cli), path.resolve(samples), path.join(root, 'many'), path.join(root, 'many-config'));
     // Only the copy is left: an address that reaches outside it fails.
     fs.cpSync(site, copy, { recursive: true });
     fs.rmSync(site, { recursive: true });
 
     const server = await serve(copy);
+    const manyServer = await serve(path.join(root, 'many'));
     const browser = await chromium.launch({
         executablePath,
         args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
@@ -299,9 +356,11 @@ async function main() {
         const httpBase = { origin: `http://127.0.0.1:${server.address().port}`, folder: '/' };
         await checkGallery(page, 'http', `${httpBase.origin}/ShowAll.html`, httpBase, thumbs);
         await checkWebForm(browser, httpBase.origin);
+        await checkLazyLoading(browser, `http://127.0.0.1:${manyServer.address().port}`);
     } finally {
         await browser.close();
         server.close();
+        manyServer.close();
     }
     // thumbs/ holds the gallery's thumbnails and nothing else.
     const written = fs.readdirSync(path.join(copy, 'thumbs')).sort();
