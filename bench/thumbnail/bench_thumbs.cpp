@@ -9,7 +9,12 @@
 //  2. (first) images of 20000x20000 pixels thumbnailed in a child process
 //     each, by the thumbnailer and by vipsthumbnail, with the child's peak
 //     resident memory.
-// Usage: brindlewick-bench-thumbs [COUNT]   (default 200)
+// With --web-gallery, instead: COUNT photos of 4000x3000 made into a web
+// gallery with display copies, into one of thumbnails only (display size 0),
+// and thumbnailed by vipsthumbnail -s 200, side by side.
+// With --make-photos, it only makes COUNT photos of 4000x3000 in DIR.
+// Usage: brindlewick-bench-thumbs [--web-gallery] [COUNT]   (default 200)
+//        brindlewick-bench-thumbs --make-photos DIR COUNT
 
 #include <fcntl.h>
 #include <spawn.h>
@@ -85,14 +90,25 @@ std::string ConvertProgram() {
     return fs::exists("/usr/bin/convert") ? "/usr/bin/convert" : "convert";
 }
 
-void MakePhotos(const fs::path& dir, int count, std::vector<std::string>& paths) {
-    const VImage xyz = VImage::xyz(2000, 1500);
+// COUNT photos "photo N.jpg" of width x height: noise over gradients, JPEG
+// quality 90, which compress about as well as real photos do. Only the first
+// `distinct` are made; the others are hard links to them, decoded like any
+// other file but quicker to make.
+void MakePhotos(const fs::path& dir, int count, int distinct, int width, int height,
+                std::vector<std::string>& paths) {
+    const VImage xyz = VImage::xyz(width, height);
+    const double scale = 2000.0 / width;  // the gradients' range at any size
     for (int i = 0; i < count; ++i) {
+        if (i >= distinct) {
+            paths.push_back((dir / ("photo " + std::to_string(i) + ".jpg")).string());
+            fs::create_hard_link(paths[static_cast<std::size_t>(i % distinct)], paths.back());
+            continue;
+        }
         const double tilt = 0.02 + 0.1 * (i % 7);
-        const VImage base = xyz[0] * tilt + xyz[1] * (0.15 - tilt / 2);
+        const VImage base = xyz[0] * (tilt * scale) + xyz[1] * ((0.15 - tilt / 2) * scale);
         const VImage colour = base.bandjoin(base * 0.7 + 40).bandjoin(255 - base * 0.5);
         const VImage noise = VImage::gaussnoise(
-            2000, 1500, VImage::option()->set("sigma", 18.0)->set("mean", 0.0)->set("seed", i));
+            width, height, VImage::option()->set("sigma", 18.0)->set("mean", 0.0)->set("seed", i));
         const VImage photo =
             (colour + noise.bandjoin(noise).bandjoin(noise))
                 .cast(VIPS_FORMAT_UCHAR)
@@ -102,22 +118,67 @@ void MakePhotos(const fs::path& dir, int count, std::vector<std::string>& paths)
     }
 }
 
+// Wall time and processor time (all threads, or the child processes) of one
+// way; the machine may be shared, and processor time varies less.
+struct Timing {
+    const char* what;
+    double wall = 0;
+    double cpu = 0;
+    bool ok = true;
+};
+
+// Runs each command in turn (once per file, or once for all).
+Timing TimeCommands(const char* what, const std::vector<std::vector<std::string>>& runs) {
+    Timing timing{what};
+    const auto begin = Clock::now();
+    for (const std::vector<std::string>& args : runs) {
+        const Child child = Run(args);
+        timing.ok &= child.ok;
+        timing.cpu += child.cpuSeconds;
+    }
+    timing.wall = Seconds(begin);
+    return timing;
+}
+
+// brindlewick-cli --web-gallery over the photos, with the options given, in
+// the folder `site` with settings of its own: wrapper pages beside the
+// photos, ShowAll.html and the thumbnails (and display copies) in `site`.
+std::vector<std::string> WebGalleryCommand(const fs::path& site,
+                                           const std::vector<std::string>& options,
+                                           const std::vector<std::string>& photos) {
+    fs::create_directories(site / "config");
+    std::vector<std::string> command = {"sh",
+                                        "-c",
+                                        "cd \"$0\" && XDG_CONFIG_HOME=\"$0/config\" exec \"$@\"",
+                                        site.string(),
+                                        BRINDLEWICK_CLI,
+                                        "--web-gallery",
+                                        "-c",
+                                        "bench"};
+    command.insert(command.end(), options.begin(), options.end());
+    command.insert(command.end(), photos.begin(), photos.end());
+    return command;
+}
+
+// The timings, each also as a multiple of the first's.
+void PrintTimings(const std::vector<Timing>& timings, int count) {
+    std::printf("%-54s %9s %6s %9s %6s %9s\n", "", "wall", "x", "processor", "x", "per photo");
+    const Timing& first = timings.front();
+    for (const Timing& t : timings) {
+        std::printf("%-54s %7.3f s %5.2fx %7.3f s %5.2fx %6.1f ms%s\n", t.what, t.wall,
+                    t.wall / first.wall, t.cpu, t.cpu / first.cpu, 1000 * t.wall / count,
+                    t.ok ? "" : "  (some failed)");
+    }
+    std::printf("\n");
+}
+
 void BenchSpeed(const fs::path& dir, int count) {
     std::vector<std::string> photos;
     auto start = Clock::now();
-    MakePhotos(dir, count, photos);
+    MakePhotos(dir, count, count, 2000, 1500, photos);
     std::printf("made %d photos of 2000x1500 in %.1f s\n\n", count, Seconds(start));
 
-    // Wall time and processor time (all threads, or the child processes) of
-    // each way; the machine may be shared, and processor time varies less.
-    struct Timing {
-        const char* what;
-        double wall = 0;
-        double cpu = 0;
-        bool ok = true;
-    };
     std::vector<Timing> timings;
-
     const unsigned workers = std::max(1U, std::thread::hardware_concurrency());
     const VipsThumbnailer thumbnailer;
     std::vector<ThumbnailRequest> requests;
@@ -138,18 +199,7 @@ void BenchSpeed(const fs::path& dir, int count) {
         timings.push_back(timing);
     }
 
-    // Each command once per file, or once for all, in a folder of its own.
-    const auto commands = [&](const char* what, const std::vector<std::vector<std::string>>& runs) {
-        Timing timing{what};
-        const auto begin = Clock::now();
-        for (const std::vector<std::string>& args : runs) {
-            const Child child = Run(args);
-            timing.ok &= child.ok;
-            timing.cpu += child.cpuSeconds;
-        }
-        timing.wall = Seconds(begin);
-        timings.push_back(timing);
-    };
+    // Each command in a folder of its own.
     const std::string convert = ConvertProgram();
     std::vector<std::vector<std::string>> vipsEach;
     std::vector<std::string> vipsOnce = {"vipsthumbnail", "-s", "200", "-o",
@@ -165,33 +215,54 @@ void BenchSpeed(const fs::path& dir, int count) {
     for (const char* folder : {"vips-each", "vips-once", "convert-each"}) {
         fs::create_directory(dir / folder);
     }
-    // The whole web gallery: wrapper pages, thumbnails and ShowAll.html, with
-    // settings of its own, in a folder of its own.
-    fs::create_directories(dir / "web" / "config");
-    std::vector<std::string> web = {"sh",
-                                    "-c",
-                                    "cd \"$0\" && XDG_CONFIG_HOME=\"$0/config\" exec \"$@\"",
-                                    (dir / "web").string(),
-                                    BRINDLEWICK_CLI,
-                                    "--web-gallery",
-                                    "-c",
-                                    "bench"};
-    web.insert(web.end(), photos.begin(), photos.end());
-    commands("brindlewick-cli --web-gallery (pages and gallery too)", {web});
-    commands("vipsthumbnail -s 200, one process per file", vipsEach);
-    commands("vipsthumbnail -s 200, one process for all files", {vipsOnce});
-    commands("convert -thumbnail 200x200, one process per file", convertEach);
+    timings.push_back(TimeCommands("brindlewick-cli --web-gallery (pages and gallery too)",
+                                   {WebGalleryCommand(dir / "web", {}, photos)}));
+    timings.push_back(TimeCommands("vipsthumbnail -s 200, one process per file", vipsEach));
+    timings.push_back(TimeCommands("vipsthumbnail -s 200, one process for all files", {vipsOnce}));
+    timings.push_back(
+        TimeCommands("convert -thumbnail 200x200, one process per file", convertEach));
 
     std::printf("Thumbnails of %d photos at 200 px on %u cores; x: against the thumbnailer\n",
                 count, workers);
-    std::printf("%-54s %9s %6s %9s %6s %9s\n", "", "wall", "x", "processor", "x", "per photo");
-    const Timing& ours = timings.front();
-    for (const Timing& t : timings) {
-        std::printf("%-54s %7.3f s %5.2fx %7.3f s %5.2fx %6.1f ms%s\n", t.what, t.wall,
-                    t.wall / ours.wall, t.cpu, t.cpu / ours.cpu, 1000 * t.wall / count,
-                    t.ok ? "" : "  (some failed)");
+    PrintTimings(timings, count);
+}
+
+// The web gallery as a whole over photos of a camera's size: with display
+// copies, and with the photo pages showing the originals (thumbnails only),
+// against vipsthumbnail over the same files.
+constexpr int kDistinctPhotos = 10;
+
+void BenchWebGallery(const fs::path& dir, int count) {
+    std::vector<std::string> photos;
+    auto start = Clock::now();
+    MakePhotos(dir, count, kDistinctPhotos, 4000, 3000, photos);
+    std::printf("made %d photos of 4000x3000 (%d distinct, the others hard links) in %.1f s\n\n",
+                count, std::min(count, kDistinctPhotos), Seconds(start));
+
+    std::vector<std::vector<std::string>> vipsEach;
+    std::vector<std::string> vipsOnce = {"vipsthumbnail", "-s", "200", "-o",
+                                         (dir / "vips-once" / "%s.jpg").string()};
+    for (const std::string& photo : photos) {
+        vipsEach.push_back(
+            {"vipsthumbnail", "-s", "200", "-o", (dir / "vips-each" / "%s.jpg").string(), photo});
+        vipsOnce.push_back(photo);
     }
-    std::printf("\n");
+    for (const char* folder : {"vips-each", "vips-once"}) {
+        fs::create_directory(dir / folder);
+    }
+    const std::vector<Timing> timings = {
+        TimeCommands("web gallery, --display-size 0: 1x/2x thumbs only",
+                     {WebGalleryCommand(dir / "thumbs-only", {"--display-size=0"}, photos)}),
+        TimeCommands("web gallery, display copies (1600 px) and 1x/2x thumbs",
+                     {WebGalleryCommand(dir / "full", {}, photos)}),
+        TimeCommands("vipsthumbnail -s 200, one process for all files", {vipsOnce}),
+        TimeCommands("vipsthumbnail -s 200, one process per file", vipsEach),
+    };
+    std::printf(
+        "Web gallery of %d photos of 4000x3000 (thumbnails of 200 px) on %u cores;\n"
+        "x: against the web gallery of thumbnails only\n",
+        count, std::max(1U, std::thread::hardware_concurrency()));
+    PrintTimings(timings, count);
 }
 
 // The large images, each written by a child process of its own: a child
@@ -274,10 +345,21 @@ int main(int argc, char** argv) {
         kLarge.at(static_cast<std::size_t>(std::atoi(argv[2]))).second(argv[3]);
         return 0;
     }
-    const int count = argc > 1 ? std::atoi(argv[1]) : 200;
+    if (argc == 4 && std::string(argv[1]) == "--make-photos") {
+        std::vector<std::string> photos;
+        const int count = std::atoi(argv[3]);
+        MakePhotos(argv[2], count, count, 4000, 3000, photos);
+        return 0;
+    }
+    const bool web = argc > 1 && std::string(argv[1]) == "--web-gallery";
+    const int count = argc > (web ? 2 : 1) ? std::atoi(argv[web ? 2 : 1]) : 200;
     const fs::path dir = MakeTempDir("bw-bench-thumbs");
-    BenchMemory(dir, fs::read_symlink("/proc/self/exe").string());
-    BenchSpeed(dir, count);
+    if (web) {
+        BenchWebGallery(dir, count);
+    } else {
+        BenchMemory(dir, fs::read_symlink("/proc/self/exe").string());
+        BenchSpeed(dir, count);
+    }
     fs::remove_all(dir);
     return 0;
 }

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Prints Lighthouse's scores for the web gallery brindlewick-cli makes from
+# the sample images and PHOTOS photos of 4000x3000 (default 4): the gallery
+# page and the first photo's page, each as a phone and as a desktop sees it,
+# served from 127.0.0.1 and opened in the system's headless Chromium.
+# Lighthouse comes from npm (pinned in package-lock.json), installed into
+# BUILD_DIR/bench/lighthouse. Usage: bench/lighthouse/lighthouse.sh [PHOTOS]
+set -euo pipefail
+cd "$(dirname "$0")/../.."
+photos=${1:-4}
+build=${BUILD_DIR:-build}
+
+# Chromium, Node.js and npm, as the browser tests install them.
+scripts/deps.sh test
+[[ -f "$build/CMakeCache.txt" ]] || cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" -j "$(nproc)" --target brindlewick-cli brindlewick-bench-thumbs >/dev/null
+
+# Lighthouse beside the script and the browser tests' web server.
+tools="$build/bench/lighthouse"
+mkdir -p "$tools"
+cp bench/lighthouse/package.json bench/lighthouse/package-lock.json \
+    bench/lighthouse/lighthouse_scores.mjs tests/browser/serve.mjs "$tools/"
+if ! cmp -s "$tools/package-lock.json" "$tools/node_modules/.package-lock.json.installed"; then
+    (cd "$tools" && npm ci --no-audit --no-fund >/dev/null)
+    cp "$tools/package-lock.json" "$tools/node_modules/.package-lock.json.installed"
+fi
+
+# The gallery, in a folder of its own with settings of its own.
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir -p "$work/site" "$work/config"
+cp samples/* "$work/site/"
+"$build/bench/thumbnail/brindlewick-bench-thumbs" --make-photos "$work/site" "$photos"
+cli=$(realpath "$build/cli/brindlewick-cli")
+(cd "$work/site" && XDG_CONFIG_HOME="$work/config" "$cli" --web-gallery --title="Summer 2026" \
+    -c "Summer holiday 2026, photos by the family" ./* >/dev/null)
+
+echo "load: $(uptime)"
+node "$tools/lighthouse_scores.mjs" "$work/site" ShowAll.html "photo 0.html"
