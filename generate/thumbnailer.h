@@ -1,8 +1,11 @@
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <memory>
 #include <optional>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include "base/error.h"
@@ -60,6 +63,12 @@ struct ThumbnailSet {
     bool hasGpsPosition = false;           // the image's metadata has a GPS position
 };
 
+// What removing the unused copies from one folder came to.
+struct RemovedCopies {
+    std::size_t count = 0;        // copies removed
+    std::vector<Error> failures;  // copies that could not be removed, and why
+};
+
 // Makes the thumbnail of one image. Make is safe to call from many threads at
 // once; calls share nothing but the file system. Smaller images are never
 // enlarged: the longest side is min(maxSize, the image's longest side).
@@ -95,6 +104,21 @@ public:
             }
         }
         return set;
+    }
+
+    // True when the file at path is a copy this thumbnailer made (it carries
+    // its mark). A link is none. Stand-ins make no files: false.
+    virtual bool IsOwnCopy(const std::string& /*path*/) const { return false; }
+
+    // Removes from folder the copies this thumbnailer made there that are not
+    // named in used and were last written before writtenBefore (a copy
+    // written since then may belong to a run going on beside this one).
+    // Anything else is left: files without the mark, links, folders. A folder
+    // that is missing, a link or no folder has nothing to remove.
+    virtual RemovedCopies RemoveUnusedCopies(
+        const std::string& /*folder*/, const std::unordered_set<std::string>& /*used*/,
+        std::chrono::system_clock::time_point /*writtenBefore*/) const {
+        return {};
     }
 };
 

@@ -47,6 +47,10 @@ public:
     // thumbnail (mark, reuse, never over another file). The GPS position is
     // read from the header.
     ThumbnailSet MakeSet(const ThumbnailSetRequest& request) const override;
+    bool IsOwnCopy(const std::string& path) const override;
+    RemovedCopies RemoveUnusedCopies(
+        const std::string& folder, const std::unordered_set<std::string>& used,
+        std::chrono::system_clock::time_point writtenBefore) const override;
 
 private:
     class DecodeBudget;
