@@ -22,6 +22,7 @@ namespace {
 constexpr const char* kWouldOverwriteInput = "it would replace one of the listed files";
 constexpr const char* kWouldOverwriteGallery = "it would replace the gallery written in this run";
 constexpr const char* kWouldOverwritePage = "it would replace a page written in this run";
+constexpr const char* kNotRemoved = "cannot be removed: ";
 
 std::string WouldReplacePageOf(const std::string& other) {
     return "its page would replace the page written for " + other + " in this run";
@@ -122,6 +123,7 @@ RunReport GenerationRun::Run() {
     }
     report_.outcome = RunReport::Outcome::kFinished;
     report_.itemCount = images_.Count();
+    started_ = std::chrono::system_clock::now();
     ListInputs();
     WriteOutputs();
     if (report_.outcome == RunReport::Outcome::kWriteError) {
@@ -136,12 +138,21 @@ RunReport GenerationRun::Run() {
 
 // A page is never written over one of the files being processed (an
 // "index.html" in the list would otherwise replace itself). A folder in the
-// list is no image: it gets no page and no place in the gallery.
+// list is no image: it gets no page and no place in the gallery. Nor, in the
+// web form, does one of the thumbnailer's own copies in a folder of copies.
 void GenerationRun::ListInputs() {
     isFolder_.assign(images_.Count(), false);
+    isOwnCopy_.assign(images_.Count(), false);
     for (std::size_t i = 0; i < images_.Count(); ++i) {
-        const std::optional<struct stat> info = inputs_.Add(images_.GetAt(i));
+        const std::string& path = images_.GetAt(i);
+        const std::optional<struct stat> info = inputs_.Add(path);
         isFolder_[i] = info && S_ISDIR(info->st_mode);
+        if (webGallery_ && services_.thumbnailer != nullptr && info && S_ISREG(info->st_mode)) {
+            const std::string folder = std::filesystem::path(path).parent_path().filename();
+            isOwnCopy_[i] = std::find(std::begin(kCopyFolders), std::end(kCopyFolders), folder) !=
+                                std::end(kCopyFolders) &&
+                            services_.thumbnailer->IsOwnCopy(path);
+        }
     }
 }
 
@@ -152,6 +163,7 @@ void GenerationRun::WriteOutputs() {
         if (webGallery_) {
             WritePagesWithThumbnails();
             WriteWebGallery();
+            RemoveUnusedCopies();
         } else {
             WriteGallery();
             WritePages();
@@ -244,7 +256,7 @@ void GenerationRun::WritePagesWithThumbnails() {
     std::vector<ThumbnailSetRequest> requests;
     std::vector<std::size_t> itemOf;  // the item of each request
     for (std::size_t i = 0; i < images_.Count(); ++i) {
-        if (!isFolder_[i]) {
+        if (HasPage(i)) {
             requests.push_back({images_.GetAt(i), outputs});
             itemOf.push_back(i);
         }
@@ -301,6 +313,12 @@ void GenerationRun::WriteWebItem(std::size_t item, const ThumbnailSet* copies,
             }
         }
     }
+    copiesUsed_.resize(std::size(kCopyFolders));
+    for (std::size_t output = 0; output < copiesUsed_.size(); ++output) {
+        if (const Thumbnail* made = copy(output); made != nullptr && !made->fileName.empty()) {
+            copiesUsed_[output].insert(made->fileName);
+        }
+    }
     display_ = copy(2);
     const std::size_t pagesBefore = report_.pagesWritten;
     WritePageOf(item);
@@ -311,7 +329,7 @@ void GenerationRun::WriteWebItem(std::size_t item, const ThumbnailSet* copies,
             report_.photosWithGps.push_back(images_.GetAt(item));
         }
     }
-    if (!isFolder_[item]) {
+    if (HasPage(item)) {
         webEntries_.push_back(WebEntry(images_.GetAt(item), galleryFolder_, copy(0), copy(1)));
     }
 }
@@ -332,6 +350,30 @@ void GenerationRun::WriteWebGallery() {
     if (WriteOne(galleryPath_, Output::Gallery,
                  [&] { writer_.WriteWebGallery(galleryPath_, page, webEntries_); })) {
         report_.galleryWritten = galleryPath_;
+    }
+}
+
+// Once the web gallery is written, whole: from each folder of copies, the
+// thumbnailer's copies that neither the gallery nor the pages use (of images
+// no longer listed, or made at another size or from an older file). A copy
+// that stays is listed like a thumbnail that failed: it is still published.
+void GenerationRun::RemoveUnusedCopies() {
+    if (report_.outcome != RunReport::Outcome::kFinished || report_.galleryWritten.empty() ||
+        services_.thumbnailer == nullptr) {
+        return;
+    }
+    copiesUsed_.resize(std::size(kCopyFolders));
+    for (std::size_t output = 0; output < copiesUsed_.size(); ++output) {
+        const std::string folder = JoinPath(galleryFolder_, kCopyFolders[output]);
+        const RemovedCopies removed =
+            services_.thumbnailer->RemoveUnusedCopies(folder, copiesUsed_[output], started_);
+        if (removed.count != 0) {
+            report_.copiesRemoved.emplace_back(folder, removed.count);
+        }
+        for (const Error& error : removed.failures) {
+            Skip(error.Path(), kNotRemoved + error.Cause(), Output::Thumbnail);
+            report_.failures.back().folder = RefusingFolder(error.Path(), error.ErrorNumber());
+        }
     }
 }
 
@@ -376,6 +418,11 @@ void GenerationRun::WritePageOf(std::size_t item) {
         ++report_.itemsDone;
         return;
     }
+    if (isOwnCopy_[item]) {
+        report_.copiesSkipped.push_back(path);
+        ++report_.itemsDone;
+        return;
+    }
     const std::string page = PagePath(path);
     const std::optional<FilePlace> place = places_.PlaceOf(page);
     const auto earlier = place ? pagesWritten_.find(*place) : pagesWritten_.end();
@@ -412,14 +459,14 @@ void GenerationRun::WriteWebPhotoPage(const std::string& page, std::size_t item)
     };
     std::string previous;
     for (std::size_t i = item; i-- > 0;) {
-        if (!isFolder_[i]) {
+        if (HasPage(i)) {
             previous = pageAddress(i);
             break;
         }
     }
     std::string next;
     for (std::size_t i = item + 1; i < images_.Count(); ++i) {
-        if (!isFolder_[i]) {
+        if (HasPage(i)) {
             next = pageAddress(i);
             break;
         }
@@ -516,6 +563,15 @@ std::string StoppedMessage(std::size_t itemsDone, std::size_t itemCount) {
 
 std::string GalleryMessage(const std::string& galleryPath) {
     return "Gallery: " + galleryPath;
+}
+
+std::string SkippedCopyMessage(const std::string& path) {
+    return ShellQuotedName(path) + ": skipped, it is a thumbnail";
+}
+
+std::string RemovedCopiesMessage(const std::string& folder, std::size_t count) {
+    return "Removed " + std::to_string(count) + " unused thumbnail(s) from " +
+           ShellQuotedName(folder);
 }
 
 std::vector<std::string> FailureLineList(const std::vector<PageFailure>& failures) {

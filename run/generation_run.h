@@ -1,11 +1,14 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <optional>
 #include <stop_token>
 #include <string>
 #include <unordered_map>
+#include <unordered_set>
+#include <utility>
 #include <vector>
 
 #include "base/error.h"
@@ -21,6 +24,9 @@ inline constexpr const char* kGalleryFileName = "ShowAll.html";
 inline constexpr const char* kThumbnailFolderName = "thumbs";
 inline constexpr const char* kThumbnail2xFolderName = "thumbs2x";  // twice the size
 inline constexpr const char* kDisplayFolderName = "display";       // the photo pages' copies
+// The folders of the web form's copies, beside the gallery.
+inline constexpr const char* kCopyFolders[] = {kThumbnailFolderName, kThumbnail2xFolderName,
+                                               kDisplayFolderName};
 inline constexpr const char* kNothingToDoMessage = "Nothing to do!";
 
 // The outputs of a run that can fail one by one.
@@ -61,6 +67,14 @@ struct RunReport {
     // whose metadata carries a GPS position, in list order.
     std::size_t photosPublished = 0;
     std::vector<std::string> photosWithGps;
+    // The web form: listed files that are copies this program made (a file
+    // with its mark in a folder of copies), skipped: no page, no gallery
+    // entry, no failure.
+    std::vector<std::string> copiesSkipped;
+    // The web form, after a complete run that wrote the gallery: each folder
+    // of copies with the number of unused copies removed from it (folders
+    // with none left out).
+    std::vector<std::pair<std::string, std::size_t>> copiesRemoved;
 };
 
 // Called before each page with (steps done, steps in all).
@@ -100,7 +114,11 @@ struct RunServices {
 // (made on one worker per core while the pages are written in list order) in
 // kThumbnailFolderName beside it, each a link to its image's wrapper page,
 // every address relative to the gallery's folder. The gallery is then written
-// after the pages, unless the run was stopped. The thumbnails come in two
+// after the pages, unless the run was stopped. A listed file that is one of
+// the thumbnailer's own copies in a folder of copies is skipped (a list made
+// by searching the gallery's folder finds them), and once the gallery is
+// written the copies it does not use are removed from the folders of copies,
+// so that none of an image no longer listed stays published. The thumbnails come in two
 // sizes (kThumbnail2xFolderName holds those for dense screens). An image
 // without a thumbnail gets a text link, and the thumbnail's failure is listed
 // like a page's. The wrapper pages take their web form then too, each linking
@@ -133,6 +151,7 @@ private:
     void WritePages();
     void WritePagesWithThumbnails();
     void WriteWebGallery();
+    void RemoveUnusedCopies();
     void SaveSettings();
 
     // Reports progress; false when the run is to stop there (asked before or
@@ -143,6 +162,7 @@ private:
     bool PassItemsWithoutThumbnail(std::size_t end);
     void WriteWebItem(std::size_t item, const ThumbnailSet* copies,
                       const std::optional<Error>& failure);
+    bool HasPage(std::size_t item) const { return !isFolder_[item] && !isOwnCopy_[item]; }
     void WritePageOf(std::size_t item);
     void WriteWebPhotoPage(const std::string& page, std::size_t item);
     template <typename WriteFile>
@@ -167,8 +187,10 @@ private:
     const std::string language_;  // the web form's
 
     // Learnt while running.
-    FileSet inputs_;              // no page may replace one of these
-    std::vector<bool> isFolder_;  // per item: a folder gets no page and no gallery entry
+    FileSet inputs_;               // no page may replace one of these
+    std::vector<bool> isFolder_;   // per item: a folder gets no page and no gallery entry
+    std::vector<bool> isOwnCopy_;  // per item, web form: skipped, no page, no entry
+    std::chrono::system_clock::time_point started_;
     FilePlaces places_;
     // The plain gallery, written before the pages and put in place once they
     // are all done, so that a stopped run leaves the gallery as it was.
@@ -180,6 +202,9 @@ private:
     // Web form: the display copy of the item whose page is written (an empty
     // name: the image fits and is shown itself); null: none was made.
     const Thumbnail* display_ = nullptr;
+    // Web form: the names of the copies the pages and gallery use, per folder
+    // of copies (kCopyFolders' order).
+    std::vector<std::unordered_set<std::string>> copiesUsed_;
     RunReport report_;
 };
 
@@ -195,6 +220,13 @@ std::string StoppedMessage(std::size_t itemsDone, std::size_t itemCount);
 
 // "Gallery: PATH", where a run wrote its gallery.
 std::string GalleryMessage(const std::string& galleryPath);
+
+// "PATH: skipped, it is a thumbnail", for a listed copy the run left out.
+std::string SkippedCopyMessage(const std::string& path);
+
+// "Removed N unused thumbnail(s) from FOLDER", for the copies removed from a
+// folder of copies.
+std::string RemovedCopiesMessage(const std::string& folder, std::size_t count);
 
 // One line per distinct cause (the output, the folder or file it lies with,
 // the reason), in the order of the first failure of each: "PATH: REASON

@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <unordered_set>
 
 #include "base/path.h"
 #include "generate/html_page_writer.h"
@@ -342,8 +343,24 @@ public:
         }
         return set;
     }
+    // Files named "copy..." are its own; with displayRefuses, removing from
+    // "display" fails.
+    bool IsOwnCopy(const std::string& path) const override {
+        return FileNameOf(path).starts_with("copy");
+    }
+    RemovedCopies RemoveUnusedCopies(const std::string& folder,
+                                     const std::unordered_set<std::string>& used,
+                                     std::chrono::system_clock::time_point) const override {
+        removals_.emplace_back(folder, used);
+        if (displayRefuses && folder.ends_with("/display")) {
+            return {0, {Error("Permission denied", folder + "/old.jpg", EACCES)}};
+        }
+        return {folder.ends_with("/thumbs") ? 2u : 0u, {}};
+    }
     mutable std::mutex mutex_;
     mutable std::vector<std::vector<ThumbnailOutput>> asked_;
+    mutable std::vector<std::pair<std::string, std::unordered_set<std::string>>> removals_;
+    bool displayRefuses = false;
 };
 
 // The web form asks for the thumbnails at one and two times their size and
@@ -406,6 +423,62 @@ TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions
     ASSERT_FALSE(withoutDisplay.asked_.empty());
     EXPECT_EQ(withoutDisplay.asked_[0].size(), 2u);
     EXPECT_EQ(GpsNotice(RunReport{}), "");
+}
+
+// A listed copy of the thumbnailer's in a folder of copies is skipped in the
+// web form: no page, no gallery entry, no neighbour, no failure. Once the web
+// gallery is written, the copies it does not use are removed from each
+// folder of copies; not after a stop, nor in the plain form.
+TEST_F(GenerationRun, WebGallerySkipsListedCopiesAndRemovesUnusedOnesWhenComplete) {
+    fs::create_directory(dir_ / "thumbs");
+    images_.AddImagePaths(
+        {Image("a.jpg"), Image("thumbs/copy.jpg"), Image("copy.jpg"), Image("z.jpg")});
+    values_.showAll = 1;
+    SetThumbnailer thumbnailer;
+    thumbnailer.displayRefuses = true;
+    const auto run = [&](std::stop_token stop = {}, ProgressCallback progress = {}) {
+        return brindlewick::GenerationRun(values_, images_, settings_, dir_.Path().string(),
+                                          {std::move(progress), stop, nullptr, &thumbnailer})
+            .Run();
+    };
+    RunReport report = run();
+    EXPECT_EQ(report.pagesWritten, 4u);  // the plain form: as before
+    EXPECT_TRUE(report.copiesSkipped.empty());
+    fs::remove(dir_ / "thumbs/copy.html");
+
+    values_.webGallery = 1;
+    std::stop_source stop;
+    report = run(stop.get_token(), [&](std::size_t done, std::size_t) {
+        if (done == 3) {
+            stop.request_stop();
+        }
+    });
+    EXPECT_EQ(report.outcome, RunReport::Outcome::kStopped);
+    EXPECT_TRUE(thumbnailer.removals_.empty());
+
+    thumbnailer.asked_.clear();
+    report = run();
+    EXPECT_EQ(report.outcome, RunReport::Outcome::kFinished);
+    EXPECT_EQ(report.copiesSkipped, std::vector<std::string>{dir_ / "thumbs/copy.jpg"});
+    EXPECT_EQ(SkippedCopyMessage(report.copiesSkipped[0]),
+              dir_ / "thumbs/copy.jpg" + ": skipped, it is a thumbnail");
+    EXPECT_EQ(report.pagesWritten, 3u);
+    EXPECT_EQ(thumbnailer.asked_.size(), 3u);
+    EXPECT_FALSE(fs::exists(dir_ / "thumbs/copy.html"));
+    EXPECT_TRUE(fs::exists(dir_ / "copy.html"));  // not in a folder of copies: an image
+    EXPECT_NE(ReadFile(dir_ / "copy.html").find("rel=\"next\" href=\"z.html\""), std::string::npos);
+    EXPECT_EQ(ReadFile(dir_ / "ShowAll.html").find("thumbs/copy.html"), std::string::npos);
+
+    const std::unordered_set<std::string> used{"a.jpg.jpg", "copy.jpg.jpg", "z.jpg.jpg"};
+    ASSERT_EQ(thumbnailer.removals_.size(), 3u);
+    EXPECT_EQ(thumbnailer.removals_[0], std::make_pair(dir_ / "thumbs", used));
+    EXPECT_EQ(thumbnailer.removals_[1], std::make_pair(dir_ / "thumbs2x", used));
+    EXPECT_EQ(thumbnailer.removals_[2], std::make_pair(dir_ / "display", used));
+    ASSERT_EQ(report.copiesRemoved.size(), 1u);
+    EXPECT_EQ(RemovedCopiesMessage(report.copiesRemoved[0].first, report.copiesRemoved[0].second),
+              "Removed 2 unused thumbnail(s) from " + dir_ / "thumbs");
+    EXPECT_EQ(FailureLines(report.failures),
+              dir_ / "display/old.jpg" + ": cannot be removed: Permission denied (thumbnail)\n");
 }
 
 }  // namespace
