@@ -144,6 +144,12 @@ bool ReportOutputs(const RunReport& report, const CliContext& context) {
     if (!report.galleryWritten.empty()) {
         context.out << GalleryMessage(report.galleryWritten) << '\n';
     }
+    for (const auto& [folder, count] : report.copiesRemoved) {
+        context.out << RemovedCopiesMessage(folder, count) << '\n';
+    }
+    for (const std::string& path : report.copiesSkipped) {
+        context.err << SkippedCopyMessage(path) << '\n';
+    }
     context.err << FailureLines(report.failures);
     if (const std::string notice = GpsNotice(report); !notice.empty()) {
         context.err << notice << '\n';

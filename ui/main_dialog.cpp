@@ -293,22 +293,38 @@ ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile) {
     if (!report.galleryWritten.empty()) {
         informative << FromUtf8(GalleryMessage(report.galleryWritten));
     }
+    for (const auto& [folder, count] : report.copiesRemoved) {
+        informative << FromUtf8(RemovedCopiesMessage(folder, count));
+    }
     QStringList failures;
     for (const std::string& line : FailureLineList(report.failures)) {
         failures << FromUtf8(line);
     }
-    if (!failures.isEmpty()) {
+    QStringList skipped;
+    for (const std::string& path : report.copiesSkipped) {
+        skipped << FromUtf8(SkippedCopyMessage(path));
+    }
+    // Each list shows its first lines; when one has more, the details hold
+    // both whole.
+    const auto showFirst = [&](const QStringList& lines, const QString& heading) {
+        if (lines.isEmpty()) {
+            return;
+        }
         if (!informative.isEmpty()) {
             informative << QString();
         }
-        informative << QStringLiteral("These files could not be written:") << QString()
-                    << failures.mid(0, kFailuresShown);
-        if (failures.size() > kFailuresShown) {
-            informative << QStringLiteral("and %1 more, all of them under \"Show Details...\"")
-                               .arg(failures.size() - kFailuresShown);
-            message.details = failures.join(QLatin1Char('\n'));
+        if (!heading.isEmpty()) {
+            informative << heading << QString();
         }
-    }
+        informative << lines.mid(0, kFailuresShown);
+        if (lines.size() > kFailuresShown) {
+            informative << QStringLiteral("and %1 more, all of them under \"Show Details...\"")
+                               .arg(lines.size() - kFailuresShown);
+            message.details = (failures + skipped).join(QLatin1Char('\n'));
+        }
+    };
+    showFirst(failures, QStringLiteral("These files could not be written:"));
+    showFirst(skipped, QString());
     if (report.settingsError) {
         if (!informative.isEmpty()) {
             informative << QString();

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <set>
 #include <sstream>
 
 #include "cli/cli_run.h"
@@ -418,6 +419,89 @@ TEST_F(Cli, CopiesAreNoMoreReadableThanTheirImage) {
         EXPECT_EQ(copies, 9u);
     }
     ::umask(oldMask);
+}
+
+// A search of the gallery's folder lists the web gallery's own copies too:
+// they are skipped, so that run after run writes the same files. Once an
+// image is no longer listed, its copies are removed; nothing else in the
+// folders of copies is touched.
+TEST_F(Cli, WebGalleryOfItsOwnFolderSkipsItsCopiesAndRemovesUnusedOnes) {
+    const fs::path pics = dir_.Path() / "pics";
+    const std::string sunset = ReadFile(BRINDLEWICK_SAMPLES "/sunset.jpg");  // 160 x 100
+    WriteFile(pics / "a.jpg", sunset);
+    fs::create_directory(pics / "sub");
+    WriteFile(pics / "sub/b.jpg", sunset);
+    WriteBitmap(pics / "big.bmp");
+    // find . \( -name '*.jpg' -o -name '*.bmp' \) -type f -print0
+    const auto found = [&] {
+        std::string list;
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(pics)) {
+            const fs::path ext = entry.path().extension();
+            if (!entry.is_symlink() && entry.is_regular_file() &&
+                (ext == ".jpg" || ext == ".bmp")) {
+                list += "./" + entry.path().lexically_relative(pics).string() + '\0';
+            }
+        }
+        return list;
+    };
+    const auto files = [&] {
+        std::set<std::string> names;
+        for (const fs::directory_entry& entry : fs::recursive_directory_iterator(pics)) {
+            names.insert(entry.path().lexically_relative(pics).string());
+        }
+        return names;
+    };
+    const std::vector<std::string> args = {"-0", "--web-gallery", "--thumb-size=40",
+                                           "--display-size=320", "-"};
+    const std::string processed =
+        "Processed 3 file(s)\nGallery: " + (pics / "ShowAll.html").string() + '\n';
+    Result r = Run(args, found());
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, processed);
+    // Every image has a thumbnail and one of twice the size; big.bmp alone is
+    // larger than the display size.
+    EXPECT_EQ(test::FileCount(pics / "thumbs"), 3u);
+    EXPECT_EQ(test::FileCount(pics / "thumbs2x"), 3u);
+    ASSERT_EQ(test::FileCount(pics / "display"), 1u);
+    const fs::path display = fs::directory_iterator(pics / "display")->path();
+    const std::set<std::string> written = files();
+    for (int run = 0; run < 2; ++run) {
+        r = Run(args, found());
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.out, processed);
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 7) << r.err;
+        EXPECT_NE(r.err.find(display.string() + ": skipped, it is a thumbnail\n"),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(files(), written);
+    }
+
+    // Files that are not copies: another JPEG, a text, links to a copy and to
+    // a folder.
+    const std::string listed = found();
+    WriteFile(pics / "thumbs/other.jpg", sunset);
+    WriteFile(pics / "display/notes.txt", "mine");
+    fs::create_symlink(display, pics / "display/link.jpg");
+    fs::create_symlink(pics / "sub", pics / "thumbs2x/sub.jpg");
+    const std::set<std::string> before = files();
+    std::string withoutBig = listed;
+    withoutBig.erase(withoutBig.find("./big.bmp"), std::string("./big.bmp").size() + 1);
+    r = Run(args, withoutBig);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "Processed 2 file(s)\nGallery: " + (pics / "ShowAll.html").string() +
+                         "\nRemoved 1 unused thumbnail(s) from " + (pics / "thumbs").string() +
+                         "\nRemoved 1 unused thumbnail(s) from " + (pics / "thumbs2x").string() +
+                         "\nRemoved 1 unused thumbnail(s) from " + (pics / "display").string() +
+                         '\n');
+    std::set<std::string> removed;
+    std::ranges::set_difference(before, files(), std::inserter(removed, removed.end()));
+    ASSERT_EQ(removed.size(), 3u);  // big.html is a page, not a copy: it stays
+    EXPECT_TRUE(removed.contains(display.lexically_relative(pics).string()));
+    for (const std::string& name : removed) {
+        EXPECT_TRUE(name.starts_with("thumbs") || name.starts_with("display")) << name;
+        EXPECT_NE(name.find("big"), std::string::npos) << name;
+    }
+    EXPECT_TRUE(fs::is_symlink(pics / "display/link.jpg"));
 }
 
 TEST_F(Cli, OutputThatCannotBeWrittenIsAFailure) {
