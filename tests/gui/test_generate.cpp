@@ -296,6 +296,22 @@ private slots:
                  qPrintable(QString::number(box->frameGeometry().height())));
         QVERIFY(box->frameGeometry().width() <= screen.width());
         box->close();
+
+        // The copies removed follow the gallery; the skipped ones come after
+        // the failures, a few lines of them, all in the details.
+        report.galleryWritten = "/pictures/ShowAll.html";
+        report.copiesRemoved = {{"/pictures/thumbs", 2}};
+        for (int i = 0; i < 10; ++i) {
+            report.copiesSkipped.push_back("/pictures/thumbs/" + std::to_string(i) + ".jpg");
+        }
+        const ReportMessage withCopies = RunReportMessage(report);
+        QVERIFY(withCopies.informative.startsWith(
+            QStringLiteral("Gallery: /pictures/ShowAll.html\nRemoved 2 unused thumbnail(s) from "
+                           "/pictures/thumbs\n\nThese files could not be written:\n")));
+        QVERIFY(withCopies.informative.endsWith(
+            QStringLiteral("/pictures/thumbs/7.jpg: skipped, it is a thumbnail\nand 2 more, all "
+                           "of them under \"Show Details...\"")));
+        QCOMPARE(withCopies.details.count(QLatin1Char('\n')), 3009);
     }
 
     void progressDialogCountsImagesAndCancels() {
