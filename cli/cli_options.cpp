@@ -7,40 +7,9 @@
 #include <filesystem>
 
 #include "base/language_tag.h"
-#include "settings/settings_file.h"
+#include "generate/thumbnailer.h"
 
 namespace brindlewick::cli {
-
-const char* const kUsage =
-    "Usage: brindlewick-cli [OPTION]... IMAGE...\n"
-    "Writes a wrapper page IMAGE-NAME.html beside every image, and with --gallery\n"
-    "one page ShowAll.html with every image in the current directory.\n"
-    "\n"
-    "  -c, --comment=TEXT   the comment under every image (default: the one the\n"
-    "                       window would start with)\n"
-    "      --copyright      put \"\xC2\xA9 \" before the comment\n"
-    "      --no-copyright   leave the comment as it is\n"
-    "      --gallery        also write ShowAll.html\n"
-    "      --no-gallery     do not write ShowAll.html\n"
-    "      --web-gallery    write ShowAll.html as a web gallery: thumbnails in\n"
-    "                       thumbs/ that link to the wrapper pages, every address\n"
-    "                       relative (implies --gallery)\n"
-    "      --no-web-gallery write ShowAll.html with the full images\n"
-    "      --thumb-size=N   the thumbnails' longest side in pixels, 16 to 2000\n"
-    "      --title=TEXT     the web gallery's title (default: Gallery)\n"
-    "      --display-size=N the longest side of the photos the web gallery's\n"
-    "                       pages show, 320 to 8000 pixels, or 0 for the original\n"
-    "      --lang=TAG       the web pages' language, such as en or de-CH\n"
-    "                       (default: the locale's)\n"
-    "  -                    read more image paths from standard input, one a line\n"
-    "  -0                   standard input is NUL-separated (find -print0)\n"
-    "  -h, --help           show this help\n"
-    "      --version        show the version\n"
-    "  --                   end of options: every later argument is an image path\n"
-    "\n"
-    "Long options may be abbreviated. Switches not given keep their saved values.\n"
-    "Exit status: 0 when every page was written, 1 when anything could not be\n"
-    "written, 2 for a usage error or nothing to do.\n";
 
 namespace {
 
@@ -139,13 +108,17 @@ std::optional<int> WholeNumber(std::string_view text) {
     return value;
 }
 
+// "MIN to MAX": a size's limits as the help text and the messages give them.
+std::string SizeRange(int min, int max) {
+    return std::to_string(min) + " to " + std::to_string(max);
+}
+
 // A whole decimal number within the thumbnail size limits.
 int ThumbSize(std::string_view text) {
     const std::optional<int> value = WholeNumber(text);
-    if (!value || *value < kMinThumbSize || *value > kMaxThumbSize) {
+    if (!value || *value != ClampThumbnailSize(*value)) {
         throw UsageError{"invalid thumbnail size '" + std::string(text) + "' (" +
-                         std::to_string(kMinThumbSize) + " to " + std::to_string(kMaxThumbSize) +
-                         " pixels)"};
+                         SizeRange(kMinThumbnailSize, kMaxThumbnailSize) + " pixels)"};
     }
     return *value;
 }
@@ -153,10 +126,10 @@ int ThumbSize(std::string_view text) {
 // 0, or a whole decimal number within the display size limits.
 int DisplaySize(std::string_view text) {
     const std::optional<int> value = WholeNumber(text);
-    if (!value || (*value != 0 && (*value < kMinDisplaySize || *value > kMaxDisplaySize))) {
+    if (!value || *value != ClampDisplaySize(*value)) {
         throw UsageError{"invalid display size '" + std::string(text) + "' (" +
-                         std::to_string(kMinDisplaySize) + " to " +
-                         std::to_string(kMaxDisplaySize) + " pixels, or 0 for the original)"};
+                         SizeRange(kMinDisplaySize, kMaxDisplaySize) +
+                         " pixels, or 0 for the original)"};
     }
     return *value;
 }
@@ -266,6 +239,42 @@ UsageError RejectedOption(int code, const std::string& arg) {
 }
 
 }  // namespace
+
+std::string UsageText() {
+    return "Usage: brindlewick-cli [OPTION]... IMAGE...\n"
+           "Writes a wrapper page IMAGE-NAME.html beside every image, and with --gallery\n"
+           "one page ShowAll.html with every image in the current directory.\n"
+           "\n"
+           "  -c, --comment=TEXT   the comment under every image (default: the one the\n"
+           "                       window would start with)\n"
+           "      --copyright      put \"\xC2\xA9 \" before the comment\n"
+           "      --no-copyright   leave the comment as it is\n"
+           "      --gallery        also write ShowAll.html\n"
+           "      --no-gallery     do not write ShowAll.html\n"
+           "      --web-gallery    write ShowAll.html as a web gallery: thumbnails in\n"
+           "                       thumbs/ that link to the wrapper pages, every address\n"
+           "                       relative (implies --gallery)\n"
+           "      --no-web-gallery write ShowAll.html with the full images\n"
+           "      --thumb-size=N   the thumbnails' longest side in pixels, " +
+           SizeRange(kMinThumbnailSize, kMaxThumbnailSize) +
+           "\n"
+           "      --title=TEXT     the web gallery's title (default: Gallery)\n"
+           "      --display-size=N the longest side of the photos the web gallery's\n"
+           "                       pages show, " +
+           SizeRange(kMinDisplaySize, kMaxDisplaySize) +
+           " pixels, or 0 for the original\n"
+           "      --lang=TAG       the web pages' language, such as en or de-CH\n"
+           "                       (default: the locale's)\n"
+           "  -                    read more image paths from standard input, one a line\n"
+           "  -0                   standard input is NUL-separated (find -print0)\n"
+           "  -h, --help           show this help\n"
+           "      --version        show the version\n"
+           "  --                   end of options: every later argument is an image path\n"
+           "\n"
+           "Long options may be abbreviated. Switches not given keep their saved values.\n"
+           "Exit status: 0 when every page was written, 1 when anything could not be\n"
+           "written, 2 for a usage error or nothing to do.\n";
+}
 
 CliOptions ParseArguments(const std::vector<std::string>& args) {
     ArgumentVector argv(args);

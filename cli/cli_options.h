@@ -46,6 +46,7 @@ int ReadPaths(std::istream& in, bool nulSeparated, std::vector<std::string>& pat
 // trailing "/" removed).
 std::string AbsolutePath(const std::string& path, const std::string& cwd);
 
-extern const char* const kUsage;
+// The text --help shows.
+std::string UsageText();
 
 }  // namespace brindlewick::cli

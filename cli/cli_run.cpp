@@ -214,7 +214,7 @@ int Dispatch(const std::vector<std::string>& args, const CliContext& context) {
         return kExitUsage;
     }
     if (options.help) {
-        context.out << kUsage;
+        context.out << UsageText();
         return kExitOk;
     }
     if (options.version) {

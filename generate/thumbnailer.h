@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <cstddef>
 #include <memory>
@@ -17,12 +18,33 @@ namespace brindlewick {
 // whatever library makes them (thumbnail/ has the real one), so that the core
 // needs none and tests can stand in for it.
 
+// The thumbnails' longest side in pixels: the sizes a user may choose.
+inline constexpr int kMinThumbnailSize = 16;
+inline constexpr int kMaxThumbnailSize = 2000;
+// The longest side of the copies the web pages show in place of a large
+// image, or 0 for the image itself.
+inline constexpr int kMinDisplaySize = 320;
+inline constexpr int kMaxDisplaySize = 8000;
+
+// A thumbnail size within its limits. The settings file may hold any number;
+// the run clamps it before it uses and saves it.
+constexpr int ClampThumbnailSize(int size) {
+    return std::clamp(size, kMinThumbnailSize, kMaxThumbnailSize);
+}
+
+// A display size within its limits; 0 (the image itself) stays 0.
+constexpr int ClampDisplaySize(int size) {
+    return size == 0 ? 0 : std::clamp(size, kMinDisplaySize, kMaxDisplaySize);
+}
+
 struct ThumbnailRequest {
     std::string source;  // the image's path as listed
     // The thumbnails' folder, made when missing. One that is a link or no
     // folder is refused, never followed.
     std::string targetFolder;
-    int maxSize = 200;  // the longest side in pixels
+    // The longest side in pixels, kMinThumbnailSize..kMaxThumbnailSize; the
+    // 0 of a request that forgot it is refused.
+    int maxSize = 0;
 };
 
 struct Thumbnail {
@@ -35,7 +57,7 @@ struct Thumbnail {
 // One of the copies a set request asks for: a size and the folder it goes to.
 struct ThumbnailOutput {
     std::string targetFolder;
-    int maxSize = 200;
+    int maxSize = 0;  // kMinThumbnailSize..kMaxDisplaySize (the largest: a display copy)
     // Made only when it comes out smaller than the image. When the image fits
     // already, no file is made and the result gives an empty name and the
     // image's own (upright) size: the image serves as it is.

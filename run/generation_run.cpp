@@ -124,6 +124,8 @@ RunReport GenerationRun::Run() {
     report_.outcome = RunReport::Outcome::kFinished;
     report_.itemCount = images_.Count();
     started_ = std::chrono::system_clock::now();
+    values_.thumbSize = ClampThumbnailSize(values_.thumbSize);
+    values_.displaySize = ClampDisplaySize(values_.displaySize);
     ListInputs();
     WriteOutputs();
     if (report_.outcome == RunReport::Outcome::kWriteError) {

@@ -103,6 +103,8 @@ struct RunServices {
 // and the settings are saved (SettingsFile::UpdateSettings: what other runs
 // saved meanwhile joins the history first). A page that cannot be written is
 // listed in the report and the run goes on; a failure of the medium ends it.
+// The web gallery's sizes in values are first brought within their limits
+// (ClampThumbnailSize, ClampDisplaySize): a run uses and saves them so.
 // Listed and refused: a folder in the list ("Is a directory"; it has no
 // gallery entry either), a page that would replace one of the listed files
 // (compared as files, so another spelling of the same file counts), and a page

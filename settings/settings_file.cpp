@@ -86,7 +86,7 @@ KeyTexts FileKeys(const IniFile& ini) {
     return keys;
 }
 
-// ThumbSize within its limits; text without digits (empty, a word) means the default.
+// ThumbSize as the number it is; text without digits (empty, a word) means the default.
 int ThumbSizeValue(std::string_view text) {
     std::size_t start = text.find_first_not_of(" \t\n\v\f\r");
     if (start != std::string_view::npos && (text[start] == '+' || text[start] == '-')) {
@@ -95,7 +95,7 @@ int ThumbSizeValue(std::string_view text) {
     if (start >= text.size() || text[start] < '0' || text[start] > '9') {
         return kDefaultThumbSize;
     }
-    return std::clamp(ParseProfileInt(text), kMinThumbSize, kMaxThumbSize);
+    return ParseProfileInt(text);
 }
 
 // Writes the values into ini; whether every history entry tried was stored.
@@ -213,8 +213,8 @@ void SettingsFile::LoadSettings(Settings& values) const {
     values.webGallery = SwitchValue(ini.Get(kSection, kWebGalleryKey).value_or("0"));
     values.thumbSize = ThumbSizeValue(ini.Get(kSection, kThumbSizeKey).value_or(""));
     values.galleryTitle = ini.Get(kSection, kGalleryTitleKey).value_or(kDefaultGalleryTitle);
-    values.displaySize = ClampDisplaySize(ParseProfileInt(
-        ini.Get(kSection, kDisplaySizeKey).value_or(std::to_string(kDefaultDisplaySize))));
+    values.displaySize = ParseProfileInt(
+        ini.Get(kSection, kDisplaySizeKey).value_or(std::to_string(kDefaultDisplaySize)));
     values.language = ini.Get(kSection, kLanguageKey).value_or("");
     if (!values.language.empty() && !IsLanguageTag(values.language)) {
         values.notices.push_back(
@@ -271,10 +271,6 @@ bool SettingsFile::UpdateSettings(Settings& values,
         values.fileKeys = FileKeys(ini);
     }
     return ok;
-}
-
-int ClampDisplaySize(int size) {
-    return size == 0 ? 0 : std::clamp(size, kMinDisplaySize, kMaxDisplaySize);
 }
 
 int ParseProfileInt(std::string_view text) {

@@ -12,9 +12,10 @@
 namespace brindlewick {
 
 inline constexpr const char* kDefaultGalleryTitle = "Gallery";
+// The defaults of the web gallery's sizes. The file may hold any number: the
+// run keeps the sizes within the thumbnailer's limits.
+inline constexpr int kDefaultThumbSize = 200;
 inline constexpr int kDefaultDisplaySize = 1600;
-inline constexpr int kMinDisplaySize = 320;
-inline constexpr int kMaxDisplaySize = 8000;
 
 // The values the main window holds and the settings file stores.
 struct Settings {
@@ -24,10 +25,10 @@ struct Settings {
     std::string showAllFileName;
     // The gallery's web form: thumbnails that link to the wrapper pages.
     int webGallery = 0;
-    int thumbSize = 200;  // the thumbnails' longest side, kMinThumbSize..kMaxThumbSize
+    int thumbSize = kDefaultThumbSize;  // the thumbnails' longest side in pixels
     std::string galleryTitle = kDefaultGalleryTitle;
-    // The photo pages' copies: their longest side, kMinDisplaySize..kMaxDisplaySize,
-    // or 0 for the original.
+    // The photo pages' copies: their longest side in pixels, or 0 for the
+    // original.
     int displaySize = kDefaultDisplaySize;
     std::string language;  // a language tag; empty: the locale's language
     // What loading found wrong in the file and replaced by a default, one
@@ -46,9 +47,6 @@ struct Settings {
 };
 
 inline constexpr int kHistorySlots = 15;
-inline constexpr int kDefaultThumbSize = 200;
-inline constexpr int kMinThumbSize = 16;
-inline constexpr int kMaxThumbSize = 2000;
 inline constexpr const char* kDefaultComment = "All rights reserved";
 // Why the settings cannot be saved when there is no folder for them, and how
 // the front ends say so.
@@ -77,9 +75,10 @@ public:
     // Reads the history (sorted, prefix duplicates skipped), "ShowAllFileName",
     // "UseCopyrightSymbol" (default 1), "ShowAll" (default 0), "WebGallery"
     // (default 0), "ThumbSize" (default 200, also for a value that is no
-    // number; kept within its limits), "GalleryTitle", "DisplaySize" (kept
-    // within its limits) and "Language" (a value that is no language tag is
-    // dropped, with a notice) into values.
+    // number), "GalleryTitle", "DisplaySize" (default 1600) and "Language" (a
+    // value that is no language tag is dropped, with a notice) into values.
+    // The sizes are read as the numbers they are; the run keeps them within
+    // their limits.
     // An empty history gets kDefaultComment. A missing or unreadable file
     // gives the defaults. values.comment is left as it is.
     void LoadSettings(Settings& values) const;
@@ -110,9 +109,5 @@ private:
 // Parses like atoi: leading blanks, an optional sign, digits up to the first
 // other character; no digits gives 0. Saturates instead of overflowing.
 int ParseProfileInt(std::string_view text);
-
-// A display size within its limits: 0 stays 0 (the original), any other
-// value is clamped to kMinDisplaySize..kMaxDisplaySize.
-int ClampDisplaySize(int size);
 
 }  // namespace brindlewick

@@ -684,9 +684,9 @@ ThumbnailSet VipsThumbnailer::MakeSet(const ThumbnailSetRequest& request) const 
     // folder of copies made only when smaller is made once one is.
     for (std::size_t i = 0; i < outputs.size(); ++i) {
         try {
-            if (outputs[i].maxSize < kMinThumbnailSize || outputs[i].maxSize > kMaxCopySize) {
+            if (outputs[i].maxSize < kMinThumbnailSize || outputs[i].maxSize > kMaxDisplaySize) {
                 throw Error("the size must be " + std::to_string(kMinThumbnailSize) + " to " +
-                                std::to_string(kMaxCopySize) + " pixels",
+                                std::to_string(kMaxDisplaySize) + " pixels",
                             path, EINVAL);
             }
             keys[i] = ThumbnailKey(file.Size(), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,

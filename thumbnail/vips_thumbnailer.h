@@ -9,12 +9,6 @@
 
 namespace brindlewick {
 
-// The sizes a request may ask for, in pixels of the longer side.
-inline constexpr int kMinThumbnailSize = 16;
-inline constexpr int kMaxThumbnailSize = 2000;
-// The largest size of any copy a set request asks for (a display copy).
-inline constexpr int kMaxCopySize = 8000;
-
 // How large an image may be, checked from its header before it is decoded.
 // Most images are shrunk while they are read, a band of rows (or of tiles) at
 // a time, so memory grows with their width only; progressive JPEGs,
