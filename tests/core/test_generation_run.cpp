@@ -479,44 +479,44 @@ TEST_F(GenerationRun, WebGallerySkipsListedCopiesAndRemovesUnusedOnesWhenComplet
               "Removed 2 unused thumbnail(s) from " + dir_ / "thumbs");
     EXPECT_EQ(FailureLines(report.failures),
               dir_ / "display/old.jpg" + ": cannot be removed: Permission denied (thumbnail)\n");
+}
 
-    // Whatever sizes the settings file holds, the run asks for the thumbnails and
-    // display copies within their limits and saves the sizes it used.
-    TEST_F(GenerationRun, SizesFromTheSettingsFileAreUsedAndSavedWithinTheirLimits) {
-        struct Case {
-            const char* thumbStored;
-            const char* displayStored;
-            int thumbSize;
-            int displaySize;
-        };
-        images_.AddImagePath(Image("a.jpg"));
-        fs::create_directory(dir_ / "config");
-        for (const Case c : {Case{"5", "5", 16, 320}, Case{"99999", "99999", 2000, 8000},
-                             Case{" -3", "-1", 16, 320}, Case{"150px", "1024", 150, 1024},
-                             Case{"big", "0", 200, 0}}) {
-            WriteFile(settings_.Path(),
-                      std::string("[options]\nWebGallery=1\nShowAll=1\nThumbSize=") +
-                          c.thumbStored + "\nDisplaySize=" + c.displayStored + "\n");
-            Settings values;
-            settings_.LoadSettings(values);
-            const SetThumbnailer thumbnailer;
-            brindlewick::GenerationRun(values, images_, settings_, dir_.Path().string(),
-                                       {{}, {}, nullptr, &thumbnailer})
-                .Run();
-            ASSERT_EQ(thumbnailer.asked_.size(), 1u) << c.thumbStored;
-            const std::vector<ThumbnailOutput>& outputs = thumbnailer.asked_[0];
-            EXPECT_EQ(outputs[0].maxSize, c.thumbSize) << c.thumbStored;
-            EXPECT_EQ(outputs.back().maxSize, c.displaySize != 0 ? c.displaySize : 2 * c.thumbSize)
-                << c.displayStored;
-            const std::string saved = ReadFile(settings_.Path());
-            EXPECT_NE(saved.find("\nThumbSize=" + std::to_string(c.thumbSize) + "\n"),
-                      std::string::npos)
-                << saved;
-            EXPECT_NE(saved.find("\nDisplaySize=" + std::to_string(c.displaySize) + "\n"),
-                      std::string::npos)
-                << saved;
-        }
+// Whatever sizes the settings file holds, the run asks for the thumbnails and
+// display copies within their limits and saves the sizes it used.
+TEST_F(GenerationRun, SizesFromTheSettingsFileAreUsedAndSavedWithinTheirLimits) {
+    struct Case {
+        const char* thumbStored;
+        const char* displayStored;
+        int thumbSize;
+        int displaySize;
+    };
+    images_.AddImagePath(Image("a.jpg"));
+    fs::create_directory(dir_ / "config");
+    for (const Case c :
+         {Case{"5", "5", 16, 320}, Case{"99999", "99999", 2000, 8000}, Case{" -3", "-1", 16, 320},
+          Case{"150px", "1024", 150, 1024}, Case{"big", "0", 200, 0}}) {
+        WriteFile(settings_.Path(), std::string("[options]\nWebGallery=1\nShowAll=1\nThumbSize=") +
+                                        c.thumbStored + "\nDisplaySize=" + c.displayStored + "\n");
+        Settings values;
+        settings_.LoadSettings(values);
+        const SetThumbnailer thumbnailer;
+        brindlewick::GenerationRun(values, images_, settings_, dir_.Path().string(),
+                                   {{}, {}, nullptr, &thumbnailer})
+            .Run();
+        ASSERT_EQ(thumbnailer.asked_.size(), 1u) << c.thumbStored;
+        const std::vector<ThumbnailOutput>& outputs = thumbnailer.asked_[0];
+        EXPECT_EQ(outputs[0].maxSize, c.thumbSize) << c.thumbStored;
+        EXPECT_EQ(outputs.back().maxSize, c.displaySize != 0 ? c.displaySize : 2 * c.thumbSize)
+            << c.displayStored;
+        const std::string saved = ReadFile(settings_.Path());
+        EXPECT_NE(saved.find("\nThumbSize=" + std::to_string(c.thumbSize) + "\n"),
+                  std::string::npos)
+            << saved;
+        EXPECT_NE(saved.find("\nDisplaySize=" + std::to_string(c.displaySize) + "\n"),
+                  std::string::npos)
+            << saved;
     }
+}
 
 }  // namespace
 }  // namespace brindlewick
