@@ -25,6 +25,7 @@
 #include "ui/path_text.h"
 #include "ui/progress.h"
 #include "ui/resource.h"
+#include "ui/web_gallery_dialog.h"
 #include "ui/window_placement.h"
 
 namespace brindlewick {
@@ -359,6 +360,15 @@ void MainDialog::OnAbout() {
         AboutDescription(), icon_, this);
 }
 
+// The dialog edits the values; the next generation run saves them.
+void MainDialog::OnWebGallerySettings() {
+    if (services_.editWebGallery) {
+        services_.editWebGallery(this, values_);
+        return;
+    }
+    EditWebGallerySettings(this, values_);
+}
+
 void MainDialog::OnDeleteAll() {
     imageList_->DeleteAllItems();
 }
@@ -390,6 +400,9 @@ QMenu* MainDialog::CreateSystemMenu() {
     webGallery->setChecked(values_.webGallery != 0);
     connect(webGallery, &QAction::toggled, this,
             [this](bool on) { values_.webGallery = on ? 1 : 0; });
+    QAction* webSettings = menu->addAction(QString::fromUtf8(kWebGallerySettingsMenuText));
+    webSettings->setObjectName(QStringLiteral("webGallerySettings"));
+    connect(webSettings, &QAction::triggered, this, &MainDialog::OnWebGallerySettings);
     const QString aboutText = QString::fromLatin1(kAboutMenuText);
     if (!aboutText.isEmpty()) {
         menu->addSeparator();

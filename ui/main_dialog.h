@@ -34,6 +34,8 @@ struct MainDialogServices {
     FileChooser* fileChooser = nullptr;
     ProgressPresenter* progress = nullptr;
     std::function<void(QWidget* parent)> showAbout;
+    // The web gallery's settings dialog: edits values, true when accepted.
+    std::function<bool(QWidget* parent, Settings& values)> editWebGallery;
     HtmlPageWriter* writer = nullptr;
     const Thumbnailer* thumbnailer = nullptr;  // the web gallery's thumbnails
     // The folder the gallery goes to until "Add files" is used; empty for
@@ -59,6 +61,7 @@ public:
 
     void OnGenerate();
     void OnAbout();
+    void OnWebGallerySettings();
     void OnDeleteAll();
     void OnAddFiles();
 

@@ -9,6 +9,7 @@ namespace brindlewick {
 inline constexpr int IDM_ABOUTBOX = 0x0010;
 inline constexpr const char* kAboutMenuText = "&About Brindlewick...";
 inline constexpr const char* kWebGalleryMenuText = "Web gallery with thumbnails";
+inline constexpr const char* kWebGallerySettingsMenuText = "Web gallery settings\u2026";
 
 // The program icon, compiled in as Qt resources in two sizes.
 inline constexpr const char* kMainIcon16 = ":/icons/brindlewick-16.png";
