@@ -82,4 +82,11 @@ std::string ShellQuotedName(std::string_view name) {
     return out;
 }
 
+std::string QuotedValue(std::string_view value, char quote) {
+    if (HasControl(value)) {
+        return ShellQuotedName(value);
+    }
+    return quote + std::string(value) + quote;
+}
+
 }  // namespace brindlewick

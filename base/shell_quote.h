@@ -15,4 +15,9 @@ namespace brindlewick {
 // Any other name is returned as it is.
 std::string ShellQuotedName(std::string_view name);
 
+// A value from a file or the command line, or a name, as a message quotes
+// it: between two quote characters ("de_DE"), or shell-quoted instead
+// (ShellQuotedName) when it holds control characters.
+std::string QuotedValue(std::string_view value, char quote = '"');
+
 }  // namespace brindlewick

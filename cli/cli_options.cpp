@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "base/language_tag.h"
+#include "base/shell_quote.h"
 #include "generate/thumbnailer.h"
 
 namespace brindlewick::cli {
@@ -72,7 +73,7 @@ std::string UnknownLongOption(const std::string& arg) {
         }
     }
     if (matches.empty()) {
-        return "unrecognized option '" + arg + "'";
+        return "unrecognized option " + QuotedValue(arg, '\'');
     }
     return "option '--" + name + "' is ambiguous; possibilities:" + matches;
 }
@@ -117,7 +118,7 @@ std::string SizeRange(int min, int max) {
 int ThumbSize(std::string_view text) {
     const std::optional<int> value = WholeNumber(text);
     if (!value || *value != ClampThumbnailSize(*value)) {
-        throw UsageError{"invalid thumbnail size '" + std::string(text) + "' (" +
+        throw UsageError{"invalid thumbnail size " + QuotedValue(text, '\'') + " (" +
                          SizeRange(kMinThumbnailSize, kMaxThumbnailSize) + " pixels)"};
     }
     return *value;
@@ -127,7 +128,7 @@ int ThumbSize(std::string_view text) {
 int DisplaySize(std::string_view text) {
     const std::optional<int> value = WholeNumber(text);
     if (!value || *value != ClampDisplaySize(*value)) {
-        throw UsageError{"invalid display size '" + std::string(text) + "' (" +
+        throw UsageError{"invalid display size " + QuotedValue(text, '\'') + " (" +
                          SizeRange(kMinDisplaySize, kMaxDisplaySize) +
                          " pixels, or 0 for the original)"};
     }
@@ -137,7 +138,8 @@ int DisplaySize(std::string_view text) {
 // A well-formed language tag.
 std::string LanguageTag(const char* text) {
     if (!IsLanguageTag(text)) {
-        throw UsageError{"invalid language tag '" + std::string(text) + "' (such as en or de-CH)"};
+        throw UsageError{"invalid language tag " + QuotedValue(text, '\'') +
+                         " (such as en or de-CH)"};
     }
     return text;
 }
@@ -235,7 +237,8 @@ UsageError RejectedOption(int code, const std::string& arg) {
         return {UnknownLongOption(arg)};
     }
     return {isLong ? "option '" + LongName(optopt) + "' doesn't allow an argument"
-                   : std::string("invalid option -- '") + static_cast<char>(optopt) + "'"};
+                   : "invalid option -- " +
+                         QuotedValue(std::string(1, static_cast<char>(optopt)), '\'')};
 }
 
 }  // namespace

@@ -546,7 +546,7 @@ std::string GpsNotice(const RunReport& report) {
                          " photos carry a GPS position and are linked as they are: ";
     for (std::size_t i = 0; i < std::min(photos.size(), kNamed); ++i) {
         notice += i == 0 ? "" : ", ";
-        notice += photos[i];
+        notice += ShellQuotedName(photos[i]);
     }
     if (photos.size() > kNamed) {
         notice += ", ...";
@@ -564,7 +564,7 @@ std::string StoppedMessage(std::size_t itemsDone, std::size_t itemCount) {
 }
 
 std::string GalleryMessage(const std::string& galleryPath) {
-    return "Gallery: " + galleryPath;
+    return "Gallery: " + ShellQuotedName(galleryPath);
 }
 
 std::string SkippedCopyMessage(const std::string& path) {

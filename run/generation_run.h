@@ -211,7 +211,8 @@ private:
 };
 
 // "N of M photos carry a GPS position and are linked as they are: PATHS"
-// with the first few paths, or empty when none does.
+// with the first few paths (quoted as FailureLineList quotes them), or empty
+// when none does.
 std::string GpsNotice(const RunReport& report);
 
 // "Processed N file(s)\n" with the number of wrapper pages written.
@@ -220,7 +221,8 @@ std::string ProcessedMessage(std::size_t pagesWritten);
 // "Stopped after N of M images." for a run that was stopped.
 std::string StoppedMessage(std::size_t itemsDone, std::size_t itemCount);
 
-// "Gallery: PATH", where a run wrote its gallery.
+// "Gallery: PATH", where a run wrote its gallery (the path quoted as
+// FailureLineList quotes it).
 std::string GalleryMessage(const std::string& galleryPath);
 
 // "PATH: skipped, it is a thumbnail", for a listed copy the run left out.

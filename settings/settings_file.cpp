@@ -15,6 +15,7 @@
 #include "base/language_tag.h"
 #include "base/path.h"
 #include "base/posix_file.h"
+#include "base/shell_quote.h"
 #include "settings/ini_file.h"
 
 namespace brindlewick {
@@ -40,15 +41,6 @@ std::string HistoryKey(int index) {
 int SwitchValue(std::string_view text) {
     const int value = ParseProfileInt(text);
     return value >= 0 && value <= 2 ? value : 0;
-}
-
-// The text with every control character shown as "?", fit for a terminal.
-std::string PrintableText(std::string_view text) {
-    std::string shown(text);
-    std::replace_if(
-        shown.begin(), shown.end(),
-        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }, '?');
-    return shown;
 }
 
 bool IsAbsolute(const char* path) {
@@ -218,8 +210,8 @@ void SettingsFile::LoadSettings(Settings& values) const {
     values.language = ini.Get(kSection, kLanguageKey).value_or("");
     if (!values.language.empty() && !IsLanguageTag(values.language)) {
         values.notices.push_back(
-            "The saved Language \"" + PrintableText(values.language) +
-            "\" is not a language tag such as \"en\" or \"de-CH\"; the locale's language is used.");
+            "The saved Language " + QuotedValue(values.language) +
+            " is not a language tag such as \"en\" or \"de-CH\"; the locale's language is used.");
         values.language.clear();
     }
     values.fileHistory = HistoryValues(ini);

@@ -1,5 +1,6 @@
 #include "ui/image_list_model.h"
 
+#include "base/shell_quote.h"
 #include "ui/path_text.h"
 
 namespace brindlewick {
@@ -20,7 +21,10 @@ QVariant ImageListModel::data(const QModelIndex& index, int role) const {
         return {};
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
-        return FromPathBytes(images_.GetAt(static_cast<std::size_t>(index.row())));
+        // A name with control characters is shown escaped, as messages show it.
+        const std::string& path = images_.GetAt(static_cast<std::size_t>(index.row()));
+        const std::string shown = ShellQuotedName(path);
+        return shown == path ? FromPathBytes(path) : FromUtf8(shown);
     }
     return {};
 }

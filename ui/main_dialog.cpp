@@ -280,10 +280,14 @@ void MainDialog::ShowRunReport(const RunReport& report) {
         case RunReport::Outcome::kStopped:
             break;
     }
-    Messages().ShowReport(this, RunReportMessage(report, settingsFile_.HasFile()));
+    // What loading the settings found wrong is told once, with the run that
+    // saves the corrected values.
+    Messages().ShowReport(this, RunReportMessage(report, settingsFile_.HasFile(), values_.notices));
+    values_.notices.clear();
 }
 
-ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile) {
+ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile,
+                               const std::vector<std::string>& notices) {
     // The box shows this many failures; the whole list scrolls in the details.
     constexpr qsizetype kFailuresShown = 8;
     ReportMessage message;
@@ -337,11 +341,15 @@ ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile) {
             informative << QString::fromUtf8(kNoHomeFolderMessage);
         }
     }
-    if (const std::string notice = GpsNotice(report); !notice.empty()) {
+    std::vector<std::string> lines = notices;
+    if (std::string notice = GpsNotice(report); !notice.empty()) {
+        lines.push_back(std::move(notice));
+    }
+    for (const std::string& line : lines) {
         if (!informative.isEmpty()) {
             informative << QString();
         }
-        informative << FromUtf8(notice);
+        informative << FromUtf8(line);
     }
     message.informative = informative.join(QLatin1Char('\n'));
     message.icon = failures.isEmpty() && !report.settingsError ? MessageIcon::kInformation

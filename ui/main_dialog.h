@@ -114,9 +114,11 @@ private:
 };
 
 // The box at the end of a run that wrote: the count (or where it stopped),
-// the gallery's path, the failures, one line per cause, and the settings'
-// (settingsHaveFile false: there is no home folder to keep them in).
-ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile = true);
+// the gallery's path, the failures, one line per cause, the settings'
+// (settingsHaveFile false: there is no home folder to keep them in), then
+// the notices about the settings as loaded and the GPS notice.
+ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile = true,
+                               const std::vector<std::string>& notices = {});
 
 // Loads the program icon in its 16 and 32 pixel sizes.
 QIcon LoadMainIcon();

@@ -182,6 +182,29 @@ TEST_F(Cli, UnreadableInputAndControlCharactersInNamesAreReported) {
     EXPECT_TRUE(fs::exists(dir_.Path() / "pics/ok.html"));
 }
 
+// A saved value and the gallery's path are quoted for the terminal when they
+// hold control characters, and shown as they are otherwise.
+TEST_F(Cli, ControlCharactersInSettingsAndPathsAreQuoted) {
+    const fs::path odd = dir_.Path() / "pics/odd\033[2J";
+    fs::create_directory(odd);
+    WriteFile(odd / "a.gif", "GIF89a");
+    fs::create_directories(Settings().parent_path());
+    for (const auto& [saved, shown] : std::vector<std::pair<std::string, std::string>>{
+             {"de_DE", "\"de_DE\""}, {"de\033[2J", "'de'$'\\033''[2J'"}}) {
+        WriteFile(Settings(), "[options]\nLanguage=" + saved + "\n");
+        const test::EnvGuard config("XDG_CONFIG_HOME", dir_ / "config");
+        std::istringstream in;
+        std::ostringstream out;
+        std::ostringstream err;
+        EXPECT_EQ(cli::RunCli({"--gallery", "a.gif"}, {in, out, err, odd.string()}), 0);
+        EXPECT_EQ(out.str(), "Processed 1 file(s)\nGallery: '" + dir_.Path().string() +
+                                 "/pics/odd'$'\\033''[2J/ShowAll.html'\n");
+        EXPECT_EQ(err.str(), "brindlewick-cli: The saved Language " + shown +
+                                 " is not a language tag such as \"en\" or \"de-CH\"; the "
+                                 "locale's language is used.\n");
+    }
+}
+
 TEST_F(Cli, RefusedItemsAreListedAndTheRunGoesOn) {
     const std::string longName = std::string(251, 'b') + ".jpg";  // its page's name is too long
     Pic("first.gif"), Pic("zzz.gif"), Pic(longName), Pic("ShowAll.jpg");

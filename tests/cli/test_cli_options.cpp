@@ -82,6 +82,10 @@ TEST(CliOptions, RejectedArgumentsAreNamed) {
         {{"--display-size=8001"},
          "invalid display size '8001' (320 to 8000 pixels, or 0 for the original)"},
         {{"--lang", "de_DE"}, "invalid language tag 'de_DE' (such as en or de-CH)"},
+        // Control characters are shown escaped, never raw.
+        {{"--lang", "x\033]0;t\a"},
+         "invalid language tag 'x'$'\\033'']0;t'$'\\a' (such as en or de-CH)"},
+        {{"--bogus\033[2J"}, "unrecognized option '--bogus'$'\\033''[2J'"},
         {{"--t=x"}, "option '--t' is ambiguous; possibilities: '--thumb-size' '--title'"},
         {{"a.gif", "-c"}, "option requires an argument -- 'c'"},
         {{"--comm"}, "option '--comment' requires an argument"},

@@ -116,13 +116,17 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
              {"5", 5}, {"-1", -1}, {"99999", 99999}, {"0", 0}, {"1024", 1024}}) {
         EXPECT_EQ(Load("[options]\nDisplaySize=" + stored + "\n").displaySize, size) << stored;
     }
-    // A value that is no language tag is dropped, and the user told why.
-    const Settings wrong = Load("[options]\nLanguage=de_DE\x1B[2J\n");
-    EXPECT_EQ(wrong.language, "");
-    ASSERT_EQ(wrong.notices.size(), 1U);
-    EXPECT_EQ(wrong.notices[0],
-              "The saved Language \"de_DE?[2J\" is not a language tag such as \"en\" or "
-              "\"de-CH\"; the locale's language is used.");
+    // A value that is no language tag is dropped, and the user told why; the
+    // value is quoted for a terminal when it holds control characters.
+    for (const auto& [stored, shown] : std::vector<std::pair<std::string, std::string>>{
+             {"de_DE", "\"de_DE\""}, {"de_DE\x1B[2J", "'de_DE'$'\\033''[2J'"}}) {
+        const Settings wrong = Load("[options]\nLanguage=" + stored + "\n");
+        EXPECT_EQ(wrong.language, "");
+        ASSERT_EQ(wrong.notices.size(), 1U);
+        EXPECT_EQ(wrong.notices[0], "The saved Language " + shown +
+                                        " is not a language tag such as \"en\" or \"de-CH\"; "
+                                        "the locale's language is used.");
+    }
 }
 
 TEST_F(SettingsFileTest, HistoryLoadsSortedWithoutEntriesAnEarlierOneBeginsWith) {

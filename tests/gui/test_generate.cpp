@@ -250,6 +250,33 @@ private slots:
         QVERIFY(shown[0].informative.contains(" (thumbnail)\n"));
     }
 
+    // Names and saved values that hold control characters are shown escaped,
+    // in the list and in the report, which tells of a wrong saved value once;
+    // other names are shown as they are.
+    void controlCharactersAreShownEscaped() {
+        QTemporaryDir pics;
+        const QString odd = pics.filePath(QStringLiteral("\u001b]0;x\u0007.gif"));
+        const QString plain = pics.filePath(QStringLiteral("caf\u00e9 'x'.gif"));
+        Touch(odd);
+        Touch(plain);
+        Window window("[options]\nLanguage=de\x1b[2J\n");
+        MainDialog& dialog = window.Open();
+        AddThroughDialog(window, {plain, odd});
+        QCOMPARE(
+            ListedPaths(dialog),
+            (QStringList{QLatin1Char('\'') + pics.path() + "/'$'\\033'']0;x'$'\\a''.gif'", plain}));
+        QCOMPARE(dialog.ImageList().ListModel().index(0, 0).data(Qt::ToolTipRole).toString(),
+                 ListedPaths(dialog).front());
+        Generate(window);
+        QVERIFY(QFile::exists(pics.filePath(QStringLiteral("\u001b]0;x\u0007.html"))));
+        QCOMPARE(window.messages.messages.size(), std::size_t(1));
+        QCOMPARE(window.messages.messages[0].informative,
+                 QStringLiteral("The saved Language 'de'$'\\033''[2J' is not a language tag such "
+                                "as \"en\" or \"de-CH\"; the locale's language is used."));
+        Generate(window);
+        QCOMPARE(window.messages.messages[1].informative, QString());
+    }
+
     // A folder that fails thousands of images is one line; thousands of
     // failures of their own show a few lines and scroll in the details, and
     // the box stays within the screen.
