@@ -370,11 +370,11 @@ void MainDialog::OnAbout() {
 
 // The dialog edits the values; the next generation run saves them.
 void MainDialog::OnWebGallerySettings() {
-    if (services_.editWebGallery) {
-        services_.editWebGallery(this, values_);
-        return;
+    WebGalleryDialog dialog(values_, this);
+    const int result = services_.runDialog ? services_.runDialog(dialog) : dialog.exec();
+    if (result == QDialog::Accepted) {
+        dialog.Apply(values_);
     }
-    EditWebGallerySettings(this, values_);
 }
 
 void MainDialog::OnDeleteAll() {

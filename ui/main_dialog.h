@@ -34,8 +34,9 @@ struct MainDialogServices {
     FileChooser* fileChooser = nullptr;
     ProgressPresenter* progress = nullptr;
     std::function<void(QWidget* parent)> showAbout;
-    // The web gallery's settings dialog: edits values, true when accepted.
-    std::function<bool(QWidget* parent, Settings& values)> editWebGallery;
+    // Runs a dialog of the window modally and gives its result; empty: exec.
+    // Tests drive the dialog instead.
+    std::function<int(QDialog& dialog)> runDialog;
     HtmlPageWriter* writer = nullptr;
     const Thumbnailer* thumbnailer = nullptr;  // the web gallery's thumbnails
     // The folder the gallery goes to until "Add files" is used; empty for

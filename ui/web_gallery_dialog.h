@@ -5,6 +5,7 @@
 #include "settings/settings_file.h"
 
 class QDialogButtonBox;
+class QLabel;
 class QLineEdit;
 class QSpinBox;
 
@@ -20,16 +21,14 @@ class WebGalleryDialog final : public QDialog {
 public:
     explicit WebGalleryDialog(const Settings& values, QWidget* parent = nullptr);
 
-    // Copies the fields into values. A display size below the smallest is
-    // raised to it; an empty title gives the default one.
+    // Copies the fields into values. An empty title gives the default one, an
+    // empty language the locale's.
     void Apply(Settings& values) const;
 
-    QLineEdit& Title() { return *title_; }
-    QSpinBox& DisplaySize() { return *displaySize_; }
-    QSpinBox& ThumbSize() { return *thumbSize_; }
-    QLineEdit& Language() { return *language_; }
-    // OK is offered only while the language is empty or a language tag.
+    // OK is offered only while the language is empty or a language tag; the
+    // line under the field says why it is not (LanguageProblemText).
     bool CanAccept() const;
+    QString LanguageProblem() const;
 
 private:
     void UpdateOk();
@@ -38,10 +37,12 @@ private:
     QSpinBox* displaySize_ = nullptr;
     QSpinBox* thumbSize_ = nullptr;
     QLineEdit* language_ = nullptr;
+    QLabel* languageProblem_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
 };
 
-// Shows the dialog modally and applies it to values when accepted; true then.
-bool EditWebGallerySettings(QWidget* parent, Settings& values);
+// The line that refuses a language: "Not a language tag such as \"en\" or
+// \"de-CH\"."; empty for an empty text or a language tag.
+QString LanguageProblemText(const QString& language);
 
 }  // namespace brindlewick

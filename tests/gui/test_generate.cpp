@@ -5,13 +5,18 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
 #include <QMessageBox>
 #include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
+#include <QSpinBox>
 #include <QTest>
 
 #include "gui_test_support.h"
+#include "ui/web_gallery_dialog.h"
 
 using namespace brindlewick;
 using namespace brindlewick::test;
@@ -248,6 +253,105 @@ private slots:
                  qPrintable(shown[0].informative));
         QVERIFY(shown[0].informative.contains(pics.filePath("1.gif") + ": "));
         QVERIFY(shown[0].informative.contains(" (thumbnail)\n"));
+    }
+
+    // "Web gallery settings…" in the window menu opens the dialog; its four
+    // fields, one after another by Tab, reach the settings the next run saves
+    // and the pages it writes. A language that is no tag is refused with the
+    // reason; Escape leaves every value as it was.
+    void webGallerySettingsReachTheSavedSettings() {
+        QTemporaryDir pics;
+        Touch(pics.filePath("a.gif"));
+        Window window;
+        std::function<void(QDialog&)> drive;
+        window.services.runDialog = [&drive](QDialog& dialog) {
+            dialog.show();
+            QApplication::setActiveWindow(&dialog);
+            if (QTest::qWaitForWindowActive(&dialog)) {
+                drive(dialog);
+            }
+            return dialog.result();
+        };
+        MainDialog& main = window.Open();
+        const auto openSettings = [&main] {
+            QAction* entry =
+                main.CreateSystemMenu()->findChild<QAction*>(QStringLiteral("webGallerySettings"));
+            QVERIFY(entry != nullptr);
+            QCOMPARE(entry->text(), QStringLiteral("Web gallery settings\u2026"));
+            entry->trigger();
+        };
+        // The control that holds the focus (a spin box for its edit field).
+        const auto focused = [] {
+            QWidget* field = QApplication::focusWidget();
+            auto* box = qobject_cast<QSpinBox*>(field->parentWidget());
+            return box != nullptr ? static_cast<QWidget*>(box) : field;
+        };
+        const auto type = [&focused](const QString& text) {
+            QWidget* field = focused();
+            if (auto* box = qobject_cast<QSpinBox*>(field)) {
+                box->selectAll();
+            } else {
+                qobject_cast<QLineEdit*>(field)->selectAll();
+            }
+            QTest::keyClicks(field, text);
+        };
+
+        drive = [&](QDialog& dialog) {
+            QCOMPARE(dialog.windowTitle(), QStringLiteral("Web gallery settings"));
+            QCOMPARE(focused()->objectName(), QStringLiteral("galleryTitle"));
+            type(QStringLiteral("Not kept"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Escape);
+        };
+        openSettings();
+        QCOMPARE(main.Values().galleryTitle, std::string("Gallery"));
+
+        drive = [&](QDialog& dialog) {
+            for (const char* name : {"galleryTitle", "displaySize", "thumbSize", "language"}) {
+                QVERIFY(!dialog.findChild<QWidget*>(QString::fromLatin1(name))
+                             ->accessibleName()
+                             .isEmpty());
+            }
+            type(QStringLiteral("Trip <2026> & \"more\""));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(focused()->objectName(), QStringLiteral("displaySize"));
+            auto* display = dialog.findChild<QSpinBox*>(QStringLiteral("displaySize"));
+            type(QStringLiteral("100"));  // raised to the smallest size
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(display->value(), 320);
+            QCOMPARE(focused()->objectName(), QStringLiteral("thumbSize"));
+            type(QStringLiteral("150"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(focused()->objectName(), QStringLiteral("language"));
+            type(QStringLiteral("de_CH"));
+            auto* problem = dialog.findChild<QLabel*>(QStringLiteral("languageProblem"));
+            QCOMPARE(problem->text(),
+                     QStringLiteral("Not a language tag such as \"en\" or \"de-CH\"."));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QVERIFY(dialog.isVisible());  // refused
+            type(QStringLiteral("de-CH"));
+            QCOMPARE(problem->text(), QString());
+            // Down from the smallest size shows the originals.
+            display->setFocus();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+            QCOMPARE(display->text(), QStringLiteral("Original"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+            QVERIFY(!dialog.isVisible());
+        };
+        openSettings();
+        QCOMPARE(main.Values().galleryTitle, std::string("Trip <2026> & \"more\""));
+
+        main.Values().webGallery = 1;
+        window.Control<QCheckBox>("IDC_SHOWALL")->setChecked(true);
+        AddThroughDialog(window, {pics.filePath("a.gif")});
+        Generate(window);
+        const QByteArray saved = window.SettingsBytes();
+        for (const char* line : {"\nThumbSize=150\n", "\nGalleryTitle=Trip <2026> & \"more\"\n",
+                                 "\nDisplaySize=0\n", "\nLanguage=de-CH\n"}) {
+            QVERIFY2(saved.contains(line), saved.constData());
+        }
+        const QByteArray gallery = ReadFile(pics.filePath("ShowAll.html"));
+        QVERIFY(gallery.contains("<html lang=\"de-CH\">"));
+        QVERIFY(gallery.contains("<h1>Trip &lt;2026&gt; &amp; "));
     }
 
     // Names and saved values that hold control characters are shown escaped,
