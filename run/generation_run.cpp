@@ -59,6 +59,8 @@ const char* OutputName(Output output, bool many) {
             return many ? "pages" : "page";
         case Output::Thumbnail:
             return many ? "thumbnails" : "thumbnail";
+        case Output::DisplayCopy:
+            return many ? "display copies" : "display copy";
         case Output::Gallery:
             break;
     }
@@ -88,6 +90,11 @@ WebGalleryEntry WebEntry(const std::string& image, const std::string& galleryFol
     }
     return entry;
 }
+
+// The copies asked of each image, by their place in the request.
+constexpr std::size_t kThumbnailCopy = 0;
+constexpr std::size_t kThumbnail2xCopy = 1;
+constexpr std::size_t kDisplayCopy = 2;  // asked unless the display size is 0
 
 // Stands in where no thumbnailer was given: every thumbnail fails.
 class NoThumbnailer final : public Thumbnailer {
@@ -286,8 +293,9 @@ bool GenerationRun::PassItemsWithoutThumbnail(std::size_t end) {
 }
 
 // An item's page and gallery entry, with the copies made of its image. Each
-// distinct failure among them is listed once: an image that cannot be read
-// fails every copy alike. Without a display copy the page shows the image.
+// distinct failure among them is listed once, for the first copy it failed:
+// an image that cannot be read fails every copy alike, and is listed for its
+// thumbnail. Without a display copy the page shows the image.
 void GenerationRun::WriteWebItem(std::size_t item, const ThumbnailSet* copies,
                                  const std::optional<Error>& failure) {
     const auto copy = [&](std::size_t output) -> const Thumbnail* {
@@ -298,20 +306,20 @@ void GenerationRun::WriteWebItem(std::size_t item, const ThumbnailSet* copies,
         return made ? &*made : nullptr;
     };
     std::vector<std::pair<std::string, std::string>> listed;
-    const auto list = [&](const Error& error) {
+    const auto list = [&](const Error& error, Output output) {
         std::pair<std::string, std::string> line{error.Path(), error.Cause()};
         if (std::find(listed.begin(), listed.end(), line) == listed.end()) {
-            SkipFailed(error.Path(), error, Output::Thumbnail);
+            SkipFailed(error.Path(), error, output);
             listed.push_back(std::move(line));
         }
     };
     if (failure) {
-        list(*failure);
+        list(*failure, Output::Thumbnail);
     }
     if (copies != nullptr) {
-        for (const ThumbnailResult& result : copies->outputs) {
-            if (result.error) {
-                list(*result.error);
+        for (std::size_t i = 0; i < copies->outputs.size(); ++i) {
+            if (const std::optional<Error>& error = copies->outputs[i].error) {
+                list(*error, i == kDisplayCopy ? Output::DisplayCopy : Output::Thumbnail);
             }
         }
     }
@@ -321,7 +329,9 @@ void GenerationRun::WriteWebItem(std::size_t item, const ThumbnailSet* copies,
             copiesUsed_[output].insert(made->fileName);
         }
     }
-    display_ = copy(2);
+    display_ = copy(kDisplayCopy);
+    imageWidth_ = copies != nullptr ? copies->width : 0;
+    imageHeight_ = copies != nullptr ? copies->height : 0;
     const std::size_t pagesBefore = report_.pagesWritten;
     WritePageOf(item);
     display_ = nullptr;
@@ -332,7 +342,8 @@ void GenerationRun::WriteWebItem(std::size_t item, const ThumbnailSet* copies,
         }
     }
     if (HasPage(item)) {
-        webEntries_.push_back(WebEntry(images_.GetAt(item), galleryFolder_, copy(0), copy(1)));
+        webEntries_.push_back(WebEntry(images_.GetAt(item), galleryFolder_, copy(kThumbnailCopy),
+                                       copy(kThumbnail2xCopy)));
     }
 }
 
@@ -452,8 +463,9 @@ void GenerationRun::WritePageOf(std::size_t item) {
 
 // The web form of an item's wrapper page, linked to the pages of the images
 // before and after it in the list (folders have none) and to the gallery.
-// The page shows the display copy, or the image itself where the image fits
-// or no copy was made, and links the image as it is.
+// The page shows the display copy, or the image itself (with its size, where
+// its header told it) where the image fits or no copy was made, and links the
+// image as it is.
 void GenerationRun::WriteWebPhotoPage(const std::string& page, std::size_t item) {
     const std::string folder(FolderOf(page));
     const auto pageAddress = [&](std::size_t other) {
@@ -481,6 +493,8 @@ void GenerationRun::WriteWebPhotoPage(const std::string& page, std::size_t item)
     photo.description = values_.comment;
     photo.footer = footer_;
     std::string shown(name);
+    photo.width = imageWidth_;
+    photo.height = imageHeight_;
     if (display_ != nullptr) {
         if (!display_->fileName.empty()) {
             shown = RelativeAddress(

@@ -30,7 +30,7 @@ inline constexpr const char* kCopyFolders[] = {kThumbnailFolderName, kThumbnail2
 inline constexpr const char* kNothingToDoMessage = "Nothing to do!";
 
 // The outputs of a run that can fail one by one.
-enum class Output { Page, Thumbnail, Gallery };
+enum class Output { Page, Thumbnail, Gallery, DisplayCopy };
 
 // An output that was not written (or was lost), and why.
 struct PageFailure {
@@ -126,7 +126,9 @@ struct RunServices {
 // like a page's. The wrapper pages take their web form then too, each linking
 // the previous and next image's page in list order and the gallery, and
 // showing a copy of at most values.displaySize pixels (kDisplayFolderName; 0:
-// the image itself) made from the same decoding as the thumbnails.
+// the image itself) made from the same decoding as the thumbnails. A page
+// whose copy failed shows the image itself; the copy's failure is listed as
+// the display copy's. The image itself is shown with its size from its header.
 //
 // Each form of output is a step method of its own; a new form is a new
 // method, called from WriteOutputs.
@@ -207,6 +209,9 @@ private:
     // Web form: the names of the copies the pages and gallery use, per folder
     // of copies (kCopyFolders' order).
     std::vector<std::unordered_set<std::string>> copiesUsed_;
+    // Web form: that item's own size, upright; 0 when unknown.
+    int imageWidth_ = 0;
+    int imageHeight_ = 0;
     RunReport report_;
 };
 

@@ -728,6 +728,8 @@ ThumbnailSet VipsThumbnailer::MakeSet(const ThumbnailSetRequest& request) const 
     set.hasGpsPosition = decoding.hasGpsPosition;
     const int width = static_cast<int>(decoding.turned ? decoding.height : decoding.width);
     const int height = static_cast<int>(decoding.turned ? decoding.width : decoding.height);
+    set.width = width;
+    set.height = height;
     const int before = largestOf(pending);
     std::erase_if(pending, [&](std::size_t i) {
         if (!outputs[i].onlyWhenSmaller || std::max(width, height) > outputs[i].maxSize) {

@@ -393,7 +393,8 @@ TEST_F(Cli, CopiesFoldersThatAreLinksOrFilesAreRefused) {
         for (const std::string& folder : folders) {
             const std::string line = (pics / folder).string() + ": the folder's name is taken by " +
                                      (links ? "a link, which is not followed" : "a file") +
-                                     " (thumbnails of 2 images)\n";
+                                     (folder == "display" ? " (display copies of 2 images)\n"
+                                                          : " (thumbnails of 2 images)\n");
             EXPECT_NE(r.err.find(line), std::string::npos) << r.err;
             EXPECT_EQ(links ? test::FileCount(dir_.Path() / "outside" / folder)
                             : ReadFile(pics / folder).size(),

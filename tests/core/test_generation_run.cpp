@@ -316,8 +316,9 @@ TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
 }
 
 // Stands in for a thumbnailer that reads each image once for all its copies:
-// records what was asked; "gps" names carry a position, the larger copies of
-// "nodisplay" names fail alike, "small" names fit every copy made only when smaller.
+// records what was asked; images are 4000x3000, "small" ones 100x80, which
+// fits every copy made only when smaller; "gps" names carry a position,
+// "broken" ones fail every copy alike, "nodisplay" ones their display copy.
 class SetThumbnailer final : public Thumbnailer {
 public:
     Thumbnail Make(const ThumbnailRequest& request) const override {
@@ -331,12 +332,17 @@ public:
         }
         ThumbnailSet set;
         set.hasGpsPosition = name.starts_with("gps");
+        const bool small = name.starts_with("small");
+        set.width = small ? 100 : 4000;
+        set.height = small ? 80 : 3000;
         for (const ThumbnailOutput& output : request.outputs) {
             ThumbnailResult& result = set.outputs.emplace_back();
-            if (output.onlyWhenSmaller && name.starts_with("small")) {
+            if (output.onlyWhenSmaller && small) {
                 result.thumbnail = Thumbnail{"", 100, 80, true};
-            } else if (output.onlyWhenSmaller && name.starts_with("nodisplay")) {
-                result.error = Error("cannot encode the thumbnail", request.source);
+            } else if (name.starts_with("broken")) {
+                result.error = Error("cannot read the image", request.source);
+            } else if (output.targetFolder.ends_with("/display") && name.starts_with("nodisplay")) {
+                result.error = Error("cannot encode the copy", request.source);
             } else {
                 result.thumbnail = Thumbnail{name + ".jpg", output.maxSize, output.maxSize / 2};
             }
@@ -364,12 +370,12 @@ public:
 };
 
 // The web form asks for the thumbnails at one and two times their size and
-// the display copy, all in one request per image; lists a failed copy once;
-// shows the copies; counts the published photos with a GPS position and
-// names them.
+// the display copy, all in one request per image; lists a failure once, a
+// display copy's as its own; shows the copies, or the image itself with its
+// size; counts the published photos with a GPS position and names them.
 TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions) {
     images_.AddImagePaths({Image("gps1.jpg"), Image("small.jpg"), Image("nodisplay.jpg"),
-                           Image("gps2.jpg"), dir_ / "folder"});
+                           Image("gps2.jpg"), dir_ / "folder", Image("broken.jpg")});
     fs::create_directory(dir_ / "folder");
     values_.showAll = 1;
     values_.webGallery = 1;
@@ -380,7 +386,7 @@ TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions
                                    {{}, {}, nullptr, &thumbnailer})
             .Run();
 
-    ASSERT_EQ(thumbnailer.asked_.size(), 4u);
+    ASSERT_EQ(thumbnailer.asked_.size(), 5u);
     const std::vector<ThumbnailOutput>& outputs = thumbnailer.asked_[0];
     ASSERT_EQ(outputs.size(), 3u);
     EXPECT_EQ(outputs[0].targetFolder, dir_ / "thumbs");
@@ -390,12 +396,13 @@ TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions
     EXPECT_EQ(outputs[2].targetFolder, dir_ / "display");
     EXPECT_EQ(outputs[2].maxSize, 1600);
     EXPECT_TRUE(outputs[1].onlyWhenSmaller && outputs[2].onlyWhenSmaller);
-    EXPECT_EQ(FailureLines(report.failures), dir_ / "folder" + ": Is a directory (page)\n" +
-                                                 dir_ / "nodisplay.jpg" +
-                                                 ": cannot encode the thumbnail (thumbnail)\n");
-    EXPECT_EQ(report.pagesWritten, 4u);
-    EXPECT_EQ(report.photosPublished, 4u);
-    EXPECT_EQ(GpsNotice(report), "2 of 4 photos carry a GPS position and are linked as they are: " +
+    EXPECT_EQ(FailureLines(report.failures),
+              dir_ / "broken.jpg" + ": cannot read the image (thumbnail)\n" + dir_ / "folder" +
+                  ": Is a directory (page)\n" + dir_ / "nodisplay.jpg" +
+                  ": cannot encode the copy (display copy)\n");
+    EXPECT_EQ(report.pagesWritten, 5u);
+    EXPECT_EQ(report.photosPublished, 5u);
+    EXPECT_EQ(GpsNotice(report), "2 of 5 photos carry a GPS position and are linked as they are: " +
                                      dir_ / "gps1.jpg" + ", " + dir_ / "gps2.jpg");
 
     // The pages show the display copy, else the image itself; each links the
@@ -407,7 +414,9 @@ TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions
     EXPECT_NE(ReadFile(dir_ / "small.html")
                   .find("<img src=\"small.jpg\" alt=\"small.jpg\" width=\"100\" height=\"80\">"),
               std::string::npos);
-    EXPECT_NE(ReadFile(dir_ / "nodisplay.html").find("<img src=\"nodisplay.jpg\" alt"),
+    EXPECT_NE(ReadFile(dir_ / "nodisplay.html")
+                  .find("<img src=\"nodisplay.jpg\" alt=\"nodisplay.jpg\" width=\"4000\" "
+                        "height=\"3000\">"),
               std::string::npos);
     const std::string gallery = ReadFile(dir_ / "ShowAll.html");
     EXPECT_NE(gallery.find("srcset=\"thumbs/gps1.jpg.jpg 1x, thumbs2x/gps1.jpg.jpg 2x\""),
@@ -422,6 +431,9 @@ TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions
         .Run();
     ASSERT_FALSE(withoutDisplay.asked_.empty());
     EXPECT_EQ(withoutDisplay.asked_[0].size(), 2u);
+    EXPECT_NE(ReadFile(dir_ / "gps1.html")
+                  .find("<img src=\"gps1.jpg\" alt=\"gps1.jpg\" width=\"4000\" height=\"3000\">"),
+              std::string::npos);
     EXPECT_EQ(GpsNotice(RunReport{}), "");
 }
 

@@ -453,8 +453,8 @@ TEST(ThumbnailName, IsStableSafeAndDiffersBetweenPaths) {
 
 // Several copies from one decoding: each at its size and upright, none
 // carrying metadata; a copy no smaller than the image is not made; the GPS
-// position is seen; a rerun reuses them all; a folder whose name is taken
-// fails its own copy only.
+// position and the image's upright size are seen; a rerun reuses them all; a
+// folder whose name is taken fails its own copy only.
 TEST(VipsThumbnailer, MakesSeveralSizesFromOneDecodingAndSeesTheGpsPosition) {
     const TempDir dir;
     const std::string photo = dir / "photo.jpg";
@@ -477,6 +477,7 @@ TEST(VipsThumbnailer, MakesSeveralSizesFromOneDecodingAndSeesTheGpsPosition) {
     for (const bool rerun : {false, true}) {
         const ThumbnailSet set = thumbnailer.MakeSet(request);
         EXPECT_TRUE(set.hasGpsPosition);
+        EXPECT_EQ(std::make_pair(set.width, set.height), std::make_pair(800, 1200));  // upright
         ASSERT_EQ(set.outputs.size(), 5u);
         const std::vector<std::pair<int, int>> sizes{
             {67, 100}, {133, 200}, {400, 600}, {800, 1200}};
