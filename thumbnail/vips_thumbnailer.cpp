@@ -338,109 +338,153 @@ WebpKind WebpKindOf(std::string_view head) {
     return WebpKind::kLossless;
 }
 
+// What a decoder's memory is reckoned from, read from the image's header.
+struct Measures {
+    std::uint64_t pixels = 0;
+    std::uint64_t pixelBytes = 0;  // of one pixel, all bands
+    bool interlaced = false;
+    int preShrink = 1;             // by which the decoder shrinks while reading, if it can
+    std::uint64_t rows = 0;        // rows of the image
+    std::uint64_t shrunkRows = 0;  // rows of the image shrunk while read (JPEG, WebP)
+};
+
+// The Plan steps of each decoder fill in the decoding: the image's kind, the
+// memory it takes, and the loader's options.
+
+// A BMP file is read whole into memory, and ImageMagick gives a profile.
+Decoding PlanBmp(Decoding decoding) {
+    decoding.bytes += RowBytes(decoding.width, decoding.height, 4);
+    decoding.options = "fail_on=warning";
+    decoding.fromMemory = true;
+    decoding.hasProfile = true;
+    return decoding;
+}
+
+// The image's header, its pixels not decoded.
+ImagePtr ReadHeader(const ImageFile& file, VipsSource* source) {
+    ImagePtr header(
+        vips_image_new_from_source(source, "", "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
+    if (!header) {
+        throw Error(WithDetail("cannot read the image's header"), file.Path());
+    }
+    return header;
+}
+
+// The image's size, profile, GPS position and orientation.
+void ReadDimensions(Decoding& decoding, VipsImage* header) {
+    decoding.width = static_cast<std::uint64_t>(vips_image_get_width(header));
+    decoding.height = static_cast<std::uint64_t>(vips_image_get_height(header));
+    decoding.hasProfile = vips_image_get_typeof(header, VIPS_META_ICC_NAME) != 0;
+    decoding.hasGpsPosition = vips_image_get_typeof(header, "exif-ifd3-GPSLatitude") != 0;
+    decoding.turned = vips_image_get_orientation_swap(header) != 0;
+}
+
+Measures Measure(const Decoding& decoding, VipsImage* header, int maxSize) {
+    Measures measures;
+    measures.pixels = decoding.width * decoding.height;
+    measures.pixelBytes = static_cast<std::uint64_t>(vips_image_get_bands(header)) *
+                          vips_format_sizeof(vips_image_get_format(header));
+    measures.interlaced = HasIntField(header, "interlaced", 1);
+    measures.preShrink = PreShrink(decoding, maxSize);
+    measures.rows = RowBytes(decoding.width, decoding.height, measures.pixelBytes);
+    measures.shrunkRows =
+        RowBytes(decoding.width / measures.preShrink, decoding.height, measures.pixelBytes);
+    return measures;
+}
+
+// A progressive JPEG keeps its coefficients, two bytes each, whole.
+void PlanJpeg(Decoding& decoding, VipsImage* header, const Measures& measures) {
+    const char* subsampling = nullptr;
+    const bool halfChroma =
+        vips_image_get_typeof(header, "jpeg-chroma-subsample") != 0 &&
+        vips_image_get_string(header, "jpeg-chroma-subsample", &subsampling) == 0 &&
+        std::string_view(subsampling) == "4:2:0";
+    const std::uint64_t coefficients =
+        measures.pixels * 2 * (halfChroma ? measures.pixelBytes / 2 + 1 : measures.pixelBytes);
+    decoding.kind = measures.interlaced ? "a progressive JPEG" : "a JPEG";
+    decoding.whole = measures.interlaced;
+    decoding.bytes =
+        (measures.interlaced ? coefficients : decoding.width * 64 * measures.pixelBytes) +
+        measures.shrunkRows;
+    decoding.options += ",shrink=" + std::to_string(measures.preShrink);
+}
+
+// A lossy WebP is shrunk while it is read, a band of rows at a time.
+void PlanWebp(Decoding& decoding, const ImageFile& file, const Measures& measures) {
+    const WebpKind kind = WebpKindOf(file.Head(64 * 1024));
+    const std::uint64_t shrunk = measures.pixels / measures.preShrink / measures.preShrink * 4;
+    decoding.kind = kind == WebpKind::kAnimated ? "an animated WebP image" : "a WebP image";
+    switch (kind) {
+        case WebpKind::kLossy:  // full-width rows, the shrunk image whole
+            decoding.whole = false;
+            decoding.bytes =
+                RowBytes(decoding.width, 1024, measures.pixelBytes) + shrunk + measures.shrunkRows;
+            break;
+        case WebpKind::kLossless:  // the whole image, then the shrunk one
+            decoding.bytes = measures.pixels * 4 + shrunk + measures.shrunkRows;
+            break;
+        case WebpKind::kAnimated:  // the canvas, the previous one and the frame
+            decoding.bytes = measures.pixels * 12 + measures.rows;
+            break;
+    }
+    decoding.options += ",page=0,n=1,scale=" + std::to_string(1.0 / measures.preShrink);
+}
+
+// The first page only: later pages are no pyramid of it.
+void PlanTiff(Decoding& decoding, const ImageFile& file, const Measures& measures) {
+    const std::optional<std::uint64_t> tiles = TiffBytes(file, measures.pixelBytes);
+    if (!tiles) {
+        throw Error("cannot read the image's header", file.Path());
+    }
+    decoding.kind = "a TIFF image";
+    decoding.whole = false;
+    decoding.bytes = *tiles + measures.rows;
+    decoding.options += ",page=0,n=1,subifd=-1";
+}
+
 // How the image is read and the memory that takes, from its header.
 Decoding Plan(const ImageFile& file, int maxSize) {
     Decoding decoding;
     decoding.options = "fail_on=warning";  // damaged data fails, though the decoder could go on
     const std::string head = file.Head(32);
     if (const std::optional<Decoding> bmp = BmpDecoding(head, file.Size())) {
-        decoding = *bmp;
-        decoding.bytes += RowBytes(decoding.width, decoding.height, 4);
-        decoding.options = "fail_on=warning";
-        decoding.fromMemory = true;
-        decoding.hasProfile = true;
-        return decoding;
+        return PlanBmp(*bmp);
     }
     const Decoder decoder = FindDecoder(file);
     const SourcePtr source = file.Source();
-    const ImagePtr header(
-        vips_image_new_from_source(source.get(), "", "access", VIPS_ACCESS_SEQUENTIAL, nullptr));
-    if (!header) {
-        throw Error(WithDetail("cannot read the image's header"), file.Path());
-    }
-    decoding.width = static_cast<std::uint64_t>(vips_image_get_width(header.get()));
-    decoding.height = static_cast<std::uint64_t>(vips_image_get_height(header.get()));
-    decoding.hasProfile = vips_image_get_typeof(header.get(), VIPS_META_ICC_NAME) != 0;
-    decoding.hasGpsPosition = vips_image_get_typeof(header.get(), "exif-ifd3-GPSLatitude") != 0;
-    decoding.turned = vips_image_get_orientation_swap(header.get()) != 0;
-    const std::uint64_t pixels = decoding.width * decoding.height;
-    const std::uint64_t pixelBytes =
-        static_cast<std::uint64_t>(vips_image_get_bands(header.get())) *
-        vips_format_sizeof(vips_image_get_format(header.get()));
-    const bool interlaced = HasIntField(header.get(), "interlaced", 1);
-    const int preShrink = PreShrink(decoding, maxSize);
-    // Rows of the image, or of the image shrunk while read (JPEG, WebP).
-    const std::uint64_t rows = RowBytes(decoding.width, decoding.height, pixelBytes);
-    const std::uint64_t shrunkRows =
-        RowBytes(decoding.width / preShrink, decoding.height, pixelBytes);
+    const ImagePtr header = ReadHeader(file, source.get());
+    ReadDimensions(decoding, header.get());
+    const Measures measures = Measure(decoding, header.get(), maxSize);
     decoding.whole = true;
     switch (decoder) {
-        case Decoder::kJpeg: {
-            // A progressive JPEG keeps its coefficients, two bytes each, whole.
-            const char* subsampling = nullptr;
-            const bool halfChroma =
-                vips_image_get_typeof(header.get(), "jpeg-chroma-subsample") != 0 &&
-                vips_image_get_string(header.get(), "jpeg-chroma-subsample", &subsampling) == 0 &&
-                std::string_view(subsampling) == "4:2:0";
-            const std::uint64_t coefficients =
-                pixels * 2 * (halfChroma ? pixelBytes / 2 + 1 : pixelBytes);
-            decoding.kind = interlaced ? "a progressive JPEG" : "a JPEG";
-            decoding.whole = interlaced;
-            decoding.bytes =
-                (interlaced ? coefficients : decoding.width * 64 * pixelBytes) + shrunkRows;
-            decoding.options += ",shrink=" + std::to_string(preShrink);
+        case Decoder::kJpeg:
+            PlanJpeg(decoding, header.get(), measures);
             break;
-        }
         case Decoder::kPng:
-            decoding.kind = interlaced ? "an interlaced PNG" : "a PNG";
-            decoding.whole = interlaced;
-            decoding.bytes = (interlaced ? pixels * pixelBytes : 0) + rows;
+            decoding.kind = measures.interlaced ? "an interlaced PNG" : "a PNG";
+            decoding.whole = measures.interlaced;
+            decoding.bytes =
+                (measures.interlaced ? measures.pixels * measures.pixelBytes : 0) + measures.rows;
             break;
         case Decoder::kGif:
             // libnsgif's canvas and libvips' frame, four bytes a pixel each;
             // one frame only, however many there are.
             decoding.kind = "a GIF";
-            decoding.bytes = pixels * 8 + rows;
+            decoding.bytes = measures.pixels * 8 + measures.rows;
             decoding.options += ",page=0,n=1";
             break;
-        case Decoder::kWebp: {
-            const WebpKind kind = WebpKindOf(file.Head(64 * 1024));
-            const std::uint64_t shrunk = pixels / preShrink / preShrink * 4;
-            decoding.kind = kind == WebpKind::kAnimated ? "an animated WebP image" : "a WebP image";
-            switch (kind) {
-                case WebpKind::kLossy:  // full-width rows, the shrunk image whole
-                    decoding.whole = false;
-                    decoding.bytes =
-                        RowBytes(decoding.width, 1024, pixelBytes) + shrunk + shrunkRows;
-                    break;
-                case WebpKind::kLossless:  // the whole image, then the shrunk one
-                    decoding.bytes = pixels * 4 + shrunk + shrunkRows;
-                    break;
-                case WebpKind::kAnimated:  // the canvas, the previous one and the frame
-                    decoding.bytes = pixels * 12 + rows;
-                    break;
-            }
-            decoding.options += ",page=0,n=1,scale=" + std::to_string(1.0 / preShrink);
+        case Decoder::kWebp:
+            PlanWebp(decoding, file, measures);
             break;
-        }
-        case Decoder::kTiff: {
-            // The first page only: later pages are no pyramid of it.
-            const std::optional<std::uint64_t> tiles = TiffBytes(file, pixelBytes);
-            if (!tiles) {
-                throw Error("cannot read the image's header", file.Path());
-            }
-            decoding.kind = "a TIFF image";
-            decoding.whole = false;
-            decoding.bytes = *tiles + rows;
-            decoding.options += ",page=0,n=1,subifd=-1";
+        case Decoder::kTiff:
+            PlanTiff(decoding, file, measures);
             break;
-        }
         case Decoder::kHeif:
             // libheif's planes, its RGB image and libvips' copy. The primary
             // image, never the preview stored beside it, which may show
             // something else.
             decoding.kind = "a HEIF image";
-            decoding.bytes = pixels * pixelBytes * 3 + rows;
+            decoding.bytes = measures.pixels * measures.pixelBytes * 3 + measures.rows;
             decoding.options += ",thumbnail=false";
             break;
     }
@@ -601,6 +645,149 @@ Error AsError(const std::exception& error, const std::string& path) {
     return Error(error.what(), path);
 }
 
+// The copies a set request asks for, as they are made: each one's result,
+// key and folder, and which are still to be made.
+class CopySet {
+public:
+    // No copy, made now or kept from before, is more readable than the image.
+    CopySet(const ImageFile& file, const std::vector<ThumbnailOutput>& outputs)
+        : file_(file),
+          outputs_(outputs),
+          keys_(outputs.size()),
+          allowedMode_(CopyModeLimit(file.Path(), file.Stat().st_mode)) {
+        set_.outputs.resize(outputs.size());
+        for (const ThumbnailOutput& output : outputs) {
+            folders_.push_back(output.folder ? output.folder
+                                             : SharedFolder::ForPath(output.targetFolder));
+        }
+    }
+
+    // Keeps the copies made earlier from the same file at the same size; the
+    // others are still to be made. The folder of copies made only when
+    // smaller is made once one is.
+    void KeepEarlierCopies() {
+        const struct stat& st = file_.Stat();
+        for (std::size_t i = 0; i < outputs_.size(); ++i) {
+            try {
+                CheckCopySize(outputs_[i].maxSize);
+                keys_[i] = ThumbnailKey(file_.Size(), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
+                                        outputs_[i].maxSize);
+                const Folder* folder =
+                    outputs_[i].onlyWhenSmaller ? folders_[i]->GetIfPresent() : &folders_[i]->Get();
+                set_.outputs[i].thumbnail = Reusable(file_.Path(), folder, keys_[i]);
+                if (!set_.outputs[i].thumbnail) {
+                    pending_.push_back(i);
+                } else {
+                    NarrowMode(*folder, set_.outputs[i].thumbnail->fileName, allowedMode_);
+                }
+            } catch (const Error& error) {
+                set_.outputs[i].error = error;
+            }
+        }
+    }
+
+    // The largest size of the copies still to be made.
+    int LargestPending() const {
+        int largest = kMinThumbnailSize;
+        for (const std::size_t i : pending_) {
+            largest = std::max(largest, outputs_[i].maxSize);
+        }
+        return largest;
+    }
+
+    bool NonePending() const { return pending_.empty(); }
+
+    // What the header tells: the GPS position, and the image's size as
+    // shown, orientation applied.
+    void TakeHeader(const Decoding& decoding) {
+        set_.hasGpsPosition = decoding.hasGpsPosition;
+        set_.width = static_cast<int>(decoding.turned ? decoding.height : decoding.width);
+        set_.height = static_cast<int>(decoding.turned ? decoding.width : decoding.height);
+    }
+
+    // A copy made only when smaller is not made where the image fits
+    // already: the image serves as it is, at its size as shown.
+    void ServeImageWhereItFits() {
+        const int width = set_.width;
+        const int height = set_.height;
+        std::erase_if(pending_, [&](std::size_t i) {
+            if (!outputs_[i].onlyWhenSmaller || std::max(width, height) > outputs_[i].maxSize) {
+                return false;
+            }
+            set_.outputs[i].thumbnail = Thumbnail{"", width, height, true};
+            return true;
+        });
+    }
+
+    // Every copy still to be made fails with error; the set is done.
+    ThumbnailSet FailPending(const std::exception& error) {
+        for (const std::size_t i : pending_) {
+            set_.outputs[i].error = AsError(error, file_.Path());
+        }
+        return Done();
+    }
+
+    // Shrinks each copy still to be made from image, decoded at size largest,
+    // and writes it.
+    void SavePending(VipsImage* image, int largest, ThumbnailFormat format) {
+        for (const std::size_t i : pending_) {
+            try {
+                const ImagePtr copy = ShrunkTo(image, largest, outputs_[i].maxSize);
+                set_.outputs[i].thumbnail = Save(copy.get(), format, file_.Path(),
+                                                 {folders_[i]->Get(), keys_[i], allowedMode_});
+            } catch (const std::exception& error) {
+                set_.outputs[i].error = AsError(error, file_.Path());
+            }
+        }
+    }
+
+    ThumbnailSet Done() { return std::move(set_); }
+
+private:
+    void CheckCopySize(int size) const {
+        if (size < kMinThumbnailSize || size > kMaxDisplaySize) {
+            throw Error("the size must be " + std::to_string(kMinThumbnailSize) + " to " +
+                            std::to_string(kMaxDisplaySize) + " pixels",
+                        file_.Path(), EINVAL);
+        }
+    }
+
+    // The image itself when size is its own, else a smaller copy of it.
+    static ImagePtr ShrunkTo(VipsImage* image, int largest, int size) {
+        if (size >= largest) {
+            g_object_ref(image);
+            return ImagePtr(image);
+        }
+        VipsImage* smaller = nullptr;
+        return Checked(smaller,
+                       vips_thumbnail_image(image, &smaller, size, "height", size, "size",
+                                            VIPS_SIZE_DOWN, "no_rotate", TRUE, nullptr),
+                       "cannot shrink the image");
+    }
+
+    const ImageFile& file_;
+    const std::vector<ThumbnailOutput>& outputs_;
+    std::vector<std::string> keys_;
+    unsigned allowedMode_;
+    std::vector<std::shared_ptr<const SharedFolder>> folders_;
+    std::vector<std::size_t> pending_;  // the outputs still to be made
+    ThumbnailSet set_;
+};
+
+// The image decoded as planned, shrunk to maxSize, in sRGB or grey with 8
+// bits per sample, its pixels in memory.
+ImagePtr DecodeIntoMemory(const ImageFile& file, const Decoding& decoding, int maxSize) {
+    Shrunk shrunk = Shrink(file, decoding, maxSize);
+    const ImagePtr image = ForWeb(std::move(shrunk.image));
+    return Checked(vips_image_copy_memory(image.get()), 0, "cannot read the image");
+}
+
+// Hands the decoding's memory back to the system: the allocator would keep it
+// for this thread otherwise, and the decoding budget counts what is in use.
+void ReturnFreedMemory() {
+    ::malloc_trim(0);
+}
+
 }  // namespace
 
 // The decoding's memory, shared by all images decoded at once. A decode
@@ -664,131 +851,47 @@ Thumbnail VipsThumbnailer::Make(const ThumbnailRequest& request) const {
 }
 
 ThumbnailSet VipsThumbnailer::MakeSet(const ThumbnailSetRequest& request) const {
-    const std::string& path = request.source;
-    const ImageFile file(path);
-    const struct stat& st = file.Stat();
-    const std::vector<ThumbnailOutput>& outputs = request.outputs;
-    ThumbnailSet set;
-    set.outputs.resize(outputs.size());
-    std::vector<std::string> keys(outputs.size());
-    std::vector<std::size_t> pending;  // the outputs still to be made
-    // No copy, made now or kept from before, is more readable than the image.
-    const unsigned allowedMode = CopyModeLimit(path, st.st_mode);
-    std::vector<std::shared_ptr<const SharedFolder>> folders;
-    for (const ThumbnailOutput& output : outputs) {
-        folders.push_back(output.folder ? output.folder
-                                        : SharedFolder::ForPath(output.targetFolder));
-    }
-
-    // Copies made earlier from the same file at the same size are kept. The
-    // folder of copies made only when smaller is made once one is.
-    for (std::size_t i = 0; i < outputs.size(); ++i) {
-        try {
-            if (outputs[i].maxSize < kMinThumbnailSize || outputs[i].maxSize > kMaxDisplaySize) {
-                throw Error("the size must be " + std::to_string(kMinThumbnailSize) + " to " +
-                                std::to_string(kMaxDisplaySize) + " pixels",
-                            path, EINVAL);
-            }
-            keys[i] = ThumbnailKey(file.Size(), st.st_mtim.tv_sec, st.st_mtim.tv_nsec,
-                                   outputs[i].maxSize);
-            const Folder* folder =
-                outputs[i].onlyWhenSmaller ? folders[i]->GetIfPresent() : &folders[i]->Get();
-            set.outputs[i].thumbnail = Reusable(path, folder, keys[i]);
-            if (!set.outputs[i].thumbnail) {
-                pending.push_back(i);
-            } else {
-                NarrowMode(*folder, set.outputs[i].thumbnail->fileName, allowedMode);
-            }
-        } catch (const Error& error) {
-            set.outputs[i].error = error;
-        }
-    }
+    const ImageFile file(request.source);
+    CopySet copies(file, request.outputs);
+    copies.KeepEarlierCopies();
 
     // The header is read for every image, for its GPS position; a failure
     // matters only to the copies still to be made.
-    const auto failPending = [&](const std::exception& error) {
-        for (const std::size_t i : pending) {
-            set.outputs[i].error = AsError(error, path);
-        }
-        return set;
-    };
-    const auto largestOf = [&](const std::vector<std::size_t>& which) {
-        int largest = kMinThumbnailSize;
-        for (const std::size_t i : which) {
-            largest = std::max(largest, outputs[i].maxSize);
-        }
-        return largest;
-    };
     Decoding decoding;
     try {
-        decoding = Plan(file, largestOf(pending));
+        decoding = Plan(file, copies.LargestPending());
     } catch (const std::exception& error) {
-        return failPending(error);
+        return copies.FailPending(error);
     }
-    set.hasGpsPosition = decoding.hasGpsPosition;
-    const int width = static_cast<int>(decoding.turned ? decoding.height : decoding.width);
-    const int height = static_cast<int>(decoding.turned ? decoding.width : decoding.height);
-    set.width = width;
-    set.height = height;
-    const int before = largestOf(pending);
-    std::erase_if(pending, [&](std::size_t i) {
-        if (!outputs[i].onlyWhenSmaller || std::max(width, height) > outputs[i].maxSize) {
-            return false;
-        }
-        set.outputs[i].thumbnail = Thumbnail{"", width, height, true};
-        return true;
-    });
-    if (pending.empty()) {
-        return set;
+    copies.TakeHeader(decoding);
+    const int plannedSize = copies.LargestPending();
+    copies.ServeImageWhereItFits();
+    if (copies.NonePending()) {
+        return copies.Done();
     }
 
     // Decoded once, at the largest size asked for, into memory; the smaller
-    // copies are shrunk from that. The decoding's memory is held from the
-    // budget until the pixels are in.
-    const int largest = largestOf(pending);
+    // copies are shrunk from that.
+    const int largest = copies.LargestPending();
     ImagePtr image;
     ThumbnailFormat format = ThumbnailFormat::kJpeg;
     try {
-        if (largest != before) {
+        if (largest != plannedSize) {
             decoding = Plan(file, largest);
         }
         CheckSize(decoding, limits_);
         {
+            // The decoding's memory is held from the budget until the pixels are in.
             const auto share = budget_->Take(decoding.bytes);
-            Shrunk shrunk = Shrink(file, decoding, largest);
-            image = ForWeb(std::move(shrunk.image));
-            image = Checked(vips_image_copy_memory(image.get()), 0, "cannot read the image");
+            image = DecodeIntoMemory(file, decoding, largest);
         }
-        // Hand the decoding's memory back to the system: the allocator would
-        // keep it for this thread otherwise, and the budget counts what is in
-        // use.
-        ::malloc_trim(0);
+        ReturnFreedMemory();
         format = KeepTransparency(image) ? ThumbnailFormat::kPng : ThumbnailFormat::kJpeg;
     } catch (const std::exception& error) {
-        return failPending(error);
+        return copies.FailPending(error);
     }
-    for (const std::size_t i : pending) {
-        try {
-            const int size = outputs[i].maxSize;
-            ImagePtr copy;
-            if (size >= largest) {
-                g_object_ref(image.get());
-                copy.reset(image.get());
-            } else {
-                VipsImage* smaller = nullptr;
-                copy = Checked(
-                    smaller,
-                    vips_thumbnail_image(image.get(), &smaller, size, "height", size, "size",
-                                         VIPS_SIZE_DOWN, "no_rotate", TRUE, nullptr),
-                    "cannot shrink the image");
-            }
-            set.outputs[i].thumbnail =
-                Save(copy.get(), format, path, {folders[i]->Get(), keys[i], allowedMode});
-        } catch (const std::exception& error) {
-            set.outputs[i].error = AsError(error, path);
-        }
-    }
-    return set;
+    copies.SavePending(image.get(), largest, format);
+    return copies.Done();
 }
 
 }  // namespace brindlewick
