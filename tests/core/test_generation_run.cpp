@@ -10,6 +10,7 @@
 #include <unordered_set>
 
 #include "base/path.h"
+#include "base/shell_quote.h"
 #include "generate/html_page_writer.h"
 #include "generate/page_text.h"
 #include "generate/thumbnailer.h"
@@ -527,6 +528,24 @@ TEST_F(GenerationRun, SizesFromTheSettingsFileAreUsedAndSavedWithinTheirLimits) 
         EXPECT_NE(saved.find("\nDisplaySize=" + std::to_string(c.displaySize) + "\n"),
                   std::string::npos)
             << saved;
+    }
+}
+
+// Every message that names a file shows a name with control characters
+// quoted, so that no name can drive the terminal it is printed on.
+TEST(RunMessages, NameNoFileWithRawControlCharacters) {
+    const std::string name = "/tmp/x\033]0;y\a/ShowAll.html";
+    RunReport report;
+    report.photosPublished = 1;
+    report.photosWithGps = {name};
+    PageFailure failure;
+    failure.path = name;
+    failure.reason = "Permission denied";
+    for (const std::string& message :
+         {GalleryMessage(name), GpsNotice(report), SkippedCopyMessage(name),
+          RemovedCopiesMessage(name, 2), FailureLineList({failure}).at(0)}) {
+        EXPECT_EQ(message.find_first_of("\033\a"), std::string::npos) << message;
+        EXPECT_NE(message.find(ShellQuotedName(name)), std::string::npos) << message;
     }
 }
 
