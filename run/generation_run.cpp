@@ -55,13 +55,13 @@ const std::string& CauseOf(const PageFailure& failure) {
 
 const char* OutputName(Output output, bool many) {
     switch (output) {
-        case Output::Page:
+        case Output::kPage:
             return many ? "pages" : "page";
-        case Output::Thumbnail:
+        case Output::kThumbnail:
             return many ? "thumbnails" : "thumbnail";
-        case Output::DisplayCopy:
+        case Output::kDisplayCopy:
             return many ? "display copies" : "display copy";
-        case Output::Gallery:
+        case Output::kGallery:
             break;
     }
     return "gallery";
@@ -208,7 +208,7 @@ void GenerationRun::WriteGallery() {
         }
         galleryImages.AddImagePaths(std::move(paths));
     }
-    if (WriteOne(galleryPath_, Output::Gallery, [&] {
+    if (WriteOne(galleryPath_, Output::kGallery, [&] {
             stagedGallery_ =
                 writer_.StageGallery(galleryPath_, anyFolder ? galleryImages : images_, footer_);
         })) {
@@ -229,7 +229,7 @@ void GenerationRun::PlaceGallery() {
         if (error.IsMediumError()) {
             throw;
         }
-        SkipFailed(galleryPath_, error, Output::Gallery);
+        SkipFailed(galleryPath_, error, Output::kGallery);
     }
 }
 
@@ -314,12 +314,12 @@ void GenerationRun::WriteWebItem(std::size_t item, const ThumbnailSet* copies,
         }
     };
     if (failure) {
-        list(*failure, Output::Thumbnail);
+        list(*failure, Output::kThumbnail);
     }
     if (copies != nullptr) {
         for (std::size_t i = 0; i < copies->outputs.size(); ++i) {
             if (const std::optional<Error>& error = copies->outputs[i].error) {
-                list(*error, i == kDisplayCopy ? Output::DisplayCopy : Output::Thumbnail);
+                list(*error, i == kDisplayCopy ? Output::kDisplayCopy : Output::kThumbnail);
             }
         }
     }
@@ -355,12 +355,12 @@ void GenerationRun::WriteWebGallery() {
     }
     if (const std::optional<FilePlace> place = places_.PlaceOf(galleryPath_);
         place && pagesWritten_.contains(*place)) {
-        Skip(galleryPath_, kWouldOverwritePage, Output::Gallery);
+        Skip(galleryPath_, kWouldOverwritePage, Output::kGallery);
         return;
     }
     const WebGalleryPage page{language_, values_.galleryTitle, values_.comment, footer_,
                               values_.thumbSize};
-    if (WriteOne(galleryPath_, Output::Gallery,
+    if (WriteOne(galleryPath_, Output::kGallery,
                  [&] { writer_.WriteWebGallery(galleryPath_, page, webEntries_); })) {
         report_.galleryWritten = galleryPath_;
     }
@@ -384,7 +384,7 @@ void GenerationRun::RemoveUnusedCopies() {
             report_.copiesRemoved.emplace_back(folder, removed.count);
         }
         for (const Error& error : removed.failures) {
-            Skip(error.Path(), kNotRemoved + error.Cause(), Output::Thumbnail);
+            Skip(error.Path(), kNotRemoved + error.Cause(), Output::kThumbnail);
             report_.failures.back().folder = RefusingFolder(error.Path(), error.ErrorNumber());
         }
     }
@@ -442,7 +442,7 @@ void GenerationRun::WritePageOf(std::size_t item) {
     if (earlier != pagesWritten_.end() && webGallery_ && !inputs_.WouldReplace(page)) {
         Skip(path, WouldReplacePageOf(earlier->second));
         report_.failures.back().reasonNamesOutput = true;
-    } else if (WriteOne(page, Output::Page, [&] {
+    } else if (WriteOne(page, Output::kPage, [&] {
                    if (webGallery_) {
                        WriteWebPhotoPage(page, item);
                    } else {

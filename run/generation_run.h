@@ -30,13 +30,13 @@ inline constexpr const char* kCopyFolders[] = {kThumbnailFolderName, kThumbnail2
 inline constexpr const char* kNothingToDoMessage = "Nothing to do!";
 
 // The outputs of a run that can fail one by one.
-enum class Output { Page, Thumbnail, Gallery, DisplayCopy };
+enum class Output { kPage, kThumbnail, kGallery, kDisplayCopy };
 
 // An output that was not written (or was lost), and why.
 struct PageFailure {
     std::string path;
     std::string reason;
-    Output output = Output::Page;
+    Output output = Output::kPage;
     // Set when the failure lies with the folder the file goes to (missing,
     // not writable): the failures of one folder with one reason make one line.
     std::string folder;
@@ -171,7 +171,7 @@ private:
     void WriteWebPhotoPage(const std::string& page, std::size_t item);
     template <typename WriteFile>
     bool WriteOne(const std::string& path, Output output, const WriteFile& writeFile);
-    void Skip(std::string path, std::string reason, Output output = Output::Page);
+    void Skip(std::string path, std::string reason, Output output = Output::kPage);
     void SkipFailed(const std::string& path, const Error& error, Output output);
     void EndWithWriteError(const Error& error);
 

@@ -135,12 +135,12 @@ TEST_F(GenerationRun, FailuresAreListedOncePerCause) {
               dir_ / "gone" + ": No such file or directory (pages of 50 images)\n");
 
     std::vector<PageFailure> mixed = {
-        {"/p/thumbs", "Permission denied", Output::Thumbnail, {}, false},
-        {"/p/a.html", "Permission denied", Output::Page, {}, false},
-        {"/p/thumbs", "Permission denied", Output::Thumbnail, {}, false},
+        {"/p/thumbs", "Permission denied", Output::kThumbnail, {}, false},
+        {"/p/a.html", "Permission denied", Output::kPage, {}, false},
+        {"/p/thumbs", "Permission denied", Output::kThumbnail, {}, false},
         {"/p/ShowAll.html",
          "it would replace a page written in this run",
-         Output::Gallery,
+         Output::kGallery,
          {},
          false}};
     EXPECT_EQ(FailureLineList(mixed),

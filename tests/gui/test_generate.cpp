@@ -404,7 +404,7 @@ private slots:
         for (int i = 0; i < 3000; ++i) {
             report.failures.push_back({"/pictures/" + std::to_string(i) + ".html",
                                        "Permission denied",
-                                       Output::Page,
+                                       Output::kPage,
                                        {},
                                        false});
         }
