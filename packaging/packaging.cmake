@@ -61,8 +61,6 @@ if(TARGET brindlewick)
     install(FILES ${CMAKE_CURRENT_LIST_DIR}/org.brindlewick.Brindlewick.metainfo.xml
         DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 endif()
-install(FILES ${CMAKE_CURRENT_LIST_DIR}/lintian-overrides
-    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME brindlewick)
 
 # A stripped install (cpack strips) also drops the compiler's .comment and
 # .note sections, as dh_strip does. This runs after the programs' own install
