@@ -1,9 +1,11 @@
 #include "base/folder.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 
 #include <cerrno>
+#include <memory>
 #include <utility>
 
 #include "base/path.h"
@@ -31,6 +33,10 @@ Error NotAFolder(int parent, const std::string& name, const std::string& path, i
     }
     return Error::FromErrno(errnum, path);
 }
+
+struct CloseDir {
+    void operator()(DIR* dir) const { ::closedir(dir); }
+};
 
 }  // namespace
 
@@ -116,6 +122,33 @@ const Folder* SharedFolder::Opened(bool make) const {
         throw;
     }
     return folder_ ? &*folder_ : nullptr;
+}
+
+std::vector<std::string> Folder::Names() const {
+    // fdopendir takes the descriptor it is given, which must be open for
+    // reading: a new one, not the O_PATH one.
+    UniqueFd fd(::openat(Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!fd.Valid()) {
+        throw Error::FromErrno(errno, path_);
+    }
+    const std::unique_ptr<DIR, CloseDir> dir(::fdopendir(fd.Get()));
+    if (!dir) {
+        throw Error::FromErrno(errno, path_);
+    }
+    fd.Release();  // the stream owns it now
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") {
+            names.emplace_back(name);
+        }
+        errno = 0;
+    }
+    if (errno != 0) {
+        throw Error::FromErrno(errno, path_);
+    }
+    return names;
 }
 
 }  // namespace brindlewick

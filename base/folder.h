@@ -6,6 +6,7 @@
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "base/error.h"
 #include "base/posix_file.h"
@@ -35,6 +36,9 @@ public:
     int Descriptor() const { return fd_.Get(); }
     // A file's path inside the folder, for messages.
     std::string PathOf(std::string_view name) const;
+    // The names of its entries, "." and ".." left out, in no order. Throws
+    // Error.
+    std::vector<std::string> Names() const;
 
 private:
     static std::optional<Folder> Subfolder(const Folder& parent, const std::string& name,

@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 
 namespace brindlewick {
 
@@ -24,6 +25,8 @@ public:
     // closed: on Linux the descriptor is released even then, and closing it
     // again could close a descriptor another thread has opened meanwhile.
     int Close() noexcept;
+    // Gives the descriptor up to a new owner (fdopendir), unclosed.
+    int Release() noexcept { return std::exchange(fd_, -1); }
 
 private:
     int fd_ = -1;

@@ -2,13 +2,11 @@
 // when they are listed as images, and to remove those a gallery no longer
 // uses.
 
-#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <memory>
 #include <optional>
 #include <vector>
 
@@ -20,43 +18,10 @@
 namespace brindlewick {
 namespace {
 
-struct CloseDir {
-    void operator()(DIR* dir) const { ::closedir(dir); }
-};
-
 std::chrono::system_clock::time_point ModifiedAt(const struct stat& st) {
     return std::chrono::system_clock::from_time_t(st.st_mtim.tv_sec) +
            std::chrono::duration_cast<std::chrono::system_clock::duration>(
                std::chrono::nanoseconds(st.st_mtim.tv_nsec));
-}
-
-// The names in folder. Throws Error.
-std::vector<std::string> NamesIn(const Folder& folder) {
-    // fdopendir takes the descriptor it is given, which must be open for
-    // reading: a new one.
-    const int fd = ::openat(folder.Descriptor(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) {
-        throw Error::FromErrno(errno, folder.Path());
-    }
-    const std::unique_ptr<DIR, CloseDir> dir(::fdopendir(fd));
-    if (!dir) {
-        const int err = errno;
-        ::close(fd);
-        throw Error::FromErrno(err, folder.Path());
-    }
-    std::vector<std::string> names;
-    errno = 0;
-    while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string_view name = entry->d_name;
-        if (name != "." && name != "..") {
-            names.emplace_back(name);
-        }
-        errno = 0;
-    }
-    if (errno != 0) {
-        throw Error::FromErrno(errno, folder.Path());
-    }
-    return names;
 }
 
 // The entry at name, not followed if it is a link; nullopt when none is there.
@@ -118,7 +83,7 @@ RemovedCopies VipsThumbnailer::RemoveUnusedCopies(
         if (!folder) {
             return removed;
         }
-        names = NamesIn(*folder);
+        names = folder->Names();
     } catch (const Error& error) {
         if (error.ErrorNumber() != ENOTDIR) {  // a link or a file has no copies
             removed.failures.push_back(error);
