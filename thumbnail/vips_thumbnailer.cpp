@@ -752,16 +752,23 @@ private:
         }
     }
 
-    // The image itself when size is its own, else a smaller copy of it.
+    // The image itself when size is its own, else a smaller copy of it. The
+    // image is in memory already, so it is reduced in one Lanczos step,
+    // without the box shrink libvips puts first for large factors: sharper,
+    // and several times faster on this input. Neither side drops below a
+    // pixel.
     static ImagePtr ShrunkTo(VipsImage* image, int largest, int size) {
-        if (size >= largest) {
+        const int width = vips_image_get_width(image);
+        const int height = vips_image_get_height(image);
+        if (size >= largest || std::max(width, height) <= size) {
             g_object_ref(image);
             return ImagePtr(image);
         }
+        const double factor = static_cast<double>(std::max(width, height)) / size;
         VipsImage* smaller = nullptr;
         return Checked(smaller,
-                       vips_thumbnail_image(image, &smaller, size, "height", size, "size",
-                                            VIPS_SIZE_DOWN, "no_rotate", TRUE, nullptr),
+                       vips_reduce(image, &smaller, std::min<double>(factor, width),
+                                   std::min<double>(factor, height), nullptr),
                        "cannot shrink the image");
     }
 
