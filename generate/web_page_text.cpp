@@ -141,7 +141,12 @@ void AppendWebGalleryEntry(std::string& out, const WebGalleryEntry& entry, std::
     }
     const std::string thumbnail = HtmlSourceText(entry.thumbnail);
     AppendFormatted(out, "<li><a href=\"%s\"><img src=\"%s\"", {page, thumbnail});
-    if (!entry.thumbnail2x.empty()) {
+    // Without a copy at twice the size (the image is no larger than the
+    // thumbnail) the thumbnail is declared for single density only, so that
+    // it is not taken as one meant to be enlarged.
+    if (entry.thumbnail2x.empty()) {
+        AppendFormatted(out, " srcset=\"%s 1x\"", {SrcsetAddress(thumbnail)});
+    } else {
         AppendFormatted(
             out, " srcset=\"%s 1x, %s 2x\"",
             {SrcsetAddress(thumbnail), SrcsetAddress(HtmlSourceText(entry.thumbnail2x))});
