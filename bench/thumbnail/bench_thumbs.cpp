@@ -11,7 +11,8 @@
 //     resident memory.
 // With --web-gallery, instead: COUNT photos of 4000x3000 made into a web
 // gallery with display copies, into one of thumbnails only (display size 0),
-// and thumbnailed by vipsthumbnail -s 200, side by side.
+// thumbnailed at 200 pixels only by the thumbnailer (the thumbnails of a web
+// gallery without photo pages) and by vipsthumbnail -s 200, side by side.
 // With --make-photos, it only makes COUNT photos of 4000x3000 in DIR.
 // Usage: brindlewick-bench-thumbs [--web-gallery] [COUNT]   (default 200)
 //        brindlewick-bench-thumbs --make-photos DIR COUNT
@@ -127,6 +128,22 @@ struct Timing {
     bool ok = true;
 };
 
+// The thumbnailer over the requests, on one worker thread per core.
+Timing TimeThumbnailer(const VipsThumbnailer& thumbnailer, const char* what,
+                       const std::vector<ThumbnailRequest>& requests) {
+    Timing timing{what};
+    rusage before{};
+    rusage after{};
+    ::getrusage(RUSAGE_SELF, &before);
+    const auto begin = Clock::now();
+    MakeThumbnails(thumbnailer, requests, std::max(1U, std::thread::hardware_concurrency()), {},
+                   [&](const ThumbnailOutcome& outcome) { timing.ok &= !outcome.error; });
+    timing.wall = Seconds(begin);
+    ::getrusage(RUSAGE_SELF, &after);
+    timing.cpu = CpuSeconds(after) - CpuSeconds(before);
+    return timing;
+}
+
 // Runs each command in turn (once per file, or once for all).
 Timing TimeCommands(const char* what, const std::vector<std::vector<std::string>>& runs) {
     Timing timing{what};
@@ -180,23 +197,13 @@ void BenchSpeed(const fs::path& dir, int count) {
 
     std::vector<Timing> timings;
     const unsigned workers = std::max(1U, std::thread::hardware_concurrency());
-    const VipsThumbnailer thumbnailer;
     std::vector<ThumbnailRequest> requests;
     for (const std::string& photo : photos) {
         requests.push_back({photo, (dir / "thumbs").string(), 200});
     }
+    const VipsThumbnailer thumbnailer;
     for (const char* what : {"thumbnailer, one worker per core", "thumbnailer again, all reused"}) {
-        Timing timing{what};
-        rusage before{};
-        rusage after{};
-        ::getrusage(RUSAGE_SELF, &before);
-        const auto begin = Clock::now();
-        MakeThumbnails(thumbnailer, requests, workers, {},
-                       [&](const ThumbnailOutcome& outcome) { timing.ok &= !outcome.error; });
-        timing.wall = Seconds(begin);
-        ::getrusage(RUSAGE_SELF, &after);
-        timing.cpu = CpuSeconds(after) - CpuSeconds(before);
-        timings.push_back(timing);
+        timings.push_back(TimeThumbnailer(thumbnailer, what, requests));
     }
 
     // Each command in a folder of its own.
@@ -247,7 +254,11 @@ void BenchWebGallery(const fs::path& dir, int count) {
             {"vipsthumbnail", "-s", "200", "-o", (dir / "vips-each" / "%s.jpg").string(), photo});
         vipsOnce.push_back(photo);
     }
-    for (const char* folder : {"vips-each", "vips-once"}) {
+    std::vector<ThumbnailRequest> requests;
+    for (const std::string& photo : photos) {
+        requests.push_back({photo, (dir / "thumbs-200").string(), 200});
+    }
+    for (const char* folder : {"vips-each", "vips-once", "thumbs-200"}) {
         fs::create_directory(dir / folder);
     }
     const std::vector<Timing> timings = {
@@ -255,6 +266,8 @@ void BenchWebGallery(const fs::path& dir, int count) {
                      {WebGalleryCommand(dir / "thumbs-only", {"--display-size=0"}, photos)}),
         TimeCommands("web gallery, display copies (1600 px) and 1x/2x thumbs",
                      {WebGalleryCommand(dir / "full", {}, photos)}),
+        TimeThumbnailer(VipsThumbnailer(), "thumbnailer at 200 px only, one worker per core",
+                        requests),
         TimeCommands("vipsthumbnail -s 200, one process for all files", {vipsOnce}),
         TimeCommands("vipsthumbnail -s 200, one process per file", vipsEach),
     };
