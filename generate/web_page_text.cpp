@@ -144,16 +144,14 @@ void AppendWebGalleryEntry(std::string& out, const WebGalleryEntry& entry, std::
     // Without a copy at twice the size (the image is no larger than the
     // thumbnail) the thumbnail is declared for single density only, so that
     // it is not taken as one meant to be enlarged.
-    if (entry.thumbnail2x.empty()) {
-        AppendFormatted(out, " srcset=\"%s 1x\"", {SrcsetAddress(thumbnail)});
-    } else {
-        AppendFormatted(
-            out, " srcset=\"%s 1x, %s 2x\"",
-            {SrcsetAddress(thumbnail), SrcsetAddress(HtmlSourceText(entry.thumbnail2x))});
+    std::string srcset = SrcsetAddress(thumbnail) + " 1x";
+    if (!entry.thumbnail2x.empty()) {
+        srcset += ", " + SrcsetAddress(HtmlSourceText(entry.thumbnail2x)) + " 2x";
     }
-    AppendFormatted(out, " alt=\"%s\" width=\"%s\" height=\"%s\"%s decoding=\"async\"></a></li>",
-                    {name, std::to_string(entry.width), std::to_string(entry.height),
-                     index < kEagerThumbnails ? "" : " loading=\"lazy\""});
+    AppendFormatted(
+        out, " srcset=\"%s\" alt=\"%s\" width=\"%s\" height=\"%s\"%s decoding=\"async\"></a></li>",
+        {srcset, name, std::to_string(entry.width), std::to_string(entry.height),
+         index < kEagerThumbnails ? "" : " loading=\"lazy\""});
 }
 
 std::string WebGalleryFoot(const WebGalleryPage& page) {
