@@ -727,12 +727,12 @@ public:
         return Done();
     }
 
-    // Shrinks each copy still to be made from image, decoded at size largest,
-    // and writes it.
-    void SavePending(VipsImage* image, int largest, ThumbnailFormat format) {
+    // Shrinks each copy still to be made from image, decoded at the largest
+    // size asked for, and writes it.
+    void SavePending(VipsImage* image, ThumbnailFormat format) {
         for (const std::size_t i : pending_) {
             try {
-                const ImagePtr copy = ShrunkTo(image, largest, outputs_[i].maxSize);
+                const ImagePtr copy = ShrunkTo(image, outputs_[i].maxSize);
                 set_.outputs[i].thumbnail = Save(copy.get(), format, file_.Path(),
                                                  {folders_[i]->Get(), keys_[i], allowedMode_});
             } catch (const std::exception& error) {
@@ -752,15 +752,14 @@ private:
         }
     }
 
-    // The image itself when size is its own, else a smaller copy of it. The
+    // The image itself when it fits size, else a smaller copy of it. The
     // image is in memory already, so it is reduced in one Lanczos step,
     // without the box shrink libvips puts first for large factors: sharper,
-    // and several times faster on this input. Neither side drops below a
-    // pixel.
-    static ImagePtr ShrunkTo(VipsImage* image, int largest, int size) {
+    // and faster. Neither side drops below a pixel.
+    static ImagePtr ShrunkTo(VipsImage* image, int size) {
         const int width = vips_image_get_width(image);
         const int height = vips_image_get_height(image);
-        if (size >= largest || std::max(width, height) <= size) {
+        if (std::max(width, height) <= size) {
             g_object_ref(image);
             return ImagePtr(image);
         }
@@ -897,7 +896,7 @@ ThumbnailSet VipsThumbnailer::MakeSet(const ThumbnailSetRequest& request) const 
     } catch (const std::exception& error) {
         return copies.FailPending(error);
     }
-    copies.SavePending(image.get(), largest, format);
+    copies.SavePending(image.get(), format);
     return copies.Done();
 }
 
