@@ -8,7 +8,7 @@ import re
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-FOLDERS = ["base", "generate", "settings", "run", "thumbnail", "cli", "ui", "app"]
+FOLDERS = ["base", "generate", "settings", "run", "metadata", "thumbnail", "cli", "ui", "app"]
 CORE = {"base", "generate", "settings", "run"}
 
 target_re = re.compile(r"add_(?:library|executable)\(\s*([\w-]+)")
