@@ -9,8 +9,11 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <map>
+#include <optional>
 #include <vector>
 
+#include "metadata/vips_photo_facts.h"
 #include "run/thumbnail_batch.h"
 #include "support/temp_dir.h"
 #include "thumbnail/vips_thumbnailer.h"
@@ -503,6 +506,228 @@ TEST(VipsThumbnailer, MakesSeveralSizesFromOneDecodingAndSeesTheGpsPosition) {
     }
     EXPECT_FALSE(fs::exists(dir / "whole"));
     EXPECT_EQ(ReadFile(dir / "taken"), "a file where a folder is asked for");
+}
+
+// A Windows bitmap with the old OS/2 header, whose sizes take 16 bits.
+std::string Os2Bitmap(int width, int height) {
+    const std::string modern = Bitmap(width, height, 200, 40, 40);
+    std::string bmp = modern.substr(0, 14);
+    const auto le = [&](std::uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i, value >>= 8) {
+            bmp += static_cast<char>(value & 0xff);
+        }
+    };
+    le(12, 4);
+    le(static_cast<std::uint32_t>(width), 2);
+    le(static_cast<std::uint32_t>(height), 2);
+    le(1, 2);
+    le(24, 2);
+    bmp += modern.substr(54);
+    bmp.replace(10, 4, std::string("\x1a\0\0\0", 4));  // the pixels' offset
+    return bmp;
+}
+
+// The photo facts of every kind of input the thumbnailer takes or refuses
+// (each format, turned by its orientation tag, with a GPS position, damaged,
+// no image, no file) are what MakeSet reports for it: the size as shown and
+// the GPS position; and where the reader fails, MakeSet fails with the same
+// error. Run alone, as CTest runs it, the reader starts libvips for both.
+TEST(VipsPhotoFactsReader, TellsWhatMakeSetReportsForEveryKindOfInput) {
+    const VipsPhotoFactsReader reader;
+    const TempDir dir;
+    // Fields set on a copy: images share their fields with those they were
+    // made from.
+    const auto gps = [](const VImage& original) {
+        VImage image = original.copy();
+        image.set("exif-ifd3-GPSLatitudeRef", "N");
+        image.set("exif-ifd3-GPSLatitude", "48/1 51/1 2400/100");
+        return image;
+    };
+    const auto turned = [](const VImage& original, int orientation) {
+        VImage image = original.copy();
+        image.set("orientation", orientation);
+        return image;
+    };
+    const auto heif = [](const VImage& image, const char* compression) {
+        return [=](const std::string& path) {
+            image.heifsave(path.c_str(), VImage::option()->set("compression", compression));
+        };
+    };
+    const VImage photo = RedBlue(120, 80);
+    photo.jpegsave((dir / "source.jpg").c_str());
+    const std::string jpeg = ReadFile(dir / "source.jpg");
+    std::vector<std::pair<std::string, std::function<void(const std::string&)>>> inputs;
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        inputs.emplace_back("turned-" + std::to_string(orientation) + ".jpg",
+                            [=](const std::string& path) {
+                                turned(RedBlue(30, 20), orientation).jpegsave(path.c_str());
+                            });
+    }
+    const auto bytes = [](std::string content) {
+        return [=](const std::string& path) { WriteFile(path, content); };
+    };
+    std::string topDown = Bitmap(90, 60, 0, 160, 0);
+    topDown.replace(22, 4, std::string("\xc4\xff\xff\xff", 4));  // height -60: rows top down
+    const std::vector<std::pair<std::string, std::function<void(const std::string&)>>> more = {
+        {"gps.jpg", [=](const std::string& p) { gps(turned(photo, 6)).jpegsave(p.c_str()); }},
+        {"camera.jpg",
+         [=](const std::string& p) {
+             turned(photo.icc_transform("srgb", VImage::option()->set("input_profile", "srgb")), 8)
+                 .jpegsave(p.c_str());
+         }},
+        {"print.jpg",
+         [](const std::string& p) {
+             Gradient(40, 30).colourspace(VIPS_INTERPRETATION_CMYK).jpegsave(p.c_str());
+         }},
+        {"progressive.jpg",
+         [=](const std::string& p) {
+             photo.jpegsave(p.c_str(), VImage::option()->set("interlace", true));
+         }},
+        {"scan.png",
+         [](const std::string& p) {
+             Gradient(60, 50)
+                 .colourspace(VIPS_INTERPRETATION_RGB16)
+                 .bandjoin_const({32768})
+                 .pngsave(p.c_str());
+         }},
+        {"gps.png", [=](const std::string& p) { gps(turned(photo, 5)).pngsave(p.c_str()); }},
+        {"interlaced.png",
+         [=](const std::string& p) {
+             photo.pngsave(p.c_str(), VImage::option()->set("interlace", true));
+         }},
+        {"animation.gif",
+         [](const std::string& p) {
+             VImage frames = Srgb(RedBlue(64, 96));
+             frames.set("page-height", 48);
+             frames.gifsave(p.c_str());
+         }},
+        {"paint.bmp", bytes(Bitmap(90, 60, 0, 160, 0))},
+        {"top-down.bmp", bytes(topDown)},
+        {"os2.bmp", bytes(Os2Bitmap(70, 50))},
+        {"gps.webp", [=](const std::string& p) { gps(turned(photo, 6)).webpsave(p.c_str()); }},
+        {"lossless.webp",
+         [=](const std::string& p) {
+             photo.bandjoin_const({128}).webpsave(p.c_str(),
+                                                  VImage::option()->set("lossless", true));
+         }},
+        {"animated.webp",
+         [](const std::string& p) {
+             VImage frames = Srgb(RedBlue(64, 96));
+             frames.set("page-height", 48);
+             frames.webpsave(p.c_str());
+         }},
+        {"pages.tif",
+         [=](const std::string& p) {
+             WriteTiffPages(p, {photo, photo.resize(0.5)});
+         }},
+        {"tiled.tif",
+         [=](const std::string& p) {
+             turned(photo, 6).tiffsave(p.c_str(), VImage::option()
+                                                      ->set("tile", true)
+                                                      ->set("tile_width", 64)
+                                                      ->set("tile_height", 64));
+         }},
+        {"photo.heic", heif(gps(turned(photo, 6)), "hevc")},
+        {"photo.avif", heif(photo, "av1")},
+        {"preview.heic",
+         [=](const std::string& p) { WriteHeicWithPreview(p, photo, photo.resize(0.5)); }},
+        // What cannot be read: damaged, no image, no file.
+        {"empty.jpg", bytes("")},
+        {"notes.jpg", bytes("This is a text file, not a picture.\n")},
+        {"cut.jpg", bytes(jpeg.substr(0, jpeg.size() / 2))},
+        {"head.jpg", bytes(jpeg.substr(0, 40))},
+        {"head.png", bytes(std::string("\x89PNG\r\n\x1a\n\0\0\0\x0dIHDR", 16))},
+        {"riff.webp", bytes("RIFF\x20\0\0\0WEBPVP8 ")},
+        {"head.tif",  // its directory, after the pixels, cut off
+         [=](const std::string& p) {
+             WriteTiffPages(p, {photo});
+             fs::resize_file(p, 200);
+         }},
+        {"cut.bmp", bytes(Bitmap(300, 200, 9, 9, 9).substr(0, 9000))},
+        {"short.bmp", bytes("BM\x10\0")},
+        {"vector.svg", bytes("<svg xmlns='http://www.w3.org/2000/svg' width='9' height='9'/>")},
+        {"folder.jpg", [](const std::string& p) { fs::create_directory(p); }},
+        {"fifo.jpg", [](const std::string& p) { ::mkfifo(p.c_str(), 0600); }},
+        {"locked.jpg",  // unreadable, unless the tests run as root
+         [=](const std::string& p) {
+             WriteFile(p, jpeg);
+             ::chmod(p.c_str(), 0);
+         }},
+        {"missing.jpg", [](const std::string&) {}},
+    };
+    inputs.insert(inputs.end(), more.begin(), more.end());
+
+    const VipsThumbnailer thumbnailer;
+    std::map<std::string, PhotoFacts> read;
+    std::map<std::string, Error> failed;
+    std::size_t written = 0;
+    for (const auto& [name, write] : inputs) {
+        SCOPED_TRACE(name);
+        const std::string path = dir / name;
+        try {
+            write(path);
+        } catch (const vips::VError&) {
+            continue;  // no encoder for this format at hand
+        }
+        ++written;
+        std::optional<Error> readError;
+        vips_error_clear();
+        try {
+            read.emplace(name, reader.Read(path));
+        } catch (const Error& error) {
+            readError = error;
+            failed.emplace(name, error);
+        }
+        vips_error_clear();
+        std::optional<ThumbnailSet> set;
+        try {
+            set = thumbnailer.MakeSet({path, {{dir / "thumbs", 100}}});
+        } catch (const Error& error) {  // the file cannot be opened
+            ASSERT_TRUE(readError);
+            EXPECT_EQ(readError->Cause(), error.Cause());
+            EXPECT_EQ(readError->Path(), error.Path());
+            EXPECT_EQ(readError->ErrorNumber(), error.ErrorNumber());
+            continue;
+        }
+        if (readError) {  // the header cannot be read
+            EXPECT_EQ(std::make_pair(set->width, set->height), std::make_pair(0, 0));
+            EXPECT_FALSE(set->hasGpsPosition);
+            ASSERT_TRUE(set->outputs.front().error);
+            EXPECT_EQ(readError->Cause(), set->outputs.front().error->Cause());
+            EXPECT_EQ(readError->Path(), path);
+            EXPECT_EQ(set->outputs.front().error->Path(), path);
+            continue;
+        }
+        const PhotoFacts& facts = read.at(name);
+        EXPECT_EQ(std::make_pair(facts.width, facts.height),
+                  std::make_pair(set->width, set->height));
+        EXPECT_EQ(facts.hasGpsPosition, set->hasGpsPosition);
+        EXPECT_GE(facts.orientation, 1);
+        EXPECT_LE(facts.orientation, 8);
+    }
+
+    // The facts themselves, where the input leaves no doubt.
+    for (int orientation = 1; orientation <= 8; ++orientation) {
+        const PhotoFacts& facts = read.at("turned-" + std::to_string(orientation) + ".jpg");
+        EXPECT_EQ(facts.orientation, orientation);
+        EXPECT_EQ(std::make_pair(facts.width, facts.height),
+                  orientation >= 5 ? std::make_pair(20, 30) : std::make_pair(30, 20));
+        EXPECT_FALSE(facts.hasGpsPosition);
+    }
+    EXPECT_TRUE(read.at("gps.jpg").hasGpsPosition);
+    EXPECT_EQ(std::make_pair(read.at("gps.jpg").width, read.at("gps.jpg").height),
+              std::make_pair(80, 120));
+    for (const char* name : {"paint.bmp", "top-down.bmp"}) {
+        EXPECT_EQ(std::make_pair(read.at(name).width, read.at(name).height),
+                  std::make_pair(90, 60));
+    }
+    EXPECT_EQ(std::make_pair(read.at("os2.bmp").width, read.at("os2.bmp").height),
+              std::make_pair(70, 50));
+    for (const char* name : {"empty.jpg", "notes.jpg", "head.png", "riff.webp", "head.tif",
+                             "short.bmp", "vector.svg", "folder.jpg", "fifo.jpg", "missing.jpg"}) {
+        EXPECT_TRUE(failed.contains(name)) << name;
+    }
+    EXPECT_EQ(read.size() + failed.size(), written);
 }
 
 }  // namespace
