@@ -11,6 +11,7 @@
 #include "base/version.h"
 #include "cli/cli_options.h"
 #include "generate/html_page_writer.h"
+#include "metadata/vips_photo_facts.h"
 #include "run/generation_run.h"
 #include "settings/settings_file.h"
 #include "thumbnail/vips_thumbnailer.h"
@@ -124,9 +125,11 @@ std::optional<RunReport> RunStoppable(Settings& values, const ImageList& images,
     HtmlPageWriter writer(stopToken);
     ProgressLine progressLine(context.err, context.showProgress);
     const VipsThumbnailer thumbnailer;
-    RunReport report = GenerationRun(values, images, settings, context.currentFolder,
-                                     {std::ref(progressLine), stopToken, &writer, &thumbnailer})
-                           .Run();
+    const VipsPhotoFactsReader facts;
+    RunReport report =
+        GenerationRun(values, images, settings, context.currentFolder,
+                      {std::ref(progressLine), stopToken, &writer, &thumbnailer, &facts})
+            .Run();
     if (stop != nullptr) {
         stop->EndWriting();
     }

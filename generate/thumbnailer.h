@@ -82,11 +82,6 @@ struct ThumbnailResult {
 
 struct ThumbnailSet {
     std::vector<ThumbnailResult> outputs;  // one per output, in request order
-    bool hasGpsPosition = false;           // the image's metadata has a GPS position
-    // The image's own size as shown, orientation applied; 0 when its header
-    // could not be read.
-    int width = 0;
-    int height = 0;
 };
 
 // What removing the unused copies from one folder came to.
@@ -111,8 +106,8 @@ public:
     // Makes every output of the request, as Make does each. Throws Error when
     // the image cannot be read at all; an output that alone fails (its name
     // taken, its folder refused) has its error in its result. This one calls
-    // Make per output and knows no GPS position nor the image's size; a
-    // thumbnailer that reads the image once for all outputs overrides it.
+    // Make per output; a thumbnailer that reads the image once for all
+    // outputs overrides it.
     virtual ThumbnailSet MakeSet(const ThumbnailSetRequest& request) const {
         ThumbnailSet set;
         for (const ThumbnailOutput& output : request.outputs) {

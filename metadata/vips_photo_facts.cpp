@@ -16,7 +16,11 @@ VipsPhotoFactsReader::VipsPhotoFactsReader() {
 PhotoFacts VipsPhotoFactsReader::Read(const std::string& path) const {
     const ImageFile file(path);
     try {
-        return FactsOf(ReadImageHeader(file));
+        const PhotoFacts facts = FactsOf(ReadImageHeader(file));
+        // What libvips noted while reading (a seek past a cut file's end)
+        // would otherwise stand in the message of the next failure.
+        vips_error_clear();
+        return facts;
     } catch (const std::exception& error) {
         throw AsError(error, path);
     }

@@ -8,8 +8,8 @@ import re
 import sys
 
 ROOT = pathlib.Path(__file__).resolve().parent.parent
-FOLDERS = ["base", "generate", "settings", "run", "metadata", "thumbnail", "cli", "ui", "app"]
-CORE = {"base", "generate", "settings", "run"}
+FOLDERS = ["base", "generate", "settings", "web", "run", "metadata", "thumbnail", "cli", "ui", "app"]
+CORE = {"base", "generate", "settings", "web", "run"}
 
 target_re = re.compile(r"add_(?:library|executable)\(\s*([\w-]+)")
 link_re = re.compile(r"target_link_libraries\(\s*([\w-]+)([^)]*)\)", re.S)

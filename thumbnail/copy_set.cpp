@@ -141,15 +141,9 @@ int CopySet::LargestPending() const {
     return largest;
 }
 
-void CopySet::TakeHeader(const PhotoFacts& facts) {
-    set_.hasGpsPosition = facts.hasGpsPosition;
-    set_.width = facts.width;
-    set_.height = facts.height;
-}
-
-void CopySet::ServeImageWhereItFits() {
-    const int width = set_.width;
-    const int height = set_.height;
+void CopySet::ServeImageWhereItFits(const PhotoFacts& facts) {
+    const int width = facts.width;
+    const int height = facts.height;
     std::erase_if(pending_, [&](std::size_t i) {
         if (!outputs_[i].onlyWhenSmaller || std::max(width, height) > outputs_[i].maxSize) {
             return false;

@@ -34,13 +34,9 @@ public:
 
     bool NonePending() const { return pending_.empty(); }
 
-    // What the header tells: the GPS position, and the image's size as
-    // shown, orientation applied.
-    void TakeHeader(const PhotoFacts& facts);
-
-    // A copy made only when smaller is not made where the image fits
-    // already: the image serves as it is, at its size as shown.
-    void ServeImageWhereItFits();
+    // A copy made only when smaller is not made where the image (its size as
+    // shown, from its header) fits already: the image serves as it is.
+    void ServeImageWhereItFits(const PhotoFacts& facts);
 
     // Every copy still to be made fails with error; the set is done.
     ThumbnailSet FailPending(const std::exception& error);

@@ -39,18 +39,18 @@ ThumbnailSet VipsThumbnailer::MakeSet(const ThumbnailSetRequest& request) const 
     const ImageFile file(request.source);
     CopySet copies(file, request.outputs);
     copies.KeepEarlierCopies();
+    if (copies.NonePending()) {
+        return copies.Done();  // every copy kept: no header read
+    }
 
-    // The header is read for every image, for its GPS position; a failure
-    // matters only to the copies still to be made.
     Decoding decoding;
     try {
         decoding = Plan(file, copies.LargestPending());
     } catch (const std::exception& error) {
         return copies.FailPending(error);
     }
-    copies.TakeHeader(decoding.facts);
     const int plannedSize = copies.LargestPending();
-    copies.ServeImageWhereItFits();
+    copies.ServeImageWhereItFits(decoding.facts);
     if (copies.NonePending()) {
         return copies.Done();
     }

@@ -38,8 +38,8 @@ public:
     Thumbnail Make(const ThumbnailRequest& request) const override;
     // Reads the image once for all outputs: decoded at the largest size asked
     // for, the smaller copies shrunk from that. Every copy is written like a
-    // thumbnail (mark, reuse, never over another file). The GPS position is
-    // read from the header.
+    // thumbnail (mark, reuse, never over another file). Where every copy is
+    // kept from before, the image is not read at all.
     ThumbnailSet MakeSet(const ThumbnailSetRequest& request) const override;
     bool IsOwnCopy(const std::string& path) const override;
     RemovedCopies RemoveUnusedCopies(

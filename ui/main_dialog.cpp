@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "base/version.h"
+#include "metadata/vips_photo_facts.h"
 #include "thumbnail/vips_thumbnailer.h"
 #include "ui/about_dialog.h"
 #include "ui/comment_combo_box.h"
@@ -99,6 +100,7 @@ MainDialog::MainDialog(SettingsFile settingsFile, Services services, QWidget* pa
     DefaultUnlessSupplied<QtFileChooser>(services_.fileChooser, ownFileChooser_);
     DefaultUnlessSupplied<QtProgressPresenter>(services_.progress, ownProgress_);
     DefaultUnlessSupplied<VipsThumbnailer>(services_.thumbnailer, ownThumbnailer_);
+    DefaultUnlessSupplied<VipsPhotoFactsReader>(services_.facts, ownFacts_);
     CreateControls();
     OnInitDialog();
 }
@@ -259,7 +261,7 @@ void MainDialog::OnGenerate() {
         GenerationRun run(
             values_, imageList_->Images(), settingsFile_, galleryFolder_,
             {[&progress](std::size_t done, std::size_t total) { progress.Step(done, total); },
-             cancel.get_token(), services_.writer, services_.thumbnailer});
+             cancel.get_token(), services_.writer, services_.thumbnailer, services_.facts});
         const ProgressScope scope(progress, this, run.StepCount(), cancel);
         report = run.Run();
     }

@@ -24,6 +24,7 @@ class HtmlPageWriter;
 class ImageListCtrl;
 class MessagePresenter;
 class ProgressPresenter;
+class PhotoFactsReader;
 class Thumbnailer;
 
 // What the main window shows and asks through. Every member may stay empty:
@@ -39,6 +40,7 @@ struct MainDialogServices {
     std::function<int(QDialog& dialog)> runDialog;
     HtmlPageWriter* writer = nullptr;
     const Thumbnailer* thumbnailer = nullptr;  // the web gallery's thumbnails
+    const PhotoFactsReader* facts = nullptr;   // what the web gallery reads of each photo
     // The folder the gallery goes to until "Add files" is used; empty for
     // the folder the program was started in.
     QString startFolder;
@@ -95,6 +97,7 @@ private:
     std::unique_ptr<FileChooser> ownFileChooser_;
     std::unique_ptr<ProgressPresenter> ownProgress_;
     std::unique_ptr<Thumbnailer> ownThumbnailer_;
+    std::unique_ptr<PhotoFactsReader> ownFacts_;
 
     Settings values_;
     std::string galleryFolder_;  // file-system bytes

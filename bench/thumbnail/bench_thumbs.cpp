@@ -34,7 +34,7 @@
 #include <vips/vips8>
 
 #include "bench/bench_support.h"
-#include "run/thumbnail_batch.h"
+#include "web/thumbnail_batch.h"
 #include "thumbnail/vips_thumbnailer.h"
 
 extern char** environ;

@@ -319,9 +319,9 @@ TEST_F(GenerationRun, WebGalleryLinksThumbnailsToThePagesByRelativeAddresses) {
 }
 
 // Stands in for a thumbnailer that reads each image once for all its copies:
-// records what was asked; images are 4000x3000, "small" ones 100x80, which
-// fits every copy made only when smaller; "gps" names carry a position,
-// "broken" ones fail every copy alike, "nodisplay" ones their display copy.
+// records what was asked; "small" images fit every copy made only when
+// smaller (NameFacts gives the sizes); "broken" ones fail every copy alike,
+// "nodisplay" ones their display copy.
 class SetThumbnailer final : public Thumbnailer {
 public:
     Thumbnail Make(const ThumbnailRequest& request) const override {
@@ -334,10 +334,7 @@ public:
             asked_.push_back(request.outputs);
         }
         ThumbnailSet set;
-        set.hasGpsPosition = name.starts_with("gps");
         const bool small = name.starts_with("small");
-        set.width = small ? 100 : 4000;
-        set.height = small ? 80 : 3000;
         for (const ThumbnailOutput& output : request.outputs) {
             ThumbnailResult& result = set.outputs.emplace_back();
             if (output.onlyWhenSmaller && small) {
@@ -372,6 +369,17 @@ public:
     bool displayRefuses = false;
 };
 
+// The facts of SetThumbnailer's images, from their names alike: 4000x3000,
+// "small" ones 100x80; "gps" names carry a position.
+class NameFacts final : public PhotoFactsReader {
+public:
+    PhotoFacts Read(const std::string& path) const override {
+        const std::string name(FileNameOf(path));
+        const bool small = name.starts_with("small");
+        return {small ? 100 : 4000, small ? 80 : 3000, 1, name.starts_with("gps")};
+    }
+};
+
 // The web form asks for the thumbnails at one and two times their size and
 // the display copy, all in one request per image; lists a failure once, a
 // display copy's as its own; shows the copies, or the image itself with its
@@ -384,9 +392,10 @@ TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions
     values_.webGallery = 1;
     values_.thumbSize = 150;
     const SetThumbnailer thumbnailer;
+    const NameFacts facts;
     const RunReport report =
         brindlewick::GenerationRun(values_, images_, settings_, dir_.Path().string(),
-                                   {{}, {}, nullptr, &thumbnailer})
+                                   {{}, {}, nullptr, &thumbnailer, &facts})
             .Run();
 
     ASSERT_EQ(thumbnailer.asked_.size(), 5u);
@@ -430,7 +439,7 @@ TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions
     values_.displaySize = 0;
     const SetThumbnailer withoutDisplay;
     brindlewick::GenerationRun(values_, images_, settings_, dir_.Path().string(),
-                               {{}, {}, nullptr, &withoutDisplay})
+                               {{}, {}, nullptr, &withoutDisplay, &facts})
         .Run();
     ASSERT_FALSE(withoutDisplay.asked_.empty());
     EXPECT_EQ(withoutDisplay.asked_[0].size(), 2u);

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/error.h"
-#include "run/thumbnail_batch.h"
+#include "web/thumbnail_batch.h"
 
 namespace brindlewick {
 namespace {

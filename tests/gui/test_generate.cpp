@@ -227,8 +227,9 @@ private slots:
         QVERIFY(window.SettingsBytes().contains("txt0=Stopped early"));
     }
 
-    // The web gallery counts images, a step each once its page and its
-    // thumbnail are done; images without a thumbnail are named for it.
+    // The web gallery counts images twice, a step each: as their headers are
+    // read, then once each page and its thumbnail are done; images without a
+    // thumbnail are named for it.
     void webGalleryProgressCountsImages() {
         QTemporaryDir pics;
         QStringList files;
@@ -244,7 +245,8 @@ private slots:
         Generate(window);
         QCOMPARE(window.progress.begun, std::size_t(3));
         using Step = std::pair<std::size_t, std::size_t>;
-        QCOMPARE(window.progress.steps, (std::vector<Step>{{0, 3}, {1, 3}, {2, 3}, {3, 3}}));
+        QCOMPARE(window.progress.steps,
+                 (std::vector<Step>{{1, 3}, {2, 3}, {3, 3}, {0, 3}, {1, 3}, {2, 3}, {3, 3}}));
         const auto& shown = window.messages.messages;
         QCOMPARE(shown.size(), std::size_t(1));
         QCOMPARE(shown[0].icon, MessageIcon::kWarning);

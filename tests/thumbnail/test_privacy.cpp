@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "generate/image_list.h"
+#include "metadata/vips_photo_facts.h"
 #include "run/generation_run.h"
 #include "settings/settings_file.h"
 #include "support/temp_dir.h"
@@ -55,8 +56,9 @@ TEST(Privacy, PhotosWithAPositionAreNamedAndNothingWrittenCarriesMetadata) {
     images.AddImagePaths({dir / "trip.jpg", dir / "home.jpg", dir / "tiny.jpg"});
     const SettingsFile settings(dir / "config/brindlewick.ini");
     const VipsThumbnailer thumbnailer;
+    const VipsPhotoFactsReader facts;
     const RunReport report = GenerationRun(values, images, settings, dir.Path().string(),
-                                           {{}, {}, nullptr, &thumbnailer})
+                                           {{}, {}, nullptr, &thumbnailer, &facts})
                                  .Run();
 
     EXPECT_TRUE(report.failures.empty()) << FailureLines(report.failures);

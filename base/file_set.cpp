@@ -1,4 +1,4 @@
-#include "run/file_set.h"
+#include "base/file_set.h"
 
 namespace brindlewick {
 

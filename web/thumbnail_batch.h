@@ -19,6 +19,12 @@ struct ThumbnailOutcome {
     std::optional<Error> error;
 };
 
+// Makes what one request asks for, an error (Error, or any exception, with
+// the request's source) in place of the copies. Safe on any thread.
+template <typename Request>
+ThumbnailOutcome MakeCopies(const Thumbnailer& thumbnailer, const Request& request,
+                            std::size_t index);
+
 // Makes the copies of all requests on `workers` threads (0: one per
 // core). onDone runs on the calling thread, once per request and in request
 // order, as soon as that request and all before it are done: the caller can

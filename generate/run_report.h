@@ -1,0 +1,89 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "base/error.h"
+
+namespace brindlewick {
+
+class HtmlPageWriter;
+class PhotoFactsReader;
+class Thumbnailer;
+
+// The outputs of a run that can fail one by one.
+enum class Output { kPage, kThumbnail, kGallery, kDisplayCopy };
+
+// An output that was not written (or was lost), and why.
+struct PageFailure {
+    std::string path;
+    std::string reason;
+    Output output = Output::kPage;
+    // Set when the failure lies with the folder the file goes to (missing,
+    // not writable): the failures of one folder with one reason make one line.
+    std::string folder;
+    // The reason names the output itself ("its page would ...").
+    bool reasonNamesOutput = false;
+};
+
+struct RunReport {
+    enum class Outcome {
+        kNothingToDo,  // empty list: nothing written, nothing saved
+        kFinished,     // every item visited
+        kStopped,      // a stop was asked for between two pages, or the writer
+                       // abandoned a page on it (nothing of it is left)
+        kWriteError,   // the medium failed (full, quota, size limit, I/O): run ended,
+                       // history and settings untouched
+    };
+    Outcome outcome = Outcome::kNothingToDo;
+    std::size_t pagesWritten = 0;        // wrapper pages only, not the gallery
+    std::size_t itemsDone = 0;           // items whose page (and thumbnail) are done
+    std::size_t itemCount = 0;           // items listed
+    std::string galleryWritten;          // the gallery's path, when this run wrote it
+    std::vector<PageFailure> failures;   // gallery first, then pages in list order
+    std::optional<Error> writeError;     // set for kWriteError
+    bool historyChanged = false;         // the comment became entry 0
+    bool historySaved = true;            // every history entry could be stored
+    std::optional<Error> settingsError;  // the settings file could not be written
+    // The web form: the images published (with a page), and those of them
+    // whose metadata carries a GPS position, in the gallery's order.
+    std::size_t photosPublished = 0;
+    std::vector<std::string> photosWithGps;
+    // The web form: listed files that are copies this program made (a file
+    // with its mark in a folder of copies), skipped: no page, no gallery
+    // entry, no failure.
+    std::vector<std::string> copiesSkipped;
+    // The web form, after a complete run that wrote the gallery: each folder
+    // of copies with the number of unused copies removed from it (folders
+    // with none left out).
+    std::vector<std::pair<std::string, std::size_t>> copiesRemoved;
+};
+
+// Called with (steps done, steps in all); a step is a listed item. The web
+// form goes through the list twice: as it reads the photos' headers, then as
+// it writes their pages.
+using ProgressCallback = std::function<void(std::size_t done, std::size_t total)>;
+
+// What a run may be given besides its inputs. Every member may stay empty.
+struct RunServices {
+    ProgressCallback progress;
+    // Asks the run to stop: it is looked at before each page and by the
+    // workers before each photo.
+    std::stop_token stop;
+    // Null: a plain writer. Tests pass one that fails on purpose, the command
+    // line one with the run's stop token, so that a page under way is
+    // abandoned too.
+    HtmlPageWriter* writer = nullptr;
+    // The web gallery's thumbnails; null: every thumbnail fails.
+    const Thumbnailer* thumbnailer = nullptr;
+    // What the web form reads of each photo's header; null: nothing is known
+    // of any (no size on the pages, no GPS position).
+    const PhotoFactsReader* facts = nullptr;
+};
+
+}  // namespace brindlewick

@@ -1,0 +1,54 @@
+#include "web/copies.h"
+
+#include <memory>
+
+#include "base/error.h"
+#include "base/folder.h"
+#include "base/path.h"
+#include "web/ordered_work.h"
+
+namespace brindlewick {
+namespace {
+
+// Stands in where no thumbnailer was given: every thumbnail fails.
+class NoThumbnailer final : public Thumbnailer {
+public:
+    Thumbnail Make(const ThumbnailRequest& request) const override {
+        throw Error("no thumbnails can be made here", request.source);
+    }
+};
+
+}  // namespace
+
+std::vector<ThumbnailOutput> CopyOutputs(const WebGalleryOptions& options) {
+    const auto gallery = std::make_shared<const SharedFolder>(options.galleryFolder);
+    const auto output = [&](std::size_t copy, int maxSize, bool onlyWhenSmaller) {
+        const char* name = kCopyFolders[copy];
+        return ThumbnailOutput{JoinPath(options.galleryFolder, name), maxSize, onlyWhenSmaller,
+                               std::make_shared<const SharedFolder>(gallery, name)};
+    };
+    std::vector<ThumbnailOutput> outputs{output(kThumbnailCopy, options.thumbSize, false),
+                                         output(kThumbnail2xCopy, 2 * options.thumbSize, true)};
+    if (options.displaySize != 0) {
+        outputs.push_back(output(kDisplayCopy, options.displaySize, true));
+    }
+    return outputs;
+}
+
+std::size_t MakePhotoCopies(const Thumbnailer* thumbnailer, const ImageList& images,
+                            const GalleryOrder& order, const std::vector<ThumbnailOutput>& outputs,
+                            std::stop_token stop,
+                            const std::function<void(const ThumbnailOutcome&)>& onDone) {
+    const NoThumbnailer none;
+    const Thumbnailer& maker = thumbnailer != nullptr ? *thumbnailer : none;
+    return ForEachInOrder(
+        order.Count(), 0, std::move(stop),
+        [&](std::size_t position) {
+            return MakeCopies(maker,
+                              ThumbnailSetRequest{images.GetAt(order.ItemAt(position)), outputs},
+                              position);
+        },
+        onDone);
+}
+
+}  // namespace brindlewick

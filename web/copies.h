@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <stop_token>
+#include <vector>
+
+#include "generate/image_list.h"
+#include "generate/thumbnailer.h"
+#include "web/order.h"
+#include "web/thumbnail_batch.h"
+#include "web/web_gallery.h"
+
+namespace brindlewick {
+
+// The copies asked of each photo, by their place in its request (and in
+// kCopyFolders).
+inline constexpr std::size_t kThumbnailCopy = 0;
+inline constexpr std::size_t kThumbnail2xCopy = 1;
+inline constexpr std::size_t kDisplayCopy = 2;  // asked unless the display size is 0
+
+// The copies asked of every photo: the thumbnail, one of twice its size where
+// the photo is larger, and the display copy where asked for and the photo is
+// larger. The gallery's folder and each folder of copies are opened once,
+// when first needed, for all photos: a link put in their place meanwhile is
+// not followed.
+std::vector<ThumbnailOutput> CopyOutputs(const WebGalleryOptions& options);
+
+// Makes the copies of every photo of the order on one worker per core, and
+// hands each outcome on, on the calling thread in the gallery's order, as
+// soon as it and all before it are done. Null thumbnailer: every thumbnail
+// fails. Stops as ForEachInOrder does; returns the outcomes handed on.
+std::size_t MakePhotoCopies(const Thumbnailer* thumbnailer, const ImageList& images,
+                            const GalleryOrder& order, const std::vector<ThumbnailOutput>& outputs,
+                            std::stop_token stop,
+                            const std::function<void(const ThumbnailOutcome&)>& onDone);
+
+}  // namespace brindlewick

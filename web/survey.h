@@ -1,0 +1,37 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/file_set.h"
+#include "generate/image_list.h"
+#include "generate/photo_facts.h"
+#include "generate/run_report.h"
+
+namespace brindlewick {
+
+// What a listed item is to the web gallery.
+enum class ItemKind : std::uint8_t {
+    kImage,       // a photo: a page, and its facts where a reader was given
+    kUnreadable,  // its header could not be read (or nothing is there): a page and a text link
+    kFolder,      // no page, no gallery entry
+    kOwnCopy,     // one of the thumbnailer's own copies in a folder of copies: skipped
+};
+
+// The survey's record of one listed item, kept for the whole run: small, as
+// a list may hold a million paths.
+struct SurveyRecord {
+    PhotoFacts facts;
+    ItemKind kind = ItemKind::kUnreadable;
+
+    bool HasPage() const { return kind == ItemKind::kImage || kind == ItemKind::kUnreadable; }
+};
+
+// Every listed item classified once, in list order: each is added to inputs
+// (no page may replace it), and the photos' headers are read on one worker
+// per core, each a step of the progress. Returns the records, or fewer than
+// the list's items when a stop was asked for (nothing is written then).
+std::vector<SurveyRecord> SurveyItems(const ImageList& images, FileSet& inputs,
+                                      const RunServices& services);
+
+}  // namespace brindlewick

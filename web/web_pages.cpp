@@ -1,0 +1,202 @@
+#include "web/web_pages.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <iterator>
+#include <utility>
+
+#include "base/path.h"
+#include "generate/page_text.h"
+#include "web/copies.h"
+
+namespace brindlewick {
+namespace {
+
+constexpr const char* kWouldOverwritePage = "it would replace a page written in this run";
+
+std::string WouldReplacePageOf(const std::string& other) {
+    return "its page would replace the page written for " + other + " in this run";
+}
+
+// The address of path from a page in folder, so that the folder can be
+// copied or uploaded as a whole.
+std::string RelativeAddress(const std::string& path, const std::string& folder) {
+    const std::string address = std::filesystem::path(path).lexically_relative(folder).string();
+    return address.empty() ? path : address;
+}
+
+const Thumbnail* CopyOf(const ThumbnailSet* copies, std::size_t copy) {
+    if (copies == nullptr || copy >= copies->outputs.size()) {
+        return nullptr;
+    }
+    const std::optional<Thumbnail>& made = copies->outputs[copy].thumbnail;
+    return made ? &*made : nullptr;
+}
+
+// The gallery's entry for an image: addresses relative to the gallery's folder.
+WebGalleryEntry EntryOf(const std::string& image, const std::string& galleryFolder,
+                        const ThumbnailSet* copies) {
+    WebGalleryEntry entry;
+    entry.page = RelativeAddress(PagePath(image), galleryFolder);
+    entry.imageName = FileNameOf(image);
+    if (const Thumbnail* thumbnail = CopyOf(copies, kThumbnailCopy)) {
+        entry.thumbnail = std::string(kThumbnailFolderName) + '/' + thumbnail->fileName;
+        entry.width = thumbnail->width;
+        entry.height = thumbnail->height;
+        const Thumbnail* thumbnail2x = CopyOf(copies, kThumbnail2xCopy);
+        if (thumbnail2x != nullptr && !thumbnail2x->fileName.empty()) {
+            entry.thumbnail2x = std::string(kThumbnail2xFolderName) + '/' + thumbnail2x->fileName;
+        }
+    }
+    return entry;
+}
+
+}  // namespace
+
+WebPages::WebPages(const ImageList& images, const std::vector<SurveyRecord>& records,
+                   const GalleryOrder& order, const WebGalleryOptions& options,
+                   HtmlPageWriter& writer, RunOutputs& outputs)
+    : images_(images),
+      records_(records),
+      order_(order),
+      options_(options),
+      writer_(writer),
+      outputs_(outputs),
+      used_(std::size(kCopyFolders)) {}
+
+void WebPages::PassItem(std::size_t item) {
+    const std::string& path = images_.GetAt(item);
+    if (records_[item].kind == ItemKind::kFolder) {
+        outputs_.Skip(path, std::strerror(EISDIR));
+    } else {
+        outputs_.Report().copiesSkipped.push_back(path);
+    }
+    ++outputs_.Report().itemsDone;
+}
+
+void WebPages::WritePhoto(std::size_t position, const ThumbnailSet* copies,
+                          const std::optional<Error>& failure) {
+    ListFailures(copies, failure);
+    NoteCopiesUsed(copies);
+    const std::size_t item = order_.ItemAt(position);
+    RunReport& report = outputs_.Report();
+    if (WritePage(position, copies)) {
+        ++report.photosPublished;
+        if (records_[item].facts.hasGpsPosition) {
+            report.photosWithGps.push_back(images_.GetAt(item));
+        }
+    }
+    ++report.itemsDone;
+    entries_.push_back(EntryOf(images_.GetAt(item), options_.galleryFolder, copies));
+}
+
+// An image that cannot be read fails every copy alike, and is listed for its
+// thumbnail.
+void WebPages::ListFailures(const ThumbnailSet* copies, const std::optional<Error>& failure) {
+    std::vector<std::pair<std::string, std::string>> listed;
+    const auto list = [&](const Error& error, Output output) {
+        std::pair<std::string, std::string> line{error.Path(), error.Cause()};
+        if (std::find(listed.begin(), listed.end(), line) == listed.end()) {
+            outputs_.SkipFailed(error.Path(), error, output);
+            listed.push_back(std::move(line));
+        }
+    };
+    if (failure) {
+        list(*failure, Output::kThumbnail);
+    }
+    if (copies != nullptr) {
+        for (std::size_t i = 0; i < copies->outputs.size(); ++i) {
+            if (const std::optional<Error>& error = copies->outputs[i].error) {
+                list(*error, i == kDisplayCopy ? Output::kDisplayCopy : Output::kThumbnail);
+            }
+        }
+    }
+}
+
+void WebPages::NoteCopiesUsed(const ThumbnailSet* copies) {
+    for (std::size_t copy = 0; copy < used_.size(); ++copy) {
+        if (const Thumbnail* made = CopyOf(copies, copy);
+            made != nullptr && !made->fileName.empty()) {
+            used_[copy].insert(made->fileName);
+        }
+    }
+}
+
+// Two images of one folder whose names differ only in the extension share a
+// page: the second is refused, as the gallery links each image's page.
+bool WebPages::WritePage(std::size_t position, const ThumbnailSet* copies) {
+    const std::string& path = images_.GetAt(order_.ItemAt(position));
+    const std::string page = PagePath(path);
+    const std::optional<FilePlace> place = outputs_.Places().PlaceOf(page);
+    const auto earlier = place ? pagesWritten_.find(*place) : pagesWritten_.end();
+    if (earlier != pagesWritten_.end() && !outputs_.Inputs().WouldReplace(page)) {
+        outputs_.SkipNamed(path, WouldReplacePageOf(earlier->second));
+        return false;
+    }
+    if (!outputs_.WriteOne(page, Output::kPage, [&] { WritePhotoPage(page, position, copies); })) {
+        return false;
+    }
+    ++outputs_.Report().pagesWritten;
+    if (place) {
+        pagesWritten_.emplace(*place, path);
+    }
+    return true;
+}
+
+// The page links the pages of its neighbours and the gallery. It shows the
+// display copy, or the image itself (with its size, where its header told
+// it) where the image fits or no copy was made, and links the image as it is.
+void WebPages::WritePhotoPage(const std::string& page, std::size_t position,
+                              const ThumbnailSet* copies) {
+    const std::string folder(FolderOf(page));
+    const auto pageAddress = [&](std::optional<std::size_t> item) {
+        return item ? RelativeAddress(PagePath(images_.GetAt(*item)), folder) : std::string();
+    };
+    const std::size_t item = order_.ItemAt(position);
+    const std::string previous = pageAddress(order_.PreviousOf(position));
+    const std::string next = pageAddress(order_.NextOf(position));
+    const std::string gallery = RelativeAddress(options_.galleryPath, folder);
+    const std::string_view name = FileNameOf(images_.GetAt(item));
+    std::string shown(name);
+    WebPhotoPage photo;
+    photo.width = records_[item].facts.width;
+    photo.height = records_[item].facts.height;
+    if (const Thumbnail* display = CopyOf(copies, kDisplayCopy)) {
+        if (!display->fileName.empty()) {
+            shown = RelativeAddress(
+                JoinPath(JoinPath(options_.galleryFolder, kDisplayFolderName), display->fileName),
+                folder);
+        }
+        photo.width = display->width;
+        photo.height = display->height;
+    }
+    photo.language = options_.language;
+    photo.imageName = name;
+    photo.description = options_.comment;
+    photo.footer = options_.footer;
+    photo.photo = shown;
+    photo.original = name;
+    photo.previous = previous;
+    photo.next = next;
+    photo.gallery = gallery;
+    writer_.WriteWebPhotoPage(page, photo);
+}
+
+void WebPages::WriteGallery() {
+    const std::string& path = options_.galleryPath;
+    if (const std::optional<FilePlace> place = outputs_.Places().PlaceOf(path);
+        place && pagesWritten_.contains(*place)) {
+        outputs_.Skip(path, kWouldOverwritePage, Output::kGallery);
+        return;
+    }
+    const WebGalleryPage page{options_.language, options_.title, options_.comment, options_.footer,
+                              options_.thumbSize};
+    if (outputs_.WriteOne(path, Output::kGallery,
+                          [&] { writer_.WriteWebGallery(path, page, entries_); })) {
+        outputs_.Report().galleryWritten = path;
+    }
+}
+
+}  // namespace brindlewick

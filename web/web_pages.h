@@ -1,0 +1,63 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <unordered_map>
+#include <unordered_set>
+#include <vector>
+
+#include "base/error.h"
+#include "base/file_set.h"
+#include "generate/html_page_writer.h"
+#include "generate/image_list.h"
+#include "generate/run_outputs.h"
+#include "generate/thumbnailer.h"
+#include "generate/web_page_text.h"
+#include "web/order.h"
+#include "web/survey.h"
+#include "web/web_gallery.h"
+
+namespace brindlewick {
+
+// The web form's pages: each photo page, with the copies made of its photo
+// and its neighbours from the order, and the gallery once every page is done.
+class WebPages {
+public:
+    WebPages(const ImageList& images, const std::vector<SurveyRecord>& records,
+             const GalleryOrder& order, const WebGalleryOptions& options, HtmlPageWriter& writer,
+             RunOutputs& outputs);
+
+    // An item without a page: a folder is listed as such, a copy of ours as
+    // skipped.
+    void PassItem(std::size_t item);
+    // The page and gallery entry of the photo at a position of the order,
+    // with the copies made of it (null: none) or the error that failed them
+    // all. Each distinct failure among them is listed once.
+    void WritePhoto(std::size_t position, const ThumbnailSet* copies,
+                    const std::optional<Error>& failure);
+    // The gallery, unless one of the pages was written where it goes.
+    void WriteGallery();
+
+    // The names of the copies the pages and the gallery use, per folder of
+    // copies (kCopyFolders' order).
+    const std::vector<std::unordered_set<std::string>>& CopiesUsed() const { return used_; }
+
+private:
+    void ListFailures(const ThumbnailSet* copies, const std::optional<Error>& failure);
+    void NoteCopiesUsed(const ThumbnailSet* copies);
+    bool WritePage(std::size_t position, const ThumbnailSet* copies);
+    void WritePhotoPage(const std::string& page, std::size_t position, const ThumbnailSet* copies);
+
+    const ImageList& images_;
+    const std::vector<SurveyRecord>& records_;
+    const GalleryOrder& order_;
+    const WebGalleryOptions& options_;
+    HtmlPageWriter& writer_;
+    RunOutputs& outputs_;
+    std::unordered_map<FilePlace, std::string, FilePlaceHash> pagesWritten_;  // and their images
+    std::vector<WebGalleryEntry> entries_;
+    std::vector<std::unordered_set<std::string>> used_;
+};
+
+}  // namespace brindlewick
