@@ -42,14 +42,22 @@ bool StepOn(const RunServices& services, RunReport& report, std::size_t done) {
 
 bool RunOutputs::MayWrite(const std::string& path, Output output) {
     if (inputs_.WouldReplace(path)) {
-        Skip(path, kWouldOverwriteInput, output);
+        SkipReplacingInput(path, output);
         return false;
     }
     if (galleryPlace_ && places_.PlaceOf(path) == galleryPlace_) {
-        Skip(path, kWouldOverwriteGallery, output);
+        SkipReplacingGallery(path, output);
         return false;
     }
     return true;
+}
+
+void RunOutputs::SkipReplacingInput(std::string path, Output output) {
+    Skip(std::move(path), kWouldOverwriteInput, output);
+}
+
+void RunOutputs::SkipReplacingGallery(std::string path, Output output) {
+    Skip(std::move(path), kWouldOverwriteGallery, output);
 }
 
 void RunOutputs::Skip(std::string path, std::string reason, Output output) {

@@ -53,6 +53,9 @@ public:
     bool MayWrite(const std::string& path, Output output);
 
     void Skip(std::string path, std::string reason, Output output = Output::kPage);
+    // A file refused as it would replace a listed file, or the gallery.
+    void SkipReplacingInput(std::string path, Output output);
+    void SkipReplacingGallery(std::string path, Output output);
     // A failure whose reason names the output itself ("its page would ...").
     void SkipNamed(std::string path, std::string reason);
     // The error's cause (after prefix), grouped with the folder's where the

@@ -18,9 +18,18 @@ public:
     }
 };
 
+bool Opens(const SharedFolder& folder) {
+    try {
+        folder.Get();
+        return true;
+    } catch (const Error&) {
+        return false;  // each copy that goes there fails with the reason
+    }
+}
+
 }  // namespace
 
-std::vector<ThumbnailOutput> CopyOutputs(const WebGalleryOptions& options) {
+std::vector<ThumbnailOutput> CopyOutputs(const WebGalleryOptions& options, bool anyPhoto) {
     const auto gallery = std::make_shared<const SharedFolder>(options.galleryFolder);
     const auto output = [&](std::size_t copy, int maxSize, bool onlyWhenSmaller) {
         const char* name = kCopyFolders[copy];
@@ -29,6 +38,13 @@ std::vector<ThumbnailOutput> CopyOutputs(const WebGalleryOptions& options) {
     };
     std::vector<ThumbnailOutput> outputs{output(kThumbnailCopy, options.thumbSize, false),
                                          output(kThumbnail2xCopy, 2 * options.thumbSize, true)};
+    if (anyPhoto && !Opens(*outputs[kThumbnailCopy].folder)) {
+        // A thumbnail of twice the size is made only with its thumbnail: it
+        // goes to the thumbnails' folder and fails with it, nothing is
+        // written beside it.
+        outputs[kThumbnail2xCopy].targetFolder = outputs[kThumbnailCopy].targetFolder;
+        outputs[kThumbnail2xCopy].folder = outputs[kThumbnailCopy].folder;
+    }
     if (options.displaySize != 0) {
         outputs.push_back(output(kDisplayCopy, options.displaySize, true));
     }

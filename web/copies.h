@@ -23,8 +23,9 @@ inline constexpr std::size_t kDisplayCopy = 2;  // asked unless the display size
 // the photo is larger, and the display copy where asked for and the photo is
 // larger. The gallery's folder and each folder of copies are opened once,
 // when first needed, for all photos: a link put in their place meanwhile is
-// not followed.
-std::vector<ThumbnailOutput> CopyOutputs(const WebGalleryOptions& options);
+// not followed. With anyPhoto (and a thumbnailer), the thumbnails' folder is opened (made) at
+// once: where it is refused, no thumbnail of twice the size is made either.
+std::vector<ThumbnailOutput> CopyOutputs(const WebGalleryOptions& options, bool anyPhoto);
 
 // Makes the copies of every photo of the order on one worker per core, and
 // hands each outcome on, on the calling thread in the gallery's order, as

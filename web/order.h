@@ -3,27 +3,49 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
+#include <string>
 #include <vector>
 
+#include "generate/image_list.h"
+#include "generate/run_outputs.h"
 #include "web/survey.h"
 
 namespace brindlewick {
 
+// Why a photo gets no page, known before any page is written.
+struct PageRefusal {
+    enum class Reason : std::uint8_t {
+        kReplacesInput,    // its page would replace one of the listed files
+        kReplacesGallery,  // its page would be the gallery
+        kSharesPage,       // its page is an earlier photo's (names differ in the extension)
+    };
+    std::uint32_t item = 0;
+    Reason reason = Reason::kReplacesInput;
+    std::uint32_t earlier = 0;  // kSharesPage: the photo whose page it is
+};
+
 // The photos in the order the gallery shows them (the image list's), each
-// with its neighbours: the photo pages' Previous and Next. Items without a
-// page are no one's neighbour.
+// with its neighbours: the photo pages' Previous and Next. A photo whose page
+// could not be written where it goes (see PageRefusal) is settled here: it
+// is refused, gets no copies, no gallery entry, and is no one's neighbour,
+// like a folder.
 class GalleryOrder {
 public:
-    explicit GalleryOrder(const std::vector<SurveyRecord>& records);
+    // Refused photos become ItemKind::kRefused in records.
+    GalleryOrder(const ImageList& images, std::vector<SurveyRecord>& records, RunOutputs& outputs,
+                 const std::string& galleryPath);
 
     std::size_t Count() const { return photos_.size(); }
     // The listed item shown at a position of the gallery.
     std::size_t ItemAt(std::size_t position) const { return photos_[position]; }
     std::optional<std::size_t> PreviousOf(std::size_t position) const;
     std::optional<std::size_t> NextOf(std::size_t position) const;
+    // The refusal of a refused item.
+    const PageRefusal& RefusalOf(std::size_t item) const;
 
 private:
     std::vector<std::uint32_t> photos_;  // listed items, in the gallery's order
+    std::vector<PageRefusal> refusals_;  // in list order
 };
 
 }  // namespace brindlewick

@@ -16,6 +16,7 @@ enum class ItemKind : std::uint8_t {
     kUnreadable,  // its header could not be read (or nothing is there): a page and a text link
     kFolder,      // no page, no gallery entry
     kOwnCopy,     // one of the thumbnailer's own copies in a folder of copies: skipped
+    kRefused,     // its page cannot go where it belongs (the order says why): no page
 };
 
 // The survey's record of one listed item, kept for the whole run: small, as

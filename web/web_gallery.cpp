@@ -14,12 +14,12 @@ void RunWebGallery(const ImageList& images, const WebGalleryOptions& options,
                    const RunServices& services, HtmlPageWriter& writer, FileSet& inputs,
                    RunOutputs& outputs) {
     RunReport& report = outputs.Report();
-    const std::vector<SurveyRecord> records = SurveyItems(images, inputs, services);
+    std::vector<SurveyRecord> records = SurveyItems(images, inputs, services);
     if (records.size() < images.Count()) {
         report.outcome = RunReport::Outcome::kStopped;
         return;
     }
-    const GalleryOrder order(records);
+    const GalleryOrder order(images, records, outputs, options.galleryPath);
     WebPages pages(images, records, order, options, writer, outputs);
 
     // The items without a page are passed at their place in the list, a step
@@ -38,8 +38,9 @@ void RunWebGallery(const ImageList& images, const WebGalleryOptions& options,
         }
         return report.outcome != RunReport::Outcome::kStopped;
     };
-    MakePhotoCopies(services.thumbnailer, images, order, CopyOutputs(options), services.stop,
-                    [&](const ThumbnailOutcome& outcome) {
+    MakePhotoCopies(services.thumbnailer, images, order,
+                    CopyOutputs(options, order.Count() != 0 && services.thumbnailer != nullptr),
+                    services.stop, [&](const ThumbnailOutcome& outcome) {
                         const std::size_t item = order.ItemAt(outcome.index);
                         if (passItemsBefore(item) && StepOn(services, report, report.itemsDone)) {
                             pages.WritePhoto(outcome.index, outcome.set ? &*outcome.set : nullptr,

@@ -14,8 +14,6 @@
 namespace brindlewick {
 namespace {
 
-constexpr const char* kWouldOverwritePage = "it would replace a page written in this run";
-
 std::string WouldReplacePageOf(const std::string& other) {
     return "its page would replace the page written for " + other + " in this run";
 }
@@ -68,12 +66,33 @@ WebPages::WebPages(const ImageList& images, const std::vector<SurveyRecord>& rec
 
 void WebPages::PassItem(std::size_t item) {
     const std::string& path = images_.GetAt(item);
-    if (records_[item].kind == ItemKind::kFolder) {
-        outputs_.Skip(path, std::strerror(EISDIR));
-    } else {
-        outputs_.Report().copiesSkipped.push_back(path);
+    switch (records_[item].kind) {
+        case ItemKind::kFolder:
+            outputs_.Skip(path, std::strerror(EISDIR));
+            break;
+        case ItemKind::kOwnCopy:
+            outputs_.Report().copiesSkipped.push_back(path);
+            break;
+        default:
+            Refuse(order_.RefusalOf(item));
+            break;
     }
     ++outputs_.Report().itemsDone;
+}
+
+void WebPages::Refuse(const PageRefusal& refusal) {
+    const std::string& path = images_.GetAt(refusal.item);
+    switch (refusal.reason) {
+        case PageRefusal::Reason::kReplacesInput:
+            outputs_.SkipReplacingInput(PagePath(path), Output::kPage);
+            break;
+        case PageRefusal::Reason::kReplacesGallery:
+            outputs_.SkipReplacingGallery(PagePath(path), Output::kPage);
+            break;
+        case PageRefusal::Reason::kSharesPage:
+            outputs_.SkipNamed(path, WouldReplacePageOf(images_.GetAt(refusal.earlier)));
+            break;
+    }
 }
 
 void WebPages::WritePhoto(std::size_t position, const ThumbnailSet* copies,
@@ -124,24 +143,12 @@ void WebPages::NoteCopiesUsed(const ThumbnailSet* copies) {
     }
 }
 
-// Two images of one folder whose names differ only in the extension share a
-// page: the second is refused, as the gallery links each image's page.
 bool WebPages::WritePage(std::size_t position, const ThumbnailSet* copies) {
-    const std::string& path = images_.GetAt(order_.ItemAt(position));
-    const std::string page = PagePath(path);
-    const std::optional<FilePlace> place = outputs_.Places().PlaceOf(page);
-    const auto earlier = place ? pagesWritten_.find(*place) : pagesWritten_.end();
-    if (earlier != pagesWritten_.end() && !outputs_.Inputs().WouldReplace(page)) {
-        outputs_.SkipNamed(path, WouldReplacePageOf(earlier->second));
-        return false;
-    }
+    const std::string page = PagePath(images_.GetAt(order_.ItemAt(position)));
     if (!outputs_.WriteOne(page, Output::kPage, [&] { WritePhotoPage(page, position, copies); })) {
         return false;
     }
     ++outputs_.Report().pagesWritten;
-    if (place) {
-        pagesWritten_.emplace(*place, path);
-    }
     return true;
 }
 
@@ -186,11 +193,6 @@ void WebPages::WritePhotoPage(const std::string& page, std::size_t position,
 
 void WebPages::WriteGallery() {
     const std::string& path = options_.galleryPath;
-    if (const std::optional<FilePlace> place = outputs_.Places().PlaceOf(path);
-        place && pagesWritten_.contains(*place)) {
-        outputs_.Skip(path, kWouldOverwritePage, Output::kGallery);
-        return;
-    }
     const WebGalleryPage page{options_.language, options_.title, options_.comment, options_.footer,
                               options_.thumbSize};
     if (outputs_.WriteOne(path, Output::kGallery,

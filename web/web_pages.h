@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <unordered_set>
 #include <vector>
 
@@ -29,14 +28,14 @@ public:
              RunOutputs& outputs);
 
     // An item without a page: a folder is listed as such, a copy of ours as
-    // skipped.
+    // skipped, a refused photo with the order's reason.
     void PassItem(std::size_t item);
     // The page and gallery entry of the photo at a position of the order,
     // with the copies made of it (null: none) or the error that failed them
     // all. Each distinct failure among them is listed once.
     void WritePhoto(std::size_t position, const ThumbnailSet* copies,
                     const std::optional<Error>& failure);
-    // The gallery, unless one of the pages was written where it goes.
+    // The gallery, once every page is done.
     void WriteGallery();
 
     // The names of the copies the pages and the gallery use, per folder of
@@ -44,6 +43,7 @@ public:
     const std::vector<std::unordered_set<std::string>>& CopiesUsed() const { return used_; }
 
 private:
+    void Refuse(const PageRefusal& refusal);
     void ListFailures(const ThumbnailSet* copies, const std::optional<Error>& failure);
     void NoteCopiesUsed(const ThumbnailSet* copies);
     bool WritePage(std::size_t position, const ThumbnailSet* copies);
@@ -55,7 +55,6 @@ private:
     const WebGalleryOptions& options_;
     HtmlPageWriter& writer_;
     RunOutputs& outputs_;
-    std::unordered_map<FilePlace, std::string, FilePlaceHash> pagesWritten_;  // and their images
     std::vector<WebGalleryEntry> entries_;
     std::vector<std::unordered_set<std::string>> used_;
 };

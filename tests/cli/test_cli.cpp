@@ -384,25 +384,38 @@ TEST_F(Cli, CopiesFoldersThatAreLinksOrFilesAreRefused) {
                 WriteFile(pics / folder, "mine");
             }
         }
-        fs::remove(pics / "ShowAll.html");
-        const Result r = Run(
-            {"--web-gallery", "--thumb-size", "100", "--display-size", "320", "a.bmp", "b.bmp"});
-        EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.out,
-                  "Processed 2 file(s)\nGallery: " + (pics / "ShowAll.html").string() + "\n");
-        for (const std::string& folder : folders) {
-            const std::string line = (pics / folder).string() + ": the folder's name is taken by " +
-                                     (links ? "a link, which is not followed" : "a file") +
-                                     (folder == "display" ? " (display copies of 2 images)\n"
-                                                          : " (thumbnails of 2 images)\n");
-            EXPECT_NE(r.err.find(line), std::string::npos) << r.err;
-            EXPECT_EQ(links ? test::FileCount(dir_.Path() / "outside" / folder)
-                            : ReadFile(pics / folder).size(),
-                      links ? 0u : 4u);
+        // Where only the thumbnails' folder is refused, no thumbnail of
+        // twice the size is made beside it either; the display copies are.
+        for (const bool onlyThumbs : {false, true}) {
+            if (onlyThumbs) {
+                fs::remove(pics / "thumbs2x"), fs::remove(pics / "display");
+            }
+            fs::remove(pics / "ShowAll.html");
+            const Result r = Run(
+                {"--web-gallery", "--thumb-size", "16", "--display-size", "320", "a.bmp", "b.bmp"});
+            EXPECT_EQ(r.status, 1);
+            EXPECT_EQ(r.out,
+                      "Processed 2 file(s)\nGallery: " + (pics / "ShowAll.html").string() + "\n");
+            for (const std::string& folder : folders) {
+                if (onlyThumbs && folder != "thumbs") {
+                    continue;
+                }
+                const std::string line = (pics / folder).string() +
+                                         ": the folder's name is taken by " +
+                                         (links ? "a link, which is not followed" : "a file") +
+                                         (folder == "display" ? " (display copies of 2 images)\n"
+                                                              : " (thumbnails of 2 images)\n");
+                EXPECT_EQ(r.err.find(line) != std::string::npos, folder != "thumbs2x") << r.err;
+                EXPECT_EQ(links ? test::FileCount(dir_.Path() / "outside" / folder)
+                                : ReadFile(pics / folder).size(),
+                          links ? 0u : 4u);
+            }
+            EXPECT_FALSE(onlyThumbs && fs::exists(pics / "thumbs2x"));
+            EXPECT_EQ(onlyThumbs, fs::is_directory(fs::symlink_status(pics / "display")));
+            EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), onlyThumbs ? 1 : 2) << r.err;
+            EXPECT_TRUE(fs::exists(pics / "a.html"));
+            EXPECT_TRUE(fs::exists(pics / "ShowAll.html"));
         }
-        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 3) << r.err;
-        EXPECT_TRUE(fs::exists(pics / "a.html"));
-        EXPECT_TRUE(fs::exists(pics / "ShowAll.html"));
     }
 }
 

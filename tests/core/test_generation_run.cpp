@@ -99,7 +99,9 @@ TEST_F(GenerationRun, CommentThatBeginsAnEntryIsNotAddedAgain) {
 }
 
 // Two images with one page: the later page wins and the lost one is named;
-// the web gallery, which links each image's own page, refuses the second.
+// the web gallery, which links each image's own page, refuses the second
+// before any page is written: it has no thumbnail, no gallery entry and is
+// no one's neighbour.
 TEST_F(GenerationRun, SameStemLaterImageWinsOrIsRefusedInTheWebGallery) {
     images_.AddImagePath(Image("a.gif"));
     images_.AddImagePath(Image("a.jpg"));
@@ -110,15 +112,19 @@ TEST_F(GenerationRun, SameStemLaterImageWinsOrIsRefusedInTheWebGallery) {
               dir_ / "a.gif" + ": its page was replaced by the page written for " +
                   (dir_ / "a.jpg") + " in this run\n");
 
+    images_.AddImagePath(Image("b.gif"));
     values_.showAll = values_.webGallery = 1;
     report = Run();
-    EXPECT_EQ(report.pagesWritten, 1u);
+    EXPECT_EQ(report.pagesWritten, 2u);
     EXPECT_NE(ReadFile(dir_ / "a.html").find("src=\"a.gif\""), std::string::npos);
+    EXPECT_NE(ReadFile(dir_ / "a.html").find("rel=\"next\" href=\"b.html\""), std::string::npos);
+    EXPECT_NE(ReadFile(dir_ / "b.html").find("rel=\"prev\" href=\"a.html\""), std::string::npos);
+    EXPECT_EQ(ReadFile(dir_ / "ShowAll.html").find("a.jpg"), std::string::npos);
     EXPECT_EQ(FailureLines(report.failures),
               dir_ / "a.gif" + ": no thumbnails can be made here (thumbnail)\n" + (dir_ / "a.jpg") +
-                  ": no thumbnails can be made here (thumbnail)\n" + (dir_ / "a.jpg") +
                   ": its page would replace the page written for " + (dir_ / "a.gif") +
-                  " in this run\n");
+                  " in this run\n" + dir_ / "b.gif" +
+                  ": no thumbnails can be made here (thumbnail)\n");
 }
 
 // The failures of one folder make one line, named for the output that failed.
