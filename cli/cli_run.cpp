@@ -126,9 +126,10 @@ std::optional<RunReport> RunStoppable(Settings& values, const ImageList& images,
     ProgressLine progressLine(context.err, context.showProgress);
     const VipsThumbnailer thumbnailer;
     const VipsPhotoFactsReader facts;
+    const auto notice = [&](const std::string& text) { context.err << text << '\n' << std::flush; };
     RunReport report =
         GenerationRun(values, images, settings, context.currentFolder,
-                      {std::ref(progressLine), stopToken, &writer, &thumbnailer, &facts})
+                      {std::ref(progressLine), stopToken, &writer, &thumbnailer, &facts, notice})
             .Run();
     if (stop != nullptr) {
         stop->EndWriting();

@@ -84,6 +84,9 @@ struct RunServices {
     // What the web form reads of each photo's header; null: nothing is known
     // of any (no size on the pages, no GPS position).
     const PhotoFactsReader* facts = nullptr;
+    // A notice the run gives while it goes on (it waits for another run), on
+    // the run's thread.
+    std::function<void(const std::string& notice)> notice = {};
 };
 
 }  // namespace brindlewick

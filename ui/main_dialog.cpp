@@ -261,7 +261,8 @@ void MainDialog::OnGenerate() {
         GenerationRun run(
             values_, imageList_->Images(), settingsFile_, galleryFolder_,
             {[&progress](std::size_t done, std::size_t total) { progress.Step(done, total); },
-             cancel.get_token(), services_.writer, services_.thumbnailer, services_.facts});
+             cancel.get_token(), services_.writer, services_.thumbnailer, services_.facts,
+             [&progress](const std::string& notice) { progress.Notice(FromUtf8(notice)); }});
         const ProgressScope scope(progress, this, run.StepCount(), cancel);
         report = run.Run();
     }

@@ -63,14 +63,22 @@ void QtProgressPresenter::Step(std::size_t done, std::size_t total) {
     if (!dialog_) {
         return;
     }
+    if (done != 0) {
+        notice_.clear();
+    }
     if (!dialog_->wasCanceled()) {
-        dialog_->setLabelText(ProgressText(std::min(done + 1, total), total));
+        dialog_->setLabelText(notice_.isEmpty() ? ProgressText(std::min(done + 1, total), total)
+                                                : notice_);
         // On a modal dialog this also handles pending events, the Cancel click among them.
         dialog_->setValue(Scaled(done, total));
     }
     if (dialog_->wasCanceled()) {
         stop_.request_stop();
     }
+}
+
+void QtProgressPresenter::Notice(const QString& text) {
+    notice_ = text;
 }
 
 void QtProgressPresenter::End() {

@@ -19,6 +19,9 @@ public:
     virtual void Begin(QWidget* parent, std::size_t total, std::stop_source stop) = 0;
     // Called before each image.
     virtual void Step(std::size_t done, std::size_t total) = 0;
+    // A notice of the run's (it waits for another run); shown until an image
+    // is done.
+    virtual void Notice(const QString& /*text*/) {}
     virtual void End() = 0;
 };
 
@@ -31,9 +34,11 @@ public:
 
     void Begin(QWidget* parent, std::size_t total, std::stop_source stop) override;
     void Step(std::size_t done, std::size_t total) override;
+    void Notice(const QString& text) override;
     void End() override;
 
 private:
+    QString notice_;
     std::unique_ptr<QProgressDialog> dialog_;
     std::stop_source stop_;
 };

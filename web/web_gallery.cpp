@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include "base/folder_lock.h"
+#include "base/shell_quote.h"
+
 #include "web/clean.h"
 #include "web/copies.h"
 #include "web/order.h"
@@ -10,10 +13,40 @@
 
 namespace brindlewick {
 
+std::string WaitingMessage(const std::string& folder) {
+    return "Waiting for another run writing the gallery in " + ShellQuotedName(folder) + "\u2026";
+}
+
+std::string NotLockedMessage(const std::string& folder, const Error& problem) {
+    return "The gallery's folder " + ShellQuotedName(folder) + " cannot be locked (" +
+           ShellQuotedName(problem.Cause()) +
+           "): runs writing a gallery there at the same time may remove each other's copies";
+}
+
 void RunWebGallery(const ImageList& images, const WebGalleryOptions& options,
                    const RunServices& services, HtmlPageWriter& writer, FileSet& inputs,
                    RunOutputs& outputs) {
     RunReport& report = outputs.Report();
+    const auto notify = [&](const std::string& text) {
+        if (services.notice) {
+            services.notice(text);
+        }
+    };
+    const FolderLock lock(
+        options.galleryFolder, services.stop,
+        [&] { notify(WaitingMessage(options.galleryFolder)); },
+        [&] {
+            if (services.progress) {
+                services.progress(0, report.itemCount);
+            }
+        });
+    if (lock.GetState() == FolderLock::State::kStopped) {
+        report.outcome = RunReport::Outcome::kStopped;
+        return;
+    }
+    if (lock.GetState() == FolderLock::State::kUnavailable) {
+        notify(NotLockedMessage(options.galleryFolder, *lock.Problem()));
+    }
     std::vector<SurveyRecord> records = SurveyItems(images, inputs, services);
     if (records.size() < images.Count()) {
         report.outcome = RunReport::Outcome::kStopped;

@@ -33,6 +33,12 @@ struct WebGalleryOptions {
     std::chrono::system_clock::time_point started;  // copies written since are not removed
 };
 
+// "Waiting for another run writing the gallery in FOLDER…", the notice of a
+// run that waits its turn.
+std::string WaitingMessage(const std::string& folder);
+// The notice of a run whose gallery's folder cannot be locked.
+std::string NotLockedMessage(const std::string& folder, const Error& problem);
+
 // The web form of a run, a pipeline of five stages:
 //  1. survey (web/survey.h): every listed item classified once, the photos'
 //     headers read on the workers;
@@ -44,10 +50,12 @@ struct WebGalleryOptions {
 //     done, in the gallery's order, then the gallery once every page is;
 //  5. clean (web/clean.h): once the gallery is written, the copies it does
 //     not use are removed.
-// The outcome, the failures and what was published go into the outputs'
-// report; a stop asked for before a page leaves the gallery as it was.
-// Throws Error as the page writer does, for a failure of the medium or a
-// stop that abandoned a page (ECANCELED).
+// Runs writing a web gallery into one folder take turns, from the survey to
+// the clean stage (FolderLock), so that none removes a copy another has just
+// reused; a run stopped while it waits writes nothing. The outcome, the
+// failures and what was published go into the outputs' report; a stop asked for before a page
+// leaves the gallery as it was. Throws Error as the page writer does, for a failure of the medium
+// or a stop that abandoned a page (ECANCELED).
 void RunWebGallery(const ImageList& images, const WebGalleryOptions& options,
                    const RunServices& services, HtmlPageWriter& writer, FileSet& inputs,
                    RunOutputs& outputs);

@@ -1,3 +1,5 @@
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -7,9 +9,11 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <thread>
 #include <unordered_set>
 
 #include "base/path.h"
+#include "base/posix_file.h"
 #include "base/shell_quote.h"
 #include "generate/html_page_writer.h"
 #include "generate/page_text.h"
@@ -453,6 +457,41 @@ TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions
                   .find("<img src=\"gps1.jpg\" alt=\"gps1.jpg\" width=\"4000\" height=\"3000\">"),
               std::string::npos);
     EXPECT_EQ(GpsNotice(RunReport{}), "");
+}
+
+// Runs writing a web gallery into one folder take turns: one that finds the
+// folder locked says so once and waits for it; stopped while it waits, it
+// writes nothing.
+TEST_F(GenerationRun, WebGalleryRunsInOneFolderTakeTurns) {
+    images_.AddImagePaths({Image("a.gif"), Image("b.gif")});
+    values_.showAll = values_.webGallery = 1;
+    UniqueFd held(::open(dir_.Path().c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    ASSERT_EQ(::flock(held.Get(), LOCK_EX), 0);
+    for (const bool stopWaiting : {true, false}) {
+        std::vector<std::string> notices;
+        std::stop_source stop;
+        std::jthread release;
+        RunServices services;
+        services.stop = stop.get_token();
+        services.notice = [&](const std::string& notice) {
+            notices.push_back(notice);
+            if (stopWaiting) {
+                stop.request_stop();
+            } else {
+                release = std::jthread([&] { held.Close(); });
+            }
+        };
+        const RunReport report =
+            brindlewick::GenerationRun(values_, images_, settings_, dir_.Path().string(), services)
+                .Run();
+        EXPECT_EQ(notices, std::vector<std::string>{WaitingMessage(dir_.Path().string())});
+        EXPECT_EQ(notices[0], "Waiting for another run writing the gallery in " +
+                                  dir_.Path().string() + "\u2026");
+        EXPECT_EQ(report.outcome,
+                  stopWaiting ? RunReport::Outcome::kStopped : RunReport::Outcome::kFinished);
+        EXPECT_EQ(fs::exists(dir_ / "a.html"), !stopWaiting);
+        EXPECT_EQ(fs::exists(dir_ / "ShowAll.html"), !stopWaiting);
+    }
 }
 
 // A listed copy of the thumbnailer's in a folder of copies is skipped in the
