@@ -87,7 +87,9 @@ Inputs CollectInputs(const CliOptions& options, const CliContext& context) {
 }
 
 // The saved values with the options given on top: a switch or value not
-// given keeps its saved value. What loading found wrong is told on err.
+// given keeps its saved value, one given counts as set by the user, so that
+// the save writes it even where another run saved a different value
+// meanwhile. What loading found wrong is told on err.
 Settings LoadValues(const SettingsFile& settings, const CliOptions& options,
                     const CliContext& context) {
     Settings values;
@@ -95,18 +97,19 @@ Settings LoadValues(const SettingsFile& settings, const CliOptions& options,
     // The window starts with the first history entry shown.
     values.comment = options.comment.value_or(values.history.Count() > 0 ? values.history.GetAt(0)
                                                                          : std::string());
-    const auto applySwitch = [](const std::optional<bool>& option, int& value) {
+    const auto apply = [&values](const auto& option, SettingKey key, auto& value) {
         if (option) {
-            value = *option ? 1 : 0;
+            value = *option;  // a switch: true is 1, false 0
+            values.setByUser.insert(key);
         }
     };
-    applySwitch(options.copyright, values.useCopyrightSymbol);
-    applySwitch(options.gallery, values.showAll);
-    applySwitch(options.webGallery, values.webGallery);
-    values.thumbSize = options.thumbSize.value_or(values.thumbSize);
-    values.galleryTitle = options.title.value_or(values.galleryTitle);
-    values.displaySize = options.displaySize.value_or(values.displaySize);
-    values.language = options.language.value_or(values.language);
+    apply(options.copyright, SettingKey::kUseCopyrightSymbol, values.useCopyrightSymbol);
+    apply(options.gallery, SettingKey::kShowAll, values.showAll);
+    apply(options.webGallery, SettingKey::kWebGallery, values.webGallery);
+    apply(options.thumbSize, SettingKey::kThumbSize, values.thumbSize);
+    apply(options.title, SettingKey::kGalleryTitle, values.galleryTitle);
+    apply(options.displaySize, SettingKey::kDisplaySize, values.displaySize);
+    apply(options.language, SettingKey::kLanguage, values.language);
     for (const std::string& notice : values.notices) {
         context.err << "brindlewick-cli: " << notice << '\n';
     }

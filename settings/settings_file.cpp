@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
@@ -63,17 +64,67 @@ std::vector<std::string> HistoryValues(const IniFile& ini) {
     return values;
 }
 
-using KeyTexts = std::map<std::string, std::string, std::less<>>;
+using KeyTexts = std::map<SettingKey, std::string>;
+
+// A key besides the history. One that only the web forms use (optIn) is
+// written only once the file has it or its value differs from the default.
+struct KeyInfo {
+    SettingKey key;
+    std::string_view name;
+    bool optIn;
+};
+
+// In the order a save adds them to a file that lacks them.
+constexpr std::array<KeyInfo, 8> kKeys{{
+    {SettingKey::kShowAllFileName, kShowAllFileNameKey, false},
+    {SettingKey::kUseCopyrightSymbol, kUseCopyrightSymbolKey, false},
+    {SettingKey::kShowAll, kShowAllKey, false},
+    {SettingKey::kWebGallery, kWebGalleryKey, true},
+    {SettingKey::kThumbSize, kThumbSizeKey, true},
+    {SettingKey::kGalleryTitle, kGalleryTitleKey, true},
+    {SettingKey::kDisplaySize, kDisplaySizeKey, true},
+    {SettingKey::kLanguage, kLanguageKey, true},
+}};
+
+// A key's value as the file stores it.
+std::string ValueText(const Settings& values, SettingKey key) {
+    switch (key) {
+        case SettingKey::kShowAllFileName:
+            return values.showAllFileName;
+        case SettingKey::kUseCopyrightSymbol:
+            return std::to_string(values.useCopyrightSymbol);
+        case SettingKey::kShowAll:
+            return std::to_string(values.showAll);
+        case SettingKey::kWebGallery:
+            return std::to_string(values.webGallery);
+        case SettingKey::kThumbSize:
+            return std::to_string(values.thumbSize);
+        case SettingKey::kGalleryTitle:
+            return values.galleryTitle;
+        case SettingKey::kDisplaySize:
+            return std::to_string(values.displaySize);
+        case SettingKey::kLanguage:
+            return values.language;
+    }
+    return {};
+}
 
 // The other keys' texts as ini holds them.
 KeyTexts FileKeys(const IniFile& ini) {
     KeyTexts keys;
-    for (const std::string_view key :
-         {kShowAllFileNameKey, kUseCopyrightSymbolKey, kShowAllKey, kWebGalleryKey, kThumbSizeKey,
-          kGalleryTitleKey, kDisplaySizeKey, kLanguageKey}) {
-        if (std::optional<std::string> text = ini.Get(kSection, key)) {
-            keys.emplace(key, std::move(*text));
+    for (const KeyInfo& info : kKeys) {
+        if (std::optional<std::string> text = ini.Get(kSection, info.name)) {
+            keys.emplace(info.key, std::move(*text));
         }
+    }
+    return keys;
+}
+
+// The other keys' texts as values hold them.
+KeyTexts ValueKeys(const Settings& values) {
+    KeyTexts keys;
+    for (const KeyInfo& info : kKeys) {
+        keys.emplace(info.key, ValueText(values, info.key));
     }
     return keys;
 }
@@ -90,10 +141,27 @@ int ThumbSizeValue(std::string_view text) {
     return ParseProfileInt(text);
 }
 
+// Whether a save that compares with values.loadedKeys leaves key as the
+// file holds it: the value is the one loaded and not set by the user, and
+// another front end saved the key since it was loaded.
+bool KeptFromFile(const Settings& values, SettingKey key, const std::string& text,
+                  const std::optional<std::string>& fileText) {
+    if (!values.loadedKeys || !fileText || values.setByUser.contains(key)) {
+        return false;
+    }
+    if (const auto loaded = values.loadedKeys->values.find(key);
+        loaded == values.loadedKeys->values.end() || loaded->second != text) {
+        return false;
+    }
+    const auto loaded = values.loadedKeys->file.find(key);
+    return loaded == values.loadedKeys->file.end() || loaded->second != *fileText;
+}
+
 // Writes the values into ini; whether every history entry tried was stored.
-// The other keys' texts written go into written, when given.
+// With onlyChanged, a key is written only where KeptFromFile is false; the
+// keys written or already holding the value go into stored.
 bool StoreValues(IniFile& ini, const Settings& values, bool onlyChanged,
-                 KeyTexts* written = nullptr) {
+                 std::set<SettingKey>* stored = nullptr) {
     bool ok = true;
     const std::size_t count = values.history.Count();
     for (int i = 0; i < kHistorySlots && ok; ++i) {
@@ -102,36 +170,22 @@ bool StoreValues(IniFile& ini, const Settings& values, bool onlyChanged,
                 ini.Set(kSection, HistoryKey(i), values.history.GetAt(static_cast<std::size_t>(i)));
         }
     }
-    // With onlyChanged a key whose text is the one loaded keeps the file's
-    // current text. A key used only by the web forms is written only once it
-    // is in the file or differs from its default.
-    const auto store = [&](std::string_view key, const std::string& text, bool isDefault,
-                           bool optIn) {
-        if (onlyChanged && values.fileKeys) {
-            if (const auto loaded = values.fileKeys->find(key);
-                loaded != values.fileKeys->end() && loaded->second == text) {
-                return;
-            }
+    const Settings defaults;
+    for (const KeyInfo& info : kKeys) {
+        const std::string text = ValueText(values, info.key);
+        const std::optional<std::string> fileText = ini.Get(kSection, info.name);
+        if (onlyChanged && KeptFromFile(values, info.key, text, fileText)) {
+            continue;
         }
-        if (optIn && isDefault && !ini.Get(kSection, key)) {
-            return;
+        if (info.optIn && !fileText && text == ValueText(defaults, info.key)) {
+            continue;
         }
         // Should a text not be storable (the file name comes from the file
         // itself), the old line stays.
-        if (ini.Set(kSection, key, text) && written != nullptr) {
-            written->insert_or_assign(std::string(key), text);
+        if ((fileText == text || ini.Set(kSection, info.name, text)) && stored != nullptr) {
+            stored->insert(info.key);
         }
-    };
-    store(kShowAllFileNameKey, values.showAllFileName, false, false);
-    store(kUseCopyrightSymbolKey, std::to_string(values.useCopyrightSymbol), false, false);
-    store(kShowAllKey, std::to_string(values.showAll), false, false);
-    store(kWebGalleryKey, std::to_string(values.webGallery), values.webGallery == 0, true);
-    store(kThumbSizeKey, std::to_string(values.thumbSize), values.thumbSize == kDefaultThumbSize,
-          true);
-    store(kGalleryTitleKey, values.galleryTitle, values.galleryTitle == kDefaultGalleryTitle, true);
-    store(kDisplaySizeKey, std::to_string(values.displaySize),
-          values.displaySize == kDefaultDisplaySize, true);
-    store(kLanguageKey, values.language, values.language.empty(), true);
+    }
     return ok;
 }
 
@@ -215,7 +269,8 @@ void SettingsFile::LoadSettings(Settings& values) const {
         values.language.clear();
     }
     values.fileHistory = HistoryValues(ini);
-    values.fileKeys = FileKeys(ini);
+    values.loadedKeys = Settings::KeysAsLoaded{FileKeys(ini), ValueKeys(values)};
+    values.setByUser.clear();
 }
 
 bool SettingsFile::SaveSettings(const Settings& values) const {
@@ -249,18 +304,24 @@ bool SettingsFile::UpdateSettings(Settings& values,
     if (change) {
         change(values);
     }
-    KeyTexts written;
-    const bool ok = StoreValues(ini, values, true, &written);
+    std::set<SettingKey> stored;
+    const bool ok = StoreValues(ini, values, true, &stored);
     ini.Save(path_);
     values.fileHistory = HistoryValues(ini);
-    // A key left alone keeps the text this front end loaded, so that it
-    // stays unchanged for the next save too.
-    if (values.fileKeys) {
-        for (auto& [key, text] : written) {
-            values.fileKeys->insert_or_assign(key, std::move(text));
-        }
+    // A key stored now compares with what it holds now; a key left as the
+    // file holds it keeps comparing with what this front end loaded, so that
+    // the next save leaves it too.
+    if (!values.loadedKeys) {
+        values.loadedKeys = Settings::KeysAsLoaded{FileKeys(ini), ValueKeys(values)};
     } else {
-        values.fileKeys = FileKeys(ini);
+        const KeyTexts fileKeys = FileKeys(ini);
+        for (const SettingKey key : stored) {
+            values.loadedKeys->file.insert_or_assign(key, fileKeys.at(key));
+            values.loadedKeys->values.insert_or_assign(key, ValueText(values, key));
+        }
+    }
+    for (const SettingKey key : stored) {
+        values.setByUser.erase(key);
     }
     return ok;
 }

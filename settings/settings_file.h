@@ -3,6 +3,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -16,6 +17,18 @@ inline constexpr const char* kDefaultGalleryTitle = "Gallery";
 // run keeps the sizes within the thumbnailer's limits.
 inline constexpr int kDefaultThumbSize = 200;
 inline constexpr int kDefaultDisplaySize = 1600;
+
+// The keys of the settings file besides the comment history.
+enum class SettingKey {
+    kShowAllFileName,
+    kUseCopyrightSymbol,
+    kShowAll,
+    kWebGallery,
+    kThumbSize,
+    kGalleryTitle,
+    kDisplaySize,
+    kLanguage,
+};
 
 // The values the main window holds and the settings file stores.
 struct Settings {
@@ -39,11 +52,17 @@ struct Settings {
     // from it or saved to it. Entries the file holds beyond them were saved
     // by another Brindlewick meanwhile.
     std::vector<std::string> fileHistory;
-    // The other keys' texts in the file when these values were last loaded
-    // from it or saved to it (a key the file lacked is missing here).
-    // UpdateSettings writes only the keys whose texts differ from them, or
-    // are missing. Empty for values never loaded: then every key is written.
-    std::optional<std::map<std::string, std::string, std::less<>>> fileKeys;
+    // The other keys as they stood when these values were last loaded from
+    // the file or saved to it; UpdateSettings compares with them. Empty for
+    // values never loaded: then every key is written.
+    struct KeysAsLoaded {
+        std::map<SettingKey, std::string> file;    // the file's texts; a key it lacked is missing
+        std::map<SettingKey, std::string> values;  // these values' texts, every key
+    };
+    std::optional<KeysAsLoaded> loadedKeys;
+    // The keys the user set explicitly, such as by a command-line option:
+    // saved even when the value is the one loaded.
+    std::set<SettingKey> setByUser;
 };
 
 inline constexpr int kHistorySlots = 15;
@@ -95,11 +114,13 @@ public:
     // an exclusive lock (on the file's name plus ".lock"): re-reads the file,
     // puts the entries it gained since values.fileHistory at the top of the
     // history, in the file's order and unless an entry already begins with
-    // them; then calls change (if any) and saves. Of the other keys it writes
-    // only those whose texts changed since values.fileKeys, so that what
-    // another front end saved meanwhile under a key this one left alone
-    // stays. Throws Error, before or after change ran, when the file cannot
-    // be locked, read or written.
+    // them; then calls change (if any) and saves. Of the other keys it
+    // writes one only where its value changed since values.loadedKeys or is
+    // in values.setByUser, where the file lacks it, or where the file still
+    // holds the text it was loaded from (a value loading replaced is then
+    // written corrected). Every other key keeps what another front end saved
+    // there meanwhile. Throws Error, before or after change ran, when the
+    // file cannot be locked, read or written.
     bool UpdateSettings(Settings& values, const std::function<void(Settings&)>& change) const;
 
 private:

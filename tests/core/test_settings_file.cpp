@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <climits>
 #include <filesystem>
+#include <functional>
 
 #include "base/error.h"
 #include "settings/ini_file.h"
@@ -283,6 +284,64 @@ TEST_F(SettingsFileTest, UpdateWritesOnlyTheKeysThisFrontEndChanged) {
     EXPECT_EQ(ini.Get("options", "WebGallery"), "1");
     EXPECT_EQ(ini.Get("options", "ShowAllFileName"), "g.html");
     EXPECT_EQ(ini.Get("options", "Other"), "kept");
+}
+
+// A window loaded a file that lacked every key but the history; meanwhile the
+// command line saved them all. The window saves without the user changing
+// anything: every key keeps what the command line saved. A key the user set
+// is written even with the value loaded.
+TEST_F(SettingsFileTest, UpdateKeepsEveryKeySavedSinceTheLoadUnlessTheUserSetIt) {
+    struct Key {
+        SettingKey key;
+        const char* name;
+        std::string defaultText;             // the default as the file holds it
+        std::function<void(Settings&)> set;  // to a value other than the default
+        std::string text;                    // that value as the file holds it
+    };
+    const std::vector<Key> keys{
+        {SettingKey::kShowAllFileName, "ShowAllFileName", "",
+         [](Settings& v) { v.showAllFileName = "g.html"; }, "g.html"},
+        {SettingKey::kUseCopyrightSymbol, "UseCopyrightSymbol", "1",
+         [](Settings& v) { v.useCopyrightSymbol = 0; }, "0"},
+        {SettingKey::kShowAll, "ShowAll", "0", [](Settings& v) { v.showAll = 1; }, "1"},
+        {SettingKey::kWebGallery, "WebGallery", "0", [](Settings& v) { v.webGallery = 1; }, "1"},
+        {SettingKey::kThumbSize, "ThumbSize", "200", [](Settings& v) { v.thumbSize = 64; }, "64"},
+        {SettingKey::kGalleryTitle, "GalleryTitle", "Gallery",
+         [](Settings& v) { v.galleryTitle = "Trip"; }, "Trip"},
+        {SettingKey::kDisplaySize, "DisplaySize", "1600", [](Settings& v) { v.displaySize = 0; },
+         "0"},
+        {SettingKey::kLanguage, "Language", "", [](Settings& v) { v.language = "de-CH"; },
+         "de-CH"}};
+    const auto expectFileHolds = [&](const std::function<std::string(const Key&)>& text) {
+        const IniFile ini = IniFile::Load(file_.Path());
+        for (const Key& key : keys) {
+            EXPECT_EQ(ini.Get("options", key.name), text(key)) << key.name;
+        }
+    };
+    WriteFile(file_.Path(), "[options]\ntxt0=Start\n");
+    Settings window;
+    Settings cli;
+    file_.LoadSettings(window);
+    file_.LoadSettings(cli);
+    for (const Key& key : keys) {
+        key.set(cli);
+    }
+    ASSERT_TRUE(file_.UpdateSettings(cli, {}));
+    ASSERT_TRUE(file_.UpdateSettings(window, {}));
+    expectFileHolds([](const Key& key) { return key.text; });
+
+    // The command line loads that with every key given as the value the file
+    // holds; while it runs, the window's user sets every key to the default
+    // the window held all along, and the window saves.
+    file_.LoadSettings(cli);
+    for (const Key& key : keys) {
+        cli.setByUser.insert(key.key);
+        window.setByUser.insert(key.key);
+    }
+    ASSERT_TRUE(file_.UpdateSettings(window, {}));
+    expectFileHolds([](const Key& key) { return key.defaultText; });
+    ASSERT_TRUE(file_.UpdateSettings(cli, {}));
+    expectFileHolds([](const Key& key) { return key.text; });
 }
 
 }  // namespace
