@@ -12,11 +12,12 @@
 
 namespace brindlewick::test {
 
-// A fresh folder removed with everything in it when the test ends.
+// A fresh folder (mode 0700) in parent, removed with everything in it when the
+// test ends.
 class TempDir {
 public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "bw-test-XXXXXX").string();
+    explicit TempDir(const std::filesystem::path& parent = std::filesystem::temp_directory_path()) {
+        std::string pattern = (parent / "bw-test-XXXXXX").string();
         if (::mkdtemp(pattern.data()) == nullptr) {
             throw std::runtime_error("mkdtemp failed");
         }
