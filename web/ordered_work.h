@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <stop_token>
 #include <thread>
 #include <utility>
@@ -19,6 +20,72 @@ inline unsigned WorkerCount(unsigned workers, std::size_t count) {
     }
     return static_cast<unsigned>(std::min<std::size_t>(workers, count));
 }
+
+// What the workers of ForEachInOrder and the thread handing their results on
+// share: the next index to start, the results done and not yet handed on,
+// and how far the handing on has got. Workers stay at most a window ahead.
+template <typename Result>
+class OrderedResults {
+public:
+    OrderedResults(std::size_t count, std::size_t window) : count_(count), window_(window) {}
+
+    // The next index to work on, once it is inside the window; none when all
+    // are started or the work ends.
+    std::optional<std::size_t> Claim() {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] { return ended_ || next_ >= count_ || next_ < taken_ + window_; });
+        if (ended_ || next_ >= count_) {
+            return std::nullopt;
+        }
+        return next_++;
+    }
+
+    void Put(std::size_t index, Result result) {
+        {
+            const std::lock_guard lock(mutex_);
+            done_.emplace(index, std::move(result));
+        }
+        changed_.notify_all();
+    }
+
+    // The result of the next index in order, once it is done; none when the
+    // work ends first.
+    std::optional<Result> TakeNext() {
+        std::optional<Result> result;
+        {
+            std::unique_lock lock(mutex_);
+            changed_.wait(lock, [&] { return ended_ || done_.contains(taken_); });
+            if (ended_) {
+                return std::nullopt;
+            }
+            const auto found = done_.find(taken_);
+            result = std::move(found->second);
+            done_.erase(found);
+            ++taken_;
+        }
+        changed_.notify_all();
+        return result;
+    }
+
+    // No further index is claimed nor result taken.
+    void End() {
+        {
+            const std::lock_guard lock(mutex_);
+            ended_ = true;
+        }
+        changed_.notify_all();
+    }
+
+private:
+    const std::size_t count_;
+    const std::size_t window_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::map<std::size_t, Result> done_;  // guarded by mutex_, as are the others
+    std::size_t next_ = 0;
+    std::size_t taken_ = 0;
+    bool ended_ = false;
+};
 
 // Runs work(index) for every index below count on `workers` threads (0: one
 // per core) and hands each result to onDone on the calling thread, in index
@@ -35,77 +102,29 @@ std::size_t ForEachInOrder(std::size_t count, unsigned workers, std::stop_token 
         return 0;
     }
     workers = WorkerCount(workers, count);
-    const std::size_t window = 16 * static_cast<std::size_t>(workers);
-    using Result = decltype(work(std::size_t{0}));
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    std::map<std::size_t, Result> results;  // done, not yet handed on; guarded by mutex
-    std::size_t next = 0;                   // the next index to start; guarded by mutex
-    std::size_t reported = 0;               // results handed on; guarded by mutex
-    std::stop_source ending;                // the caller's stop, or the end of this function
-    const auto wakeAll = [&] {
-        { const std::lock_guard lock(mutex); }  // a waiter sees the change or gets the wake-up
-        changed.notify_all();
-    };
-    const std::stop_callback relay(stop, [&] {
-        ending.request_stop();
-        wakeAll();
-    });
-
-    const auto worker = [&] {
-        for (;;) {
-            std::size_t index = 0;
-            {
-                std::unique_lock lock(mutex);
-                changed.wait(lock, [&] {
-                    return ending.stop_requested() || next >= count || next < reported + window;
-                });
-                if (ending.stop_requested() || next >= count) {
-                    return;
-                }
-                index = next++;
-            }
-            Result result = work(index);
-            {
-                const std::lock_guard lock(mutex);
-                results.emplace(index, std::move(result));
-            }
-            changed.notify_all();
-        }
-    };
+    using Results = OrderedResults<decltype(work(std::size_t{0}))>;
+    Results results(count, 16 * std::size_t{workers});
+    const std::stop_callback relay(stop, [&] { results.End(); });
     std::vector<std::jthread> pool;
-    struct StopOnExit {  // destroyed before the pool joins
-        std::stop_source& stop;
-        const decltype(wakeAll)& wake;
-        ~StopOnExit() {
-            stop.request_stop();
-            wake();
-        }
-    } const stopFirst{ending, wakeAll};
+    struct EndFirst {  // destroyed before the pool joins
+        Results& shared;
+        ~EndFirst() { shared.End(); }
+    } const endFirst{results};
     pool.reserve(workers);
     for (unsigned i = 0; i < workers; ++i) {
-        pool.emplace_back(worker);
-    }
-
-    std::size_t handedOn = 0;
-    while (handedOn < count) {
-        Result result;
-        {
-            std::unique_lock lock(mutex);
-            changed.wait(lock,
-                         [&] { return ending.stop_requested() || results.contains(handedOn); });
-            if (ending.stop_requested()) {
-                break;
+        pool.emplace_back([&] {
+            while (const std::optional<std::size_t> index = results.Claim()) {
+                results.Put(*index, work(*index));
             }
-            const auto done = results.find(handedOn);
-            result = std::move(done->second);
-            results.erase(done);
-            reported = handedOn + 1;
+        });
+    }
+    std::size_t handedOn = 0;
+    for (; handedOn < count; ++handedOn) {
+        auto result = results.TakeNext();
+        if (!result) {
+            break;
         }
-        changed.notify_all();
-        ++handedOn;
-        onDone(result);
+        onDone(*result);
     }
     return handedOn;
 }

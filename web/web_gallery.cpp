@@ -1,6 +1,7 @@
 #include "web/web_gallery.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "base/folder_lock.h"
 #include "base/shell_quote.h"
@@ -23,72 +24,117 @@ std::string NotLockedMessage(const std::string& folder, const Error& problem) {
            "): runs writing a gallery there at the same time may remove each other's copies";
 }
 
+namespace {
+
+// One run of the pipeline, its stages in the order they are taken.
+class WebGalleryRun {
+public:
+    WebGalleryRun(const ImageList& images, const WebGalleryOptions& options,
+                  const RunServices& services, RunOutputs& outputs)
+        : images_(images),
+          options_(options),
+          services_(services),
+          outputs_(outputs),
+          report_(outputs.Report()) {}
+
+    // Waits while another run writes a web gallery into the same folder;
+    // false when stopped meanwhile.
+    bool TakeTurn(std::optional<FolderLock>& lock) {
+        lock.emplace(
+            options_.galleryFolder, services_.stop,
+            [&] { Notify(WaitingMessage(options_.galleryFolder)); },
+            [&] {
+                if (services_.progress) {
+                    services_.progress(0, report_.itemCount);
+                }
+            });
+        if (lock->GetState() == FolderLock::State::kUnavailable) {
+            Notify(NotLockedMessage(options_.galleryFolder, *lock->Problem()));
+        }
+        return lock->GetState() != FolderLock::State::kStopped;
+    }
+
+    // The copies of each photo, and its page as soon as they are done; the
+    // items without a page at their place in the list, a step each as the
+    // photos' pages are.
+    void MakeAndWrite(std::vector<SurveyRecord>& records, const GalleryOrder& order,
+                      WebPages& pages) {
+        std::size_t nextItem = 0;
+        const auto passItemsBefore = [&](std::size_t end) {
+            for (; nextItem < end; ++nextItem) {
+                if (records[nextItem].HasPage()) {
+                    continue;
+                }
+                if (Stopped() || !StepOn(services_, report_, report_.itemsDone)) {
+                    return false;
+                }
+                pages.PassItem(nextItem);
+            }
+            return !Stopped();
+        };
+        const bool anyCopies = order.Count() != 0 && services_.thumbnailer != nullptr;
+        MakePhotoCopies(
+            services_.thumbnailer, images_, order, CopyOutputs(options_, anyCopies), services_.stop,
+            [&](const ThumbnailOutcome& outcome) {
+                const std::size_t item = order.ItemAt(outcome.index);
+                if (passItemsBefore(item) && StepOn(services_, report_, report_.itemsDone)) {
+                    pages.WritePhoto(outcome.index, outcome.set ? &*outcome.set : nullptr,
+                                     outcome.error);
+                    nextItem = std::max(nextItem, item + 1);
+                }
+            });
+        passItemsBefore(images_.Count());
+    }
+
+    // The gallery, once every page is done, and the copies it does not use
+    // removed.
+    void Finish(WebPages& pages) {
+        if (Stopped()) {
+            return;  // the gallery stays as it was
+        }
+        pages.WriteGallery();
+        if (!report_.galleryWritten.empty() && services_.thumbnailer != nullptr) {
+            RemoveUnusedCopies(*services_.thumbnailer, options_, pages.CopiesUsed(), outputs_);
+        }
+    }
+
+    bool Stopped() const { return report_.outcome == RunReport::Outcome::kStopped; }
+    void Stop() { report_.outcome = RunReport::Outcome::kStopped; }
+
+private:
+    void Notify(const std::string& text) const {
+        if (services_.notice) {
+            services_.notice(text);
+        }
+    }
+
+    const ImageList& images_;
+    const WebGalleryOptions& options_;
+    const RunServices& services_;
+    RunOutputs& outputs_;
+    RunReport& report_;
+};
+
+}  // namespace
+
 void RunWebGallery(const ImageList& images, const WebGalleryOptions& options,
                    const RunServices& services, HtmlPageWriter& writer, FileSet& inputs,
                    RunOutputs& outputs) {
-    RunReport& report = outputs.Report();
-    const auto notify = [&](const std::string& text) {
-        if (services.notice) {
-            services.notice(text);
-        }
-    };
-    const FolderLock lock(
-        options.galleryFolder, services.stop,
-        [&] { notify(WaitingMessage(options.galleryFolder)); },
-        [&] {
-            if (services.progress) {
-                services.progress(0, report.itemCount);
-            }
-        });
-    if (lock.GetState() == FolderLock::State::kStopped) {
-        report.outcome = RunReport::Outcome::kStopped;
+    WebGalleryRun run(images, options, services, outputs);
+    std::optional<FolderLock> lock;
+    if (!run.TakeTurn(lock)) {
+        run.Stop();
         return;
-    }
-    if (lock.GetState() == FolderLock::State::kUnavailable) {
-        notify(NotLockedMessage(options.galleryFolder, *lock.Problem()));
     }
     std::vector<SurveyRecord> records = SurveyItems(images, inputs, services);
     if (records.size() < images.Count()) {
-        report.outcome = RunReport::Outcome::kStopped;
+        run.Stop();
         return;
     }
     const GalleryOrder order(images, records, outputs, options.galleryPath);
     WebPages pages(images, records, order, options, writer, outputs);
-
-    // The items without a page are passed at their place in the list, a step
-    // each, as the photos' pages are.
-    std::size_t nextItem = 0;
-    const auto passItemsBefore = [&](std::size_t end) {
-        for (; nextItem < end; ++nextItem) {
-            if (records[nextItem].HasPage()) {
-                continue;
-            }
-            if (report.outcome == RunReport::Outcome::kStopped ||
-                !StepOn(services, report, report.itemsDone)) {
-                return false;
-            }
-            pages.PassItem(nextItem);
-        }
-        return report.outcome != RunReport::Outcome::kStopped;
-    };
-    MakePhotoCopies(services.thumbnailer, images, order,
-                    CopyOutputs(options, order.Count() != 0 && services.thumbnailer != nullptr),
-                    services.stop, [&](const ThumbnailOutcome& outcome) {
-                        const std::size_t item = order.ItemAt(outcome.index);
-                        if (passItemsBefore(item) && StepOn(services, report, report.itemsDone)) {
-                            pages.WritePhoto(outcome.index, outcome.set ? &*outcome.set : nullptr,
-                                             outcome.error);
-                            nextItem = std::max(nextItem, item + 1);
-                        }
-                    });
-    passItemsBefore(images.Count());
-    if (report.outcome != RunReport::Outcome::kFinished) {
-        return;  // stopped: the gallery stays as it was
-    }
-    pages.WriteGallery();
-    if (!report.galleryWritten.empty() && services.thumbnailer != nullptr) {
-        RemoveUnusedCopies(*services.thumbnailer, options, pages.CopiesUsed(), outputs);
-    }
+    run.MakeAndWrite(records, order, pages);
+    run.Finish(pages);
 }
 
 }  // namespace brindlewick
