@@ -1,5 +1,7 @@
 #include "generate/web_page_text.h"
 
+#include <algorithm>
+
 #include "generate/page_templates.h"
 #include "generate/page_text.h"
 
@@ -43,6 +45,50 @@ constexpr std::string_view kPhotoScript =
     "e.metaKey||e.shiftKey)&&document.getElementById({ArrowLeft:\"previous\","
     "ArrowRight:\"next\",Escape:\"gallery\"}[e.key]);if(a)location.href=a.href})</script>";
 
+// A caption's text: escaped, its line breaks kept as such.
+std::string CaptionText(std::string_view caption) {
+    std::string out;
+    for (std::size_t start = 0;;) {
+        const std::size_t end = caption.find('\n', start);
+        out += WebText(caption.substr(start, end == std::string_view::npos ? end : end - start));
+        if (end == std::string_view::npos) {
+            return out;
+        }
+        out += "<br>";
+        start = end + 1;
+    }
+}
+
+// An ALT text: the photographer's title, else the caption on one line, else
+// the file's name.
+std::string AltText(std::string_view title, std::string_view caption, std::string_view name) {
+    if (!title.empty()) {
+        return WebText(title);
+    }
+    if (caption.empty()) {
+        return WebText(name);
+    }
+    std::string line(caption);
+    std::replace(line.begin(), line.end(), '\n', ' ');
+    return WebText(line);
+}
+
+// The details under a photo: when it was taken, and with what.
+void AppendDetails(std::string& out, const WebPhotoPage& page) {
+    if (page.takenText.empty() && page.camera.empty()) {
+        return;
+    }
+    out += "<p class=\"details\">";
+    if (!page.takenText.empty()) {
+        AppendFormatted(out, "<time datetime=\"%s\">%s</time>",
+                        {WebText(page.takenMachine), WebText(page.takenText)});
+    }
+    if (!page.camera.empty()) {
+        AppendFormatted(out, "%s%s", {page.takenText.empty() ? "" : "<br>", WebText(page.camera)});
+    }
+    out += "</p>";
+}
+
 // An address in a srcset list, where a "," may end a candidate.
 std::string SrcsetAddress(std::string_view source) {
     std::string address;
@@ -60,7 +106,10 @@ std::string SrcsetAddress(std::string_view source) {
 
 std::string WebPhotoPageText(const WebPhotoPage& page) {
     std::string out;
-    AppendHead(out, page.language, page.imageName, page.description);
+    const std::string_view heading = page.title.empty() ? page.imageName : page.title;
+    const bool captioned = !page.caption.empty();
+    const bool detailed = !page.takenText.empty() || !page.camera.empty();
+    AppendHead(out, page.language, heading, captioned ? page.caption : page.description);
     const std::string previous = HtmlSourceText(page.previous);
     const std::string next = HtmlSourceText(page.next);
     if (!page.previous.empty()) {
@@ -76,6 +125,12 @@ std::string WebPhotoPageText(const WebPhotoPage& page) {
         "nav a{display:inline-block;padding:.75rem .5rem}"
         "h1{font-size:1rem;font-weight:normal;margin:0 0 .5rem}"
         "main p{margin:.5rem 0}";
+    if (captioned) {
+        out += "figure{margin:.5rem 0}figcaption{margin:.5rem auto;max-width:40rem}";
+    }
+    if (detailed) {
+        out += ".details{font-size:.875rem;color:#4d4d4d}";
+    }
     // The photo keeps its shape and stays within the window's width and 85%
     // of its height; with its size known, the browser keeps its place free
     // before it has loaded.
@@ -98,17 +153,25 @@ std::string WebPhotoPageText(const WebPhotoPage& page) {
     if (!page.next.empty()) {
         AppendFormatted(out, "<a id=\"next\" rel=\"next\" href=\"%s\">Next</a>", {next});
     }
-    const std::string name = WebText(page.imageName);
-    AppendFormatted(out, "</nav><main><h1>%s</h1><p><img src=\"%s\" alt=\"%s\"",
+    AppendFormatted(out, "</nav><main><h1%s>%s</h1>%s<img src=\"%s\" alt=\"%s\"",
                     {
-                        name,
+                        page.title.empty() ? "" : " dir=\"auto\"",
+                        WebText(heading),
+                        captioned ? "<figure>" : "<p>",
                         HtmlSourceText(page.photo),
-                        name,
+                        AltText(page.title, page.caption, page.imageName),
                     });
     if (sized) {
         AppendFormatted(out, " width=\"%s\" height=\"%s\"", {width, height});
     }
-    AppendFormatted(out, "></p><p><a href=\"%s\">Full size</a></p></main>",
+    if (captioned) {
+        AppendFormatted(out, "><figcaption dir=\"auto\">%s</figcaption></figure>",
+                        {CaptionText(page.caption)});
+    } else {
+        out += "></p>";
+    }
+    AppendDetails(out, page);
+    AppendFormatted(out, "<p><a href=\"%s\">Full size</a></p></main>",
                     {HtmlSourceText(page.original)});
     AppendFormatted(out, kFooter, {ToUtf8Text(page.footer)});
     out += kPhotoScript;
@@ -128,15 +191,20 @@ std::string WebGalleryHead(const WebGalleryPage& page) {
                     "gap:1rem;align-items:center}"
                     "img{max-width:100%%;height:auto;vertical-align:middle}",
                     {std::to_string(page.thumbSize)});
+    if (page.titles) {
+        out += "li p{margin:.25rem 0 0}";
+    }
     AppendFormatted(out, "</style></head><body><main><h1>%s</h1><ul>", {WebText(page.title)});
     return out;
 }
 
 void AppendWebGalleryEntry(std::string& out, const WebGalleryEntry& entry, std::size_t index) {
-    const std::string name = WebText(entry.imageName);
     const std::string page = HtmlSourceText(entry.page);
+    const std::string title =
+        entry.title.empty() ? std::string() : "<p dir=\"auto\">" + WebText(entry.title) + "</p>";
     if (entry.thumbnail.empty()) {
-        AppendFormatted(out, "<li><a href=\"%s\">%s</a></li>", {page, name});
+        AppendFormatted(out, "<li><a href=\"%s\">%s</a>%s</li>",
+                        {page, WebText(entry.imageName), title});
         return;
     }
     const std::string thumbnail = HtmlSourceText(entry.thumbnail);
@@ -149,9 +217,10 @@ void AppendWebGalleryEntry(std::string& out, const WebGalleryEntry& entry, std::
         srcset += ", " + SrcsetAddress(HtmlSourceText(entry.thumbnail2x)) + " 2x";
     }
     AppendFormatted(
-        out, " srcset=\"%s\" alt=\"%s\" width=\"%s\" height=\"%s\"%s decoding=\"async\"></a></li>",
-        {srcset, name, std::to_string(entry.width), std::to_string(entry.height),
-         index < kEagerThumbnails ? "" : " loading=\"lazy\""});
+        out,
+        " srcset=\"%s\" alt=\"%s\" width=\"%s\" height=\"%s\"%s decoding=\"async\"></a>%s</li>",
+        {srcset, AltText(entry.title, entry.caption, entry.imageName), std::to_string(entry.width),
+         std::to_string(entry.height), index < kEagerThumbnails ? "" : " loading=\"lazy\"", title});
 }
 
 std::string WebGalleryFoot(const WebGalleryPage& page) {

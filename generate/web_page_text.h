@@ -17,11 +17,23 @@ namespace brindlewick {
 // arrow keys and Escape to go there.
 struct WebPhotoPage {
     std::string_view language;     // a language tag
-    std::string_view imageName;    // the title, the heading and the ALT text
+    std::string_view imageName;    // the title, the heading and the ALT text where none is below
     std::string_view description;  // the comment; empty: the image's name
-    std::string_view footer;       // the footer text, raw as in the plain page
-    std::string_view photo;        // what the page shows: a smaller copy, or the original
-    int width = 0;                 // the shown photo's size in pixels; 0: unknown
+    // What the photographer wrote, in UTF-8 without control characters but
+    // the caption's line breaks; empty: none. The title goes in place of the
+    // image's name, the caption under the photo (and in the ALT text where
+    // there is no title, and as the page's description).
+    std::string_view title;
+    std::string_view caption;
+    // The details under the caption; empty: none shown. The date as a
+    // machine reads it ("2026-07-01T10:00:00+02:00") and as it is shown
+    // ("2026-07-01 10:00"), and the camera's line.
+    std::string_view takenMachine;
+    std::string_view takenText;
+    std::string_view camera;
+    std::string_view footer;  // the footer text, raw as in the plain page
+    std::string_view photo;   // what the page shows: a smaller copy, or the original
+    int width = 0;            // the shown photo's size in pixels; 0: unknown
     int height = 0;
     std::string_view original;  // the image itself, linked as "Full size"
     std::string_view previous;  // the wrapper pages before and after it; empty: none
@@ -40,6 +52,7 @@ struct WebGalleryPage {
     std::string_view description;  // the comment; empty: the title
     std::string_view footer;
     int thumbSize = 200;  // the grid's column width in pixels
+    bool titles = false;  // some entry has a title shown under its thumbnail
 };
 
 // One entry of the gallery. Addresses are relative to the gallery's folder.
@@ -50,6 +63,8 @@ struct WebGalleryEntry {
     std::string thumbnail2x;  // twice the size, for dense screens; empty: none
     int width = 0;            // the thumbnail's size in pixels
     int height = 0;
+    std::string title = {};    // shown under the thumbnail, and its ALT text; empty: none
+    std::string caption = {};  // the ALT text where there is no title; empty: none
 };
 
 // Thumbnails before this one load at once; later ones when they come near the
