@@ -14,6 +14,7 @@ namespace brindlewick {
 
 class HtmlPageWriter;
 class PhotoFactsReader;
+class PhotoMetadataReader;
 class Thumbnailer;
 
 // The outputs of a run that can fail one by one.
@@ -62,6 +63,12 @@ struct RunReport {
     // of copies with the number of unused copies removed from it (folders
     // with none left out).
     std::vector<std::pair<std::string, std::size_t>> copiesRemoved;
+    // The web form with the photographer's words: the published photos whose
+    // title or caption is shown on their pages; and what of the photos'
+    // metadata was left out, and why (a sidecar that is a link), one line
+    // each, in list order.
+    std::size_t photosWithWords = 0;
+    std::vector<std::string> metadataNotices;
 };
 
 // Called with (steps done, steps in all); a step is a listed item. The web
@@ -87,6 +94,9 @@ struct RunServices {
     // A notice the run gives while it goes on (it waits for another run), on
     // the run's thread.
     std::function<void(const std::string& notice)> notice = {};
+    // What the web form reads of what the photographer wrote (titles,
+    // captions, dates); null: none of it is known.
+    const PhotoMetadataReader* metadata = nullptr;
 };
 
 }  // namespace brindlewick

@@ -1,5 +1,6 @@
 #include "web/copies.h"
 
+#include <exception>
 #include <memory>
 
 #include "base/error.h"
@@ -53,16 +54,25 @@ std::vector<ThumbnailOutput> CopyOutputs(const WebGalleryOptions& options, bool 
 
 std::size_t MakePhotoCopies(const Thumbnailer* thumbnailer, const ImageList& images,
                             const GalleryOrder& order, const std::vector<ThumbnailOutput>& outputs,
-                            std::stop_token stop,
-                            const std::function<void(const ThumbnailOutcome&)>& onDone) {
+                            const WordsToRead& words, std::stop_token stop,
+                            const std::function<void(const PhotoOutcome&)>& onDone) {
     const NoThumbnailer none;
     const Thumbnailer& maker = thumbnailer != nullptr ? *thumbnailer : none;
     return ForEachInOrder(
         order.Count(), 0, std::move(stop),
         [&](std::size_t position) {
-            return MakeCopies(maker,
-                              ThumbnailSetRequest{images.GetAt(order.ItemAt(position)), outputs},
-                              position);
+            const std::size_t item = order.ItemAt(position);
+            const std::string& path = images.GetAt(item);
+            PhotoOutcome outcome{MakeCopies(maker, ThumbnailSetRequest{path, outputs}, position),
+                                 std::nullopt};
+            if (words.reader != nullptr && words.wanted(item)) {
+                try {
+                    outcome.words = words.reader->Read(path, words.language);
+                } catch (const std::exception&) {
+                    // gone since the survey: the page shows no words
+                }
+            }
+            return outcome;
         },
         onDone);
 }

@@ -2,10 +2,13 @@
 
 #include <cstddef>
 #include <functional>
+#include <optional>
 #include <stop_token>
+#include <string_view>
 #include <vector>
 
 #include "generate/image_list.h"
+#include "generate/photo_metadata.h"
 #include "generate/thumbnailer.h"
 #include "web/order.h"
 #include "web/thumbnail_batch.h"
@@ -27,13 +30,28 @@ inline constexpr std::size_t kDisplayCopy = 2;  // asked unless the display size
 // once: where it is refused, no thumbnail of twice the size is made either.
 std::vector<ThumbnailOutput> CopyOutputs(const WebGalleryOptions& options, bool anyPhoto);
 
-// Makes the copies of every photo of the order on one worker per core, and
-// hands each outcome on, on the calling thread in the gallery's order, as
-// soon as it and all before it are done. Null thumbnailer: every thumbnail
-// fails. Stops as ForEachInOrder does; returns the outcomes handed on.
+// What the make stage hands on for a photo: its copies, and the words its
+// page shows, where they were read.
+struct PhotoOutcome {
+    ThumbnailOutcome copies;
+    std::optional<PhotoMetadata> words;
+};
+
+// Where the words of a photo are read again for its page.
+struct WordsToRead {
+    const PhotoMetadataReader* reader = nullptr;  // null: none
+    std::string_view language;
+    std::function<bool(std::size_t item)> wanted;  // for which listed items
+};
+
+// Makes the copies of every photo of the order on one worker per core (and
+// reads its words where wanted), and hands each outcome on, on the calling
+// thread in the gallery's order, as soon as it and all before it are done.
+// Null thumbnailer: every thumbnail fails. Stops as ForEachInOrder does;
+// returns the outcomes handed on.
 std::size_t MakePhotoCopies(const Thumbnailer* thumbnailer, const ImageList& images,
                             const GalleryOrder& order, const std::vector<ThumbnailOutput>& outputs,
-                            std::stop_token stop,
-                            const std::function<void(const ThumbnailOutcome&)>& onDone);
+                            const WordsToRead& words, std::stop_token stop,
+                            const std::function<void(const PhotoOutcome&)>& onDone);
 
 }  // namespace brindlewick

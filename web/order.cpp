@@ -2,13 +2,15 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <utility>
 
 #include "generate/page_text.h"
 
 namespace brindlewick {
 
 GalleryOrder::GalleryOrder(const ImageList& images, std::vector<SurveyRecord>& records,
-                           RunOutputs& outputs, const std::string& galleryPath) {
+                           RunOutputs& outputs, const std::string& galleryPath,
+                           const OrderWants& wants) {
     const std::optional<FilePlace> gallery = outputs.Places().PlaceOf(galleryPath);
     std::unordered_map<FilePlace, std::uint32_t, FilePlaceHash> pages;  // and their photos
     for (std::size_t item = 0; item < records.size(); ++item) {
@@ -35,6 +37,25 @@ GalleryOrder::GalleryOrder(const ImageList& images, std::vector<SurveyRecord>& r
         } else {
             photos_.push_back(index);
         }
+    }
+    if (wants.byDate) {
+        SortByDate(records, wants);
+    }
+}
+
+void GalleryOrder::SortByDate(const std::vector<SurveyRecord>& records, const OrderWants& wants) {
+    const auto undated = std::stable_partition(
+        photos_.begin(), photos_.end(), [&](std::uint32_t item) { return records[item].hasDate; });
+    std::vector<std::pair<std::int64_t, std::uint32_t>> dated;
+    dated.reserve(static_cast<std::size_t>(undated - photos_.begin()));
+    for (auto photo = photos_.begin(); photo != undated; ++photo) {
+        dated.emplace_back(SortInstant(records[*photo].taken, wants.zone), *photo);
+    }
+    std::stable_sort(dated.begin(), dated.end(), [&](const auto& a, const auto& b) {
+        return wants.reverse ? a.first > b.first : a.first < b.first;
+    });
+    for (std::size_t i = 0; i < dated.size(); ++i) {
+        photos_[i] = dated[i].second;
     }
 }
 

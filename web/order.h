@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "generate/image_list.h"
+#include "generate/photo_metadata.h"
 #include "generate/run_outputs.h"
 #include "web/survey.h"
 
@@ -24,8 +25,18 @@ struct PageRefusal {
     std::uint32_t earlier = 0;  // kSharesPage: the photo whose page it is
 };
 
-// The photos in the order the gallery shows them (the image list's), each
-// with its neighbours: the photo pages' Previous and Next. A photo whose page
+// How the gallery orders its photos.
+struct OrderWants {
+    // By the moment each was taken (the instant, where its offset is known;
+    // else its local time in this zone), ties in list order, the photos
+    // without a date after them in list order; else in list order.
+    bool byDate = false;
+    bool reverse = false;  // the dated photos latest first
+    ZoneOffset zone = LocalZoneOffset;
+};
+
+// The photos in the order the gallery shows them, each with its neighbours:
+// the photo pages' Previous and Next. A photo whose page
 // could not be written where it goes (see PageRefusal) is settled here: it
 // is refused, gets no copies, no gallery entry, and is no one's neighbour,
 // like a folder.
@@ -33,7 +44,7 @@ class GalleryOrder {
 public:
     // Refused photos become ItemKind::kRefused in records.
     GalleryOrder(const ImageList& images, std::vector<SurveyRecord>& records, RunOutputs& outputs,
-                 const std::string& galleryPath);
+                 const std::string& galleryPath, const OrderWants& wants = {});
 
     std::size_t Count() const { return photos_.size(); }
     // The listed item shown at a position of the gallery.
@@ -44,6 +55,8 @@ public:
     const PageRefusal& RefusalOf(std::size_t item) const;
 
 private:
+    void SortByDate(const std::vector<SurveyRecord>& records, const OrderWants& wants);
+
     std::vector<std::uint32_t> photos_;  // listed items, in the gallery's order
     std::vector<PageRefusal> refusals_;  // in list order
 };

@@ -6,6 +6,7 @@
 #include <exception>
 #include <filesystem>
 #include <iterator>
+#include <utility>
 
 #include "generate/thumbnailer.h"
 #include "web/ordered_work.h"
@@ -33,34 +34,66 @@ ItemKind KindOf(const std::string& path, FileSet& inputs, const Thumbnailer* thu
     return info && IsOwnCopy(path, *info, thumbnailer) ? ItemKind::kOwnCopy : ItemKind::kImage;
 }
 
+void ReadFacts(const std::string& path, const PhotoFactsReader* reader, SurveyRecord& record) {
+    if (reader == nullptr) {
+        return;
+    }
+    try {
+        record.facts = reader->Read(path);
+    } catch (const std::exception&) {
+        record.kind = ItemKind::kUnreadable;  // its thumbnail tells why
+    }
+}
+
+// The date and whether there are words; the words themselves are read again
+// for the page. Returns what was left out.
+std::vector<std::string> ReadMetadata(const std::string& path, const PhotoMetadataReader& reader,
+                                      std::string_view language, SurveyRecord& record) {
+    try {
+        PhotoMetadata read = reader.Read(path, language);
+        record.hasWords = !read.title.empty() || !read.caption.empty();
+        if (read.taken) {
+            record.taken = *read.taken;
+            record.hasDate = true;
+        }
+        return std::move(read.notices);
+    } catch (const std::exception&) {
+        return {};  // the image itself cannot be opened: its thumbnail tells why
+    }
+}
+
 }  // namespace
 
 std::vector<SurveyRecord> SurveyItems(const ImageList& images, FileSet& inputs,
-                                      const RunServices& services) {
+                                      const RunServices& services, const SurveyWants& wants,
+                                      std::vector<std::string>& notices) {
     std::vector<SurveyRecord> records(images.Count());
     for (std::size_t i = 0; i < images.Count(); ++i) {
         records[i].kind = KindOf(images.GetAt(i), inputs, services.thumbnailer);
     }
-    const PhotoFactsReader* reader = services.facts;
-    if (reader == nullptr) {
+    const PhotoMetadataReader* metadata = wants.metadata ? services.metadata : nullptr;
+    if (services.facts == nullptr && metadata == nullptr) {
         return records;  // nothing is known of any photo
     }
-    // Each worker fills in its own item's record.
+    // Each worker fills in its own item's record, and hands on the notices.
     const auto read = [&](std::size_t item) {
         SurveyRecord& record = records[item];
+        std::vector<std::string> left;
         if (record.kind == ItemKind::kImage) {
-            try {
-                record.facts = reader->Read(images.GetAt(item));
-            } catch (const std::exception&) {
-                record.kind = ItemKind::kUnreadable;  // its thumbnail tells why
-            }
+            ReadFacts(images.GetAt(item), services.facts, record);
         }
-        return item;
+        if (record.kind == ItemKind::kImage && metadata != nullptr) {
+            left = ReadMetadata(images.GetAt(item), *metadata, wants.language, record);
+        }
+        return std::make_pair(item, std::move(left));
     };
-    const std::size_t surveyed =
-        ForEachInOrder(records.size(), 0, services.stop, read, [&](std::size_t item) {
+    const std::size_t surveyed = ForEachInOrder(
+        records.size(), 0, services.stop, read,
+        [&](std::pair<std::size_t, std::vector<std::string>>& done) {
+            notices.insert(notices.end(), std::make_move_iterator(done.second.begin()),
+                           std::make_move_iterator(done.second.end()));
             if (services.progress) {
-                services.progress(item + 1, records.size());
+                services.progress(done.first + 1, records.size());
             }
         });
     records.resize(surveyed);

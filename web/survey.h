@@ -1,11 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "base/file_set.h"
 #include "generate/image_list.h"
 #include "generate/photo_facts.h"
+#include "generate/photo_metadata.h"
 #include "generate/run_report.h"
 
 namespace brindlewick {
@@ -23,16 +26,28 @@ enum class ItemKind : std::uint8_t {
 // a list may hold a million paths.
 struct SurveyRecord {
     PhotoFacts facts;
+    DateTaken taken;  // where hasDate
     ItemKind kind = ItemKind::kUnreadable;
+    bool hasDate = false;
+    bool hasWords = false;  // a title or a caption, read again when the page is written
 
     bool HasPage() const { return kind == ItemKind::kImage || kind == ItemKind::kUnreadable; }
 };
 
+// What the survey reads of each photo's metadata besides its header.
+struct SurveyWants {
+    bool metadata = false;      // its date taken, and whether it has words
+    std::string_view language;  // for the words' language alternatives
+};
+
 // Every listed item classified once, in list order: each is added to inputs
-// (no page may replace it), and the photos' headers are read on one worker
-// per core, each a step of the progress. Returns the records, or fewer than
-// the list's items when a stop was asked for (nothing is written then).
+// (no page may replace it), and the photos' headers (and, where wanted, their
+// metadata) are read on one worker per core, each a step of the progress.
+// What the metadata reader left out, and why, goes into notices in list
+// order. Returns the records, or fewer than the list's items when a stop was
+// asked for (nothing is written then).
 std::vector<SurveyRecord> SurveyItems(const ImageList& images, FileSet& inputs,
-                                      const RunServices& services);
+                                      const RunServices& services, const SurveyWants& wants,
+                                      std::vector<std::string>& notices);
 
 }  // namespace brindlewick

@@ -26,6 +26,11 @@ std::string NotLockedMessage(const std::string& folder, const Error& problem) {
 
 namespace {
 
+// The photos' metadata is read where anything of it is shown or orders them.
+bool WantsMetadata(const WebGalleryOptions& options) {
+    return options.captions || options.details || options.sortByDate;
+}
+
 // One run of the pipeline, its stages in the order they are taken.
 class WebGalleryRun {
 public:
@@ -73,13 +78,20 @@ public:
             return !Stopped();
         };
         const bool anyCopies = order.Count() != 0 && services_.thumbnailer != nullptr;
+        // The words are read again where the page shows them: a title or a
+        // caption, or the camera among the details.
+        const WordsToRead words{WantsMetadata(options_) ? services_.metadata : nullptr,
+                                options_.language, [&](std::size_t item) {
+                                    return options_.details ||
+                                           (options_.captions && records[item].hasWords);
+                                }};
         MakePhotoCopies(
-            services_.thumbnailer, images_, order, CopyOutputs(options_, anyCopies), services_.stop,
-            [&](const ThumbnailOutcome& outcome) {
-                const std::size_t item = order.ItemAt(outcome.index);
+            services_.thumbnailer, images_, order, CopyOutputs(options_, anyCopies), words,
+            services_.stop, [&](const PhotoOutcome& outcome) {
+                const std::size_t position = outcome.copies.index;
+                const std::size_t item = order.ItemAt(position);
                 if (passItemsBefore(item) && StepOn(services_, report_, report_.itemsDone)) {
-                    pages.WritePhoto(outcome.index, outcome.set ? &*outcome.set : nullptr,
-                                     outcome.error);
+                    pages.WritePhoto(position, outcome);
                     nextItem = std::max(nextItem, item + 1);
                 }
             });
@@ -126,12 +138,15 @@ void RunWebGallery(const ImageList& images, const WebGalleryOptions& options,
         run.Stop();
         return;
     }
-    std::vector<SurveyRecord> records = SurveyItems(images, inputs, services);
+    std::vector<SurveyRecord> records =
+        SurveyItems(images, inputs, services, {WantsMetadata(options), options.language},
+                    outputs.Report().metadataNotices);
     if (records.size() < images.Count()) {
         run.Stop();
         return;
     }
-    const GalleryOrder order(images, records, outputs, options.galleryPath);
+    const GalleryOrder order(images, records, outputs, options.galleryPath,
+                             {options.sortByDate, options.reverse});
     WebPages pages(images, records, order, options, writer, outputs);
     run.MakeAndWrite(records, order, pages);
     run.Finish(pages);

@@ -31,6 +31,10 @@ struct WebGalleryOptions {
     int thumbSize = 200;  // within its limits
     int displaySize = 0;  // within its limits; 0: the pages show the images themselves
     std::chrono::system_clock::time_point started;  // copies written since are not removed
+    bool captions = false;                          // the photographer's titles and captions shown
+    bool details = false;     // the date taken and the camera under the caption
+    bool sortByDate = false;  // the photos by the moment they were taken, else in list order
+    bool reverse = false;     // the dated photos latest first
 };
 
 // "Waiting for another run writing the gallery in FOLDER…", the notice of a

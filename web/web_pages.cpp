@@ -95,20 +95,31 @@ void WebPages::Refuse(const PageRefusal& refusal) {
     }
 }
 
-void WebPages::WritePhoto(std::size_t position, const ThumbnailSet* copies,
-                          const std::optional<Error>& failure) {
-    ListFailures(copies, failure);
+void WebPages::WritePhoto(std::size_t position, const PhotoOutcome& outcome) {
+    const ThumbnailSet* copies = outcome.copies.set ? &*outcome.copies.set : nullptr;
+    ListFailures(copies, outcome.copies.error);
     NoteCopiesUsed(copies);
     const std::size_t item = order_.ItemAt(position);
+    // The photographer's words, where they are published.
+    const PhotoMetadata* words = options_.captions && outcome.words ? &*outcome.words : nullptr;
     RunReport& report = outputs_.Report();
-    if (WritePage(position, copies)) {
+    if (WritePage(position, copies, outcome.words ? &*outcome.words : nullptr)) {
         ++report.photosPublished;
         if (records_[item].facts.hasGpsPosition) {
             report.photosWithGps.push_back(images_.GetAt(item));
         }
+        if (words != nullptr && (!words->title.empty() || !words->caption.empty())) {
+            ++report.photosWithWords;
+        }
     }
     ++report.itemsDone;
-    entries_.push_back(EntryOf(images_.GetAt(item), options_.galleryFolder, copies));
+    WebGalleryEntry entry = EntryOf(images_.GetAt(item), options_.galleryFolder, copies);
+    if (words != nullptr) {
+        entry.title = words->title;
+        entry.caption = words->caption;
+        titles_ = titles_ || !entry.title.empty();
+    }
+    entries_.push_back(std::move(entry));
 }
 
 // An image that cannot be read fails every copy alike, and is listed for its
@@ -143,9 +154,11 @@ void WebPages::NoteCopiesUsed(const ThumbnailSet* copies) {
     }
 }
 
-bool WebPages::WritePage(std::size_t position, const ThumbnailSet* copies) {
+bool WebPages::WritePage(std::size_t position, const ThumbnailSet* copies,
+                         const PhotoMetadata* words) {
     const std::string page = PagePath(images_.GetAt(order_.ItemAt(position)));
-    if (!outputs_.WriteOne(page, Output::kPage, [&] { WritePhotoPage(page, position, copies); })) {
+    if (!outputs_.WriteOne(page, Output::kPage,
+                           [&] { WritePhotoPage(page, position, copies, words); })) {
         return false;
     }
     ++outputs_.Report().pagesWritten;
@@ -156,7 +169,7 @@ bool WebPages::WritePage(std::size_t position, const ThumbnailSet* copies) {
 // display copy, or the image itself (with its size, where its header told
 // it) where the image fits or no copy was made, and links the image as it is.
 void WebPages::WritePhotoPage(const std::string& page, std::size_t position,
-                              const ThumbnailSet* copies) {
+                              const ThumbnailSet* copies, const PhotoMetadata* words) {
     const std::string folder(FolderOf(page));
     const auto pageAddress = [&](std::optional<std::size_t> item) {
         return item ? RelativeAddress(PagePath(images_.GetAt(*item)), folder) : std::string();
@@ -188,13 +201,26 @@ void WebPages::WritePhotoPage(const std::string& page, std::size_t position,
     photo.previous = previous;
     photo.next = next;
     photo.gallery = gallery;
+    const SurveyRecord& record = records_[item];
+    const std::string takenMachine = record.hasDate ? record.taken.MachineText() : "";
+    const std::string takenText = record.hasDate ? record.taken.Text() : "";
+    const std::string camera = words != nullptr ? CameraLine(words->camera) : "";
+    if (options_.captions && words != nullptr) {
+        photo.title = words->title;
+        photo.caption = words->caption;
+    }
+    if (options_.details) {
+        photo.takenMachine = takenMachine;
+        photo.takenText = takenText;
+        photo.camera = camera;
+    }
     writer_.WriteWebPhotoPage(page, photo);
 }
 
 void WebPages::WriteGallery() {
     const std::string& path = options_.galleryPath;
-    const WebGalleryPage page{options_.language, options_.title, options_.comment, options_.footer,
-                              options_.thumbSize};
+    const WebGalleryPage page{options_.language, options_.title,     options_.comment,
+                              options_.footer,   options_.thumbSize, titles_};
     if (outputs_.WriteOne(path, Output::kGallery,
                           [&] { writer_.WriteWebGallery(path, page, entries_); })) {
         outputs_.Report().galleryWritten = path;

@@ -13,6 +13,7 @@
 #include "generate/run_outputs.h"
 #include "generate/thumbnailer.h"
 #include "generate/web_page_text.h"
+#include "web/copies.h"
 #include "web/order.h"
 #include "web/survey.h"
 #include "web/web_gallery.h"
@@ -31,10 +32,10 @@ public:
     // skipped, a refused photo with the order's reason.
     void PassItem(std::size_t item);
     // The page and gallery entry of the photo at a position of the order,
-    // with the copies made of it (null: none) or the error that failed them
-    // all. Each distinct failure among them is listed once.
-    void WritePhoto(std::size_t position, const ThumbnailSet* copies,
-                    const std::optional<Error>& failure);
+    // with the copies made of it (or the error that failed them all) and its
+    // words where they were read. Each distinct failure among them is listed
+    // once.
+    void WritePhoto(std::size_t position, const PhotoOutcome& outcome);
     // The gallery, once every page is done.
     void WriteGallery();
 
@@ -46,8 +47,9 @@ private:
     void Refuse(const PageRefusal& refusal);
     void ListFailures(const ThumbnailSet* copies, const std::optional<Error>& failure);
     void NoteCopiesUsed(const ThumbnailSet* copies);
-    bool WritePage(std::size_t position, const ThumbnailSet* copies);
-    void WritePhotoPage(const std::string& page, std::size_t position, const ThumbnailSet* copies);
+    bool WritePage(std::size_t position, const ThumbnailSet* copies, const PhotoMetadata* words);
+    void WritePhotoPage(const std::string& page, std::size_t position, const ThumbnailSet* copies,
+                        const PhotoMetadata* words);
 
     const ImageList& images_;
     const std::vector<SurveyRecord>& records_;
@@ -57,6 +59,7 @@ private:
     RunOutputs& outputs_;
     std::vector<WebGalleryEntry> entries_;
     std::vector<std::unordered_set<std::string>> used_;
+    bool titles_ = false;  // some entry shows a title
 };
 
 }  // namespace brindlewick
