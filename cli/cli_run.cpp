@@ -154,6 +154,12 @@ bool ReportOutputs(const RunReport& report, const CliContext& context) {
     for (const auto& [folder, count] : report.copiesRemoved) {
         context.out << RemovedCopiesMessage(folder, count) << '\n';
     }
+    if (const std::string notice = WordsNotice(report); !notice.empty()) {
+        context.out << notice << '\n';
+    }
+    for (const std::string& notice : report.metadataNotices) {
+        context.err << notice << '\n';
+    }
     for (const std::string& path : report.copiesSkipped) {
         context.err << SkippedCopyMessage(path) << '\n';
     }

@@ -245,6 +245,15 @@ std::string GpsNotice(const RunReport& report) {
     return notice;
 }
 
+std::string WordsNotice(const RunReport& report) {
+    if (report.photosWithWords == 0) {
+        return {};
+    }
+    return std::to_string(report.photosWithWords) + " of " +
+           std::to_string(report.photosPublished) +
+           " photos have a title or caption, shown on their pages";
+}
+
 std::string ProcessedMessage(std::size_t pagesWritten) {
     return "Processed " + std::to_string(pagesWritten) + " file(s)\n";
 }

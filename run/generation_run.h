@@ -102,6 +102,10 @@ private:
 // when none does.
 std::string GpsNotice(const RunReport& report);
 
+// "N of M photos have a title or caption, shown on their pages", or empty
+// where none is shown.
+std::string WordsNotice(const RunReport& report);
+
 // "Processed N file(s)\n" with the number of wrapper pages written.
 std::string ProcessedMessage(std::size_t pagesWritten);
 

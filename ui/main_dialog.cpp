@@ -304,6 +304,9 @@ ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile,
     for (const auto& [folder, count] : report.copiesRemoved) {
         informative << FromUtf8(RemovedCopiesMessage(folder, count));
     }
+    if (const std::string notice = WordsNotice(report); !notice.empty()) {
+        informative << FromUtf8(notice);
+    }
     QStringList failures;
     for (const std::string& line : FailureLineList(report.failures)) {
         failures << FromUtf8(line);
@@ -345,6 +348,7 @@ ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile,
         }
     }
     std::vector<std::string> lines = notices;
+    lines.insert(lines.end(), report.metadataNotices.begin(), report.metadataNotices.end());
     if (std::string notice = GpsNotice(report); !notice.empty()) {
         lines.push_back(std::move(notice));
     }
