@@ -145,6 +145,65 @@ TEST(WebPageText, GalleryIsAGridOfSizedThumbnailsThatLoadLazilyAfterTheFirstRow)
     ExpectRelativeAddresses(page);
 }
 
+// What the photographer wrote is shown as text, never as markup: the title as
+// heading, <title> and ALT text, the caption under the photo with its line
+// breaks and its own direction, the details in a <time>; a caption without a
+// title is the ALT text on one line, and describes the page. In the gallery
+// the title stands under its thumbnail.
+TEST(WebPageText, PhotographersWordsAreShownAsTextWhereGiven) {
+    WebPhotoPage photo;
+    photo.language = "en";
+    photo.imageName = "IMG_1.jpg";
+    photo.description = "comment";
+    photo.photo = photo.original = "IMG_1.jpg";
+    photo.gallery = "ShowAll.html";
+    photo.caption = "\"><script>alert(1)</script>\nline two & more";
+    photo.takenMachine = "2026-07-01T10:00:00+02:00";
+    photo.takenText = "2026-07-01 10:00";
+    photo.camera = "Canon EOS R6 \u00b7 f/4";
+    for (const std::string_view title : {"", "\u05e9\u05dc\u05d5\u05dd <i>"}) {
+        photo.title = title;
+        const std::string page = WebPhotoPageText(photo);
+        SCOPED_TRACE(page);
+        EXPECT_EQ(Count(page, "<script>alert"), 0U);
+        EXPECT_EQ(Count(page, "<script>"), 1U);  // the page's own
+        EXPECT_NE(page.find("<figcaption dir=\"auto\">&quot;&gt;&lt;script&gt;alert(1)&lt;/"
+                            "script&gt;<br>line two &amp; more</figcaption></figure>"),
+                  std::string::npos);
+        EXPECT_NE(page.find("<p class=\"details\"><time datetime=\"2026-07-01T10:00:00+02:00\">"
+                            "2026-07-01 10:00</time><br>Canon EOS R6 \u00b7 f/4</p>"),
+                  std::string::npos);
+        EXPECT_NE(page.find("<meta name=\"description\" content=\"&quot;&gt;&lt;script&gt;"),
+                  std::string::npos);
+        if (title.empty()) {
+            EXPECT_NE(page.find("<title>IMG_1.jpg</title>"), std::string::npos);
+            EXPECT_NE(page.find("<h1>IMG_1.jpg</h1>"), std::string::npos);
+            EXPECT_NE(page.find("alt=\"&quot;&gt;&lt;script&gt;alert(1)&lt;/script&gt; line two"),
+                      std::string::npos);
+        } else {
+            const std::string escaped = "\u05e9\u05dc\u05d5\u05dd &lt;i&gt;";
+            EXPECT_NE(page.find("<title>" + escaped + "</title>"), std::string::npos);
+            EXPECT_NE(page.find("<h1 dir=\"auto\">" + escaped + "</h1>"), std::string::npos);
+            EXPECT_NE(page.find("alt=\"" + escaped + "\""), std::string::npos);
+        }
+    }
+
+    WebGalleryPage gallery;
+    gallery.language = "en";
+    gallery.title = "Trip";
+    gallery.titles = true;
+    std::string page = WebGalleryHead(gallery);
+    AppendWebGalleryEntry(page, {"a.html", "a.jpg", "thumbs/a.jpg", "", 10, 10, "A <b>", "c"}, 0);
+    AppendWebGalleryEntry(page, {"b.html", "b.jpg", "thumbs/b.jpg", "", 10, 10, "", "B\nc"}, 1);
+    EXPECT_NE(page.find("alt=\"A &lt;b&gt;\" width=\"10\" height=\"10\" decoding=\"async\"></a>"
+                        "<p dir=\"auto\">A &lt;b&gt;</p></li>"),
+              std::string::npos)
+        << page;
+    EXPECT_NE(page.find("alt=\"B c\" width=\"10\" height=\"10\" decoding=\"async\"></a></li>"),
+              std::string::npos)
+        << page;
+}
+
 TEST(LanguageTag, WellFormedTagsFollowTheGrammar) {
     for (const char* tag :
          {"en", "DE", "de-CH", "zh-Hant-TW", "sr-Latn-RS", "es-419", "gsw", "zh-yue-HK", "de-1996",
