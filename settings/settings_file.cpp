@@ -32,6 +32,13 @@ constexpr std::string_view kThumbSizeKey = "ThumbSize";
 constexpr std::string_view kGalleryTitleKey = "GalleryTitle";
 constexpr std::string_view kDisplaySizeKey = "DisplaySize";
 constexpr std::string_view kLanguageKey = "Language";
+constexpr std::string_view kSortByKey = "SortBy";
+constexpr std::string_view kSortReverseKey = "SortReverse";
+constexpr std::string_view kPhotoDetailsKey = "PhotoDetails";
+constexpr std::string_view kCaptionsKey = "Captions";
+constexpr std::string_view kAlbumsKey = "Albums";
+constexpr std::string_view kSortByName = "name";
+constexpr std::string_view kSortByDate = "date";
 
 std::string HistoryKey(int index) {
     return "txt" + std::to_string(index);
@@ -75,7 +82,7 @@ struct KeyInfo {
 };
 
 // In the order a save adds them to a file that lacks them.
-constexpr std::array<KeyInfo, 8> kKeys{{
+constexpr std::array<KeyInfo, 13> kKeys{{
     {SettingKey::kShowAllFileName, kShowAllFileNameKey, false},
     {SettingKey::kUseCopyrightSymbol, kUseCopyrightSymbolKey, false},
     {SettingKey::kShowAll, kShowAllKey, false},
@@ -84,6 +91,11 @@ constexpr std::array<KeyInfo, 8> kKeys{{
     {SettingKey::kGalleryTitle, kGalleryTitleKey, true},
     {SettingKey::kDisplaySize, kDisplaySizeKey, true},
     {SettingKey::kLanguage, kLanguageKey, true},
+    {SettingKey::kSortBy, kSortByKey, true},
+    {SettingKey::kSortReverse, kSortReverseKey, true},
+    {SettingKey::kPhotoDetails, kPhotoDetailsKey, true},
+    {SettingKey::kCaptions, kCaptionsKey, true},
+    {SettingKey::kAlbums, kAlbumsKey, true},
 }};
 
 // A key's value as the file stores it.
@@ -105,6 +117,16 @@ std::string ValueText(const Settings& values, SettingKey key) {
             return std::to_string(values.displaySize);
         case SettingKey::kLanguage:
             return values.language;
+        case SettingKey::kSortBy:
+            return std::string(values.sortBy == SortBy::kDate ? kSortByDate : kSortByName);
+        case SettingKey::kSortReverse:
+            return std::to_string(values.sortReverse);
+        case SettingKey::kPhotoDetails:
+            return std::to_string(values.photoDetails);
+        case SettingKey::kCaptions:
+            return std::to_string(values.captions);
+        case SettingKey::kAlbums:
+            return std::to_string(values.albums);
     }
     return {};
 }
@@ -129,16 +151,22 @@ KeyTexts ValueKeys(const Settings& values) {
     return keys;
 }
 
-// ThumbSize as the number it is; text without digits (empty, a word) means the default.
-int ThumbSizeValue(std::string_view text) {
+// The number text begins with; nothing for text without digits (empty, a word).
+std::optional<int> NumberValue(std::string_view text) {
     std::size_t start = text.find_first_not_of(" \t\n\v\f\r");
     if (start != std::string_view::npos && (text[start] == '+' || text[start] == '-')) {
         ++start;
     }
     if (start >= text.size() || text[start] < '0' || text[start] > '9') {
-        return kDefaultThumbSize;
+        return std::nullopt;
     }
     return ParseProfileInt(text);
+}
+
+// A switch that is only on or off: 0 or 1, any other text the default.
+int OnOffValue(const std::optional<std::string>& text, int defaultValue) {
+    const std::optional<int> value = text ? NumberValue(*text) : std::nullopt;
+    return value == 0 || value == 1 ? *value : defaultValue;
 }
 
 // Whether a save that compares with values.loadedKeys leaves key as the
@@ -257,7 +285,8 @@ void SettingsFile::LoadSettings(Settings& values) const {
         SwitchValue(ini.Get(kSection, kUseCopyrightSymbolKey).value_or("1"));
     values.showAll = SwitchValue(ini.Get(kSection, kShowAllKey).value_or("0"));
     values.webGallery = SwitchValue(ini.Get(kSection, kWebGalleryKey).value_or("0"));
-    values.thumbSize = ThumbSizeValue(ini.Get(kSection, kThumbSizeKey).value_or(""));
+    values.thumbSize =
+        NumberValue(ini.Get(kSection, kThumbSizeKey).value_or("")).value_or(kDefaultThumbSize);
     values.galleryTitle = ini.Get(kSection, kGalleryTitleKey).value_or(kDefaultGalleryTitle);
     values.displaySize = ParseProfileInt(
         ini.Get(kSection, kDisplaySizeKey).value_or(std::to_string(kDefaultDisplaySize)));
@@ -268,6 +297,16 @@ void SettingsFile::LoadSettings(Settings& values) const {
             " is not a language tag such as \"en\" or \"de-CH\"; the locale's language is used.");
         values.language.clear();
     }
+    const std::string sortBy = ini.Get(kSection, kSortByKey).value_or(std::string(kSortByName));
+    values.sortBy = sortBy == kSortByDate ? SortBy::kDate : SortBy::kName;
+    if (sortBy != kSortByName && sortBy != kSortByDate) {
+        values.notices.push_back("The saved SortBy " + QuotedValue(sortBy) +
+                                 " is neither \"name\" nor \"date\"; \"name\" is used.");
+    }
+    values.sortReverse = OnOffValue(ini.Get(kSection, kSortReverseKey), 0);
+    values.photoDetails = OnOffValue(ini.Get(kSection, kPhotoDetailsKey), 0);
+    values.captions = OnOffValue(ini.Get(kSection, kCaptionsKey), 1);
+    values.albums = OnOffValue(ini.Get(kSection, kAlbumsKey), 0);
     values.fileHistory = HistoryValues(ini);
     values.loadedKeys = Settings::KeysAsLoaded{FileKeys(ini), ValueKeys(values)};
     values.setByUser.clear();

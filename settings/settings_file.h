@@ -28,6 +28,17 @@ enum class SettingKey {
     kGalleryTitle,
     kDisplaySize,
     kLanguage,
+    kSortBy,
+    kSortReverse,
+    kPhotoDetails,
+    kCaptions,
+    kAlbums,
+};
+
+// The web gallery's order: the image list's (by name) or by the date taken.
+enum class SortBy {
+    kName,
+    kDate,
 };
 
 // The values the main window holds and the settings file stores.
@@ -44,6 +55,11 @@ struct Settings {
     // original.
     int displaySize = kDefaultDisplaySize;
     std::string language;  // a language tag; empty: the locale's language
+    SortBy sortBy = SortBy::kName;
+    int sortReverse = 0;
+    int photoDetails = 0;  // the date taken and the camera's facts under the caption
+    int captions = 1;      // the photographer's titles and captions
+    int albums = 0;        // the folders as albums
     // What loading found wrong in the file and replaced by a default, one
     // sentence each, for the user to read.
     std::vector<std::string> notices;
@@ -94,8 +110,12 @@ public:
     // Reads the history (sorted, prefix duplicates skipped), "ShowAllFileName",
     // "UseCopyrightSymbol" (default 1), "ShowAll" (default 0), "WebGallery"
     // (default 0), "ThumbSize" (default 200, also for a value that is no
-    // number), "GalleryTitle", "DisplaySize" (default 1600) and "Language" (a
-    // value that is no language tag is dropped, with a notice) into values.
+    // number), "GalleryTitle", "DisplaySize" (default 1600), "Language" (a
+    // value that is no language tag is dropped, with a notice), "SortBy"
+    // ("name", the default, or "date"; another value is dropped, with a
+    // notice) and the switches "SortReverse", "PhotoDetails", "Albums"
+    // (default 0) and "Captions" (default 1; a value other than 0 or 1 gives
+    // the default) into values.
     // The sizes are read as the numbers they are; the run keeps them within
     // their limits.
     // An empty history gets kDefaultComment. A missing or unreadable file

@@ -76,6 +76,11 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
     EXPECT_EQ(values.galleryTitle, "Gallery");
     EXPECT_EQ(values.displaySize, 1600);
     EXPECT_EQ(values.language, "");
+    EXPECT_EQ(values.sortBy, SortBy::kName);
+    EXPECT_EQ(values.sortReverse, 0);
+    EXPECT_EQ(values.photoDetails, 0);
+    EXPECT_EQ(values.captions, 1);
+    EXPECT_EQ(values.albums, 0);
     ASSERT_TRUE(file_.SaveSettings(values));
     EXPECT_EQ(ReadFile(file_.Path()), plain);
 
@@ -84,6 +89,11 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
     values.galleryTitle = "Trip <2024> & \"more\"";
     values.displaySize = 0;
     values.language = "de-CH";
+    values.sortBy = SortBy::kDate;
+    values.sortReverse = 1;
+    values.photoDetails = 1;
+    values.captions = 0;
+    values.albums = 1;
     ASSERT_TRUE(file_.SaveSettings(values));
     const Settings back = Load(ReadFile(file_.Path()));
     EXPECT_EQ(back.webGallery, 1);
@@ -91,16 +101,27 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
     EXPECT_EQ(back.galleryTitle, values.galleryTitle);
     EXPECT_EQ(back.displaySize, 0);
     EXPECT_EQ(back.language, "de-CH");
+    EXPECT_EQ(back.sortBy, SortBy::kDate);
+    EXPECT_EQ(back.sortReverse, 1);
+    EXPECT_EQ(back.photoDetails, 1);
+    EXPECT_EQ(back.captions, 0);
+    EXPECT_EQ(back.albums, 1);
     EXPECT_TRUE(back.notices.empty());
     values.webGallery = 0;  // back to the defaults: the keys stay and say so
     values.thumbSize = kDefaultThumbSize;
     values.galleryTitle = "Gallery";
     values.displaySize = 1600;
     values.language.clear();
+    values.sortBy = SortBy::kName;
+    values.sortReverse = 0;
+    values.photoDetails = 0;
+    values.captions = 1;
+    values.albums = 0;
     ASSERT_TRUE(file_.SaveSettings(values));
     EXPECT_NE(ReadFile(file_.Path())
                   .find("WebGallery=0\nThumbSize=200\nGalleryTitle=Gallery\nDisplaySize=1600\n"
-                        "Language=\n"),
+                        "Language=\nSortBy=name\nSortReverse=0\nPhotoDetails=0\nCaptions=1\n"
+                        "Albums=0\n"),
               std::string::npos);
 
     for (const auto& [stored, size] :
@@ -117,8 +138,26 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
              {"5", 5}, {"-1", -1}, {"99999", 99999}, {"0", 0}, {"1024", 1024}}) {
         EXPECT_EQ(Load("[options]\nDisplaySize=" + stored + "\n").displaySize, size) << stored;
     }
-    // A value that is no language tag is dropped, and the user told why; the
-    // value is quoted for a terminal when it holds control characters.
+    // The on/off switches are 0 or 1; any other text means the default.
+    for (const auto& [stored, on] : std::vector<std::pair<std::string, int>>{{"0", 0},
+                                                                             {"1", 1},
+                                                                             {" +1", 1},
+                                                                             {"0 off", 0},
+                                                                             {"2", -1},
+                                                                             {"-1", -1},
+                                                                             {"", -1},
+                                                                             {"yes", -1}}) {
+        const Settings read = Load("[options]\nSortReverse=" + stored + "\nPhotoDetails=" + stored +
+                                   "\nCaptions=" + stored + "\nAlbums=" + stored + "\n");
+        EXPECT_EQ(read.sortReverse, on < 0 ? 0 : on) << stored;
+        EXPECT_EQ(read.photoDetails, on < 0 ? 0 : on) << stored;
+        EXPECT_EQ(read.captions, on < 0 ? 1 : on) << stored;
+        EXPECT_EQ(read.albums, on < 0 ? 0 : on) << stored;
+        EXPECT_TRUE(read.notices.empty()) << stored;
+    }
+    // A value that is no language tag or no order is dropped, and the user
+    // told why; the value is quoted for a terminal when it holds control
+    // characters.
     for (const auto& [stored, shown] : std::vector<std::pair<std::string, std::string>>{
              {"de_DE", "\"de_DE\""}, {"de_DE\x1B[2J", "'de_DE'$'\\033''[2J'"}}) {
         const Settings wrong = Load("[options]\nLanguage=" + stored + "\n");
@@ -128,6 +167,15 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
                                         " is not a language tag such as \"en\" or \"de-CH\"; "
                                         "the locale's language is used.");
     }
+    for (const auto& [stored, shown] : std::vector<std::pair<std::string, std::string>>{
+             {"Date", "\"Date\""}, {"", "\"\""}, {"date\x1B[2J", "'date'$'\\033''[2J'"}}) {
+        const Settings wrong = Load("[options]\nSortBy=" + stored + "\n");
+        EXPECT_EQ(wrong.sortBy, SortBy::kName);
+        ASSERT_EQ(wrong.notices.size(), 1U);
+        EXPECT_EQ(wrong.notices[0], "The saved SortBy " + shown +
+                                        " is neither \"name\" nor \"date\"; \"name\" is used.");
+    }
+    EXPECT_EQ(Load("[options]\nSortBy=date\n").sortBy, SortBy::kDate);
 }
 
 TEST_F(SettingsFileTest, HistoryLoadsSortedWithoutEntriesAnEarlierOneBeginsWith) {
@@ -310,8 +358,14 @@ TEST_F(SettingsFileTest, UpdateKeepsEveryKeySavedSinceTheLoadUnlessTheUserSetIt)
          [](Settings& v) { v.galleryTitle = "Trip"; }, "Trip"},
         {SettingKey::kDisplaySize, "DisplaySize", "1600", [](Settings& v) { v.displaySize = 0; },
          "0"},
-        {SettingKey::kLanguage, "Language", "", [](Settings& v) { v.language = "de-CH"; },
-         "de-CH"}};
+        {SettingKey::kLanguage, "Language", "", [](Settings& v) { v.language = "de-CH"; }, "de-CH"},
+        {SettingKey::kSortBy, "SortBy", "name", [](Settings& v) { v.sortBy = SortBy::kDate; },
+         "date"},
+        {SettingKey::kSortReverse, "SortReverse", "0", [](Settings& v) { v.sortReverse = 1; }, "1"},
+        {SettingKey::kPhotoDetails, "PhotoDetails", "0", [](Settings& v) { v.photoDetails = 1; },
+         "1"},
+        {SettingKey::kCaptions, "Captions", "1", [](Settings& v) { v.captions = 0; }, "0"},
+        {SettingKey::kAlbums, "Albums", "0", [](Settings& v) { v.albums = 1; }, "1"}};
     const auto expectFileHolds = [&](const std::function<std::string(const Key&)>& text) {
         const IniFile ini = IniFile::Load(file_.Path());
         for (const Key& key : keys) {
