@@ -145,16 +145,20 @@ completions=$(cd "$work/pictures" && bash --norc --noprofile -c '
     try --comment = ""
     try --thumb-size ""
     try --we
+    try --sort = ""
+    try --so d
 ')
 echo "$completions"
 expected="complete -F _brindlewick_cli brindlewick-cli
 --gal => --gallery
---no => --no-copyright --no-gallery --no-web-gallery
+--no => --no-albums --no-captions --no-copyright --no-details --no-gallery --no-reverse --no-web-gallery
 --gallery  => Two.jpg one.gif
 -c  =>
 --comment =  =>
 --thumb-size  =>
---we => --web-gallery"
+--we => --web-gallery
+--sort =  => date name
+--so d => date"
 [[ $completions == "$expected" ]] || fail "bash completion differs from: $expected"
 
 # The window starts from the installed files and keeps running until closed.

@@ -30,6 +30,15 @@ enum LongOption : int {
     kTitle,
     kDisplaySize,
     kLanguage,
+    kSort,
+    kReverse,
+    kNoReverse,
+    kDetails,
+    kNoDetails,
+    kCaptions,
+    kNoCaptions,
+    kAlbums,
+    kNoAlbums,
 };
 
 constexpr option kLongOptions[] = {
@@ -46,6 +55,15 @@ constexpr option kLongOptions[] = {
     {"title", required_argument, nullptr, kTitle},
     {"display-size", required_argument, nullptr, kDisplaySize},
     {"lang", required_argument, nullptr, kLanguage},
+    {"sort", required_argument, nullptr, kSort},
+    {"reverse", no_argument, nullptr, kReverse},
+    {"no-reverse", no_argument, nullptr, kNoReverse},
+    {"details", no_argument, nullptr, kDetails},
+    {"no-details", no_argument, nullptr, kNoDetails},
+    {"captions", no_argument, nullptr, kCaptions},
+    {"no-captions", no_argument, nullptr, kNoCaptions},
+    {"albums", no_argument, nullptr, kAlbums},
+    {"no-albums", no_argument, nullptr, kNoAlbums},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -144,6 +162,17 @@ std::string LanguageTag(const char* text) {
     return text;
 }
 
+// The web gallery's order: "name" or "date".
+SortBy SortOrder(std::string_view text) {
+    if (text == "name") {
+        return SortBy::kName;
+    }
+    if (text == "date") {
+        return SortBy::kDate;
+    }
+    throw UsageError{"invalid sort order " + QuotedValue(text, '\'') + " (name or date)"};
+}
+
 // getopt_long wants a writable, null-terminated argv with the program first.
 class ArgumentVector {
 public:
@@ -221,6 +250,25 @@ void ApplyOption(int code, const char* argument, CliOptions& options) {
         case kLanguage:
             options.language = LanguageTag(argument);
             break;
+        case kSort:
+            options.sortBy = SortOrder(argument);
+            break;
+        case kReverse:
+        case kNoReverse:
+            options.sortReverse = code == kReverse;
+            break;
+        case kDetails:
+        case kNoDetails:
+            options.photoDetails = code == kDetails;
+            break;
+        case kCaptions:
+        case kNoCaptions:
+            options.captions = code == kCaptions;
+            break;
+        case kAlbums:
+        case kNoAlbums:
+            options.albums = code == kAlbums;
+            break;
     }
 }
 
@@ -268,6 +316,16 @@ std::string UsageText() {
            " pixels, or 0 for the original\n"
            "      --lang=TAG       the web pages' language, such as en or de-CH\n"
            "                       (default: the locale's)\n"
+           "      --sort=name|date the web gallery's order: the list's (name) or the date\n"
+           "                       the photos were taken (date)\n"
+           "      --reverse        the web gallery in reverse order\n"
+           "      --no-reverse     the web gallery in its order\n"
+           "      --details        show the date taken and the camera under each photo\n"
+           "      --no-details     leave them out\n"
+           "      --captions       show the photos' own titles and captions\n"
+           "      --no-captions    leave them out\n"
+           "      --albums         show the images' folders as albums\n"
+           "      --no-albums      one gallery of all the images\n"
            "  -                    read more image paths from standard input, one a line\n"
            "  -0                   standard input is NUL-separated (find -print0)\n"
            "  -h, --help           show this help\n"

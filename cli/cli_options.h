@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "settings/settings_file.h"
+
 namespace brindlewick::cli {
 
 struct CliOptions {
@@ -16,9 +18,14 @@ struct CliOptions {
     std::optional<std::string> title;     // the web gallery's heading
     std::optional<int> displaySize;       // 0: the original
     std::optional<std::string> language;  // a well-formed language tag
-    std::vector<std::string> paths;       // as given, in order
-    bool readStdin = false;               // "-" was given
-    bool nulSeparated = false;            // "-0": standard input is NUL-separated
+    std::optional<SortBy> sortBy;
+    std::optional<bool> sortReverse;
+    std::optional<bool> photoDetails;
+    std::optional<bool> captions;
+    std::optional<bool> albums;
+    std::vector<std::string> paths;  // as given, in order
+    bool readStdin = false;          // "-" was given
+    bool nulSeparated = false;       // "-0": standard input is NUL-separated
     bool help = false;
     bool version = false;
 };

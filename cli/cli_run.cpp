@@ -110,6 +110,11 @@ Settings LoadValues(const SettingsFile& settings, const CliOptions& options,
     apply(options.title, SettingKey::kGalleryTitle, values.galleryTitle);
     apply(options.displaySize, SettingKey::kDisplaySize, values.displaySize);
     apply(options.language, SettingKey::kLanguage, values.language);
+    apply(options.sortBy, SettingKey::kSortBy, values.sortBy);
+    apply(options.sortReverse, SettingKey::kSortReverse, values.sortReverse);
+    apply(options.photoDetails, SettingKey::kPhotoDetails, values.photoDetails);
+    apply(options.captions, SettingKey::kCaptions, values.captions);
+    apply(options.albums, SettingKey::kAlbums, values.albums);
     for (const std::string& notice : values.notices) {
         context.err << "brindlewick-cli: " << notice << '\n';
     }

@@ -120,6 +120,16 @@ TEST_F(Cli, SwitchesAndCommentAreRememberedForTheNextRun) {
     EXPECT_EQ(Page("a.html"), WrapperPage("a.gif", "a.gif", "100% <b>%s</b>"));
     ASSERT_EQ(Run({"--copyright", "--comment=Zed", "a.gif"}).status, 0);
     EXPECT_EQ(Page("a.html"), WrapperPage("a.gif", "a.gif", "&copy; Zed"));
+    // The web gallery's order, details, captions and albums are saved as
+    // given, and kept by a run that does not give them.
+    ASSERT_EQ(
+        Run({"--sort=date", "--reverse", "--details", "--no-captions", "--albums", "a.gif"}).status,
+        0);
+    ASSERT_EQ(Run({"a.gif"}).status, 0);
+    const std::string ini = ReadFile(Settings());
+    EXPECT_NE(ini.find("\nSortBy=date\nSortReverse=1\nPhotoDetails=1\nCaptions=0\nAlbums=1\n"),
+              std::string::npos)
+        << ini;
 }
 
 TEST_F(Cli, UnsafeAndForeignNamesAreEscapedAndEncoded) {
@@ -679,6 +689,11 @@ TEST_F(Cli, UsageErrorsAndEmptyListsExitWithTwo) {
               "brindlewick-cli: unrecognized option '--bogus'\n"
               "Try 'brindlewick-cli --help' for more information.\n");
     EXPECT_EQ(Run({"a.gif", "-c"}).status, 2);
+    const Result order = Run({"--sort=newest", "a.gif"});
+    EXPECT_EQ(order.status, 2);
+    EXPECT_EQ(order.err,
+              "brindlewick-cli: invalid sort order 'newest' (name or date)\n"
+              "Try 'brindlewick-cli --help' for more information.\n");
     const Result version = RunProgram({"--version"});
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.out, "v1.51\n");

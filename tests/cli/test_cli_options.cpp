@@ -36,7 +36,7 @@ TEST(CliOptions, ShortLongGroupedAndAbbreviatedFormsAgree) {
     const Parsed expected{"Hi", false, true, {"a.gif", "-b.gif"}, true, true};
     const std::vector<std::vector<std::string>> forms = {
         {"-c", "Hi", "--no-copyright", "--gallery", "-0", "-", "a.gif", "--", "-b.gif"},
-        {"-0cHi", "--no-c", "--g", "a.gif", "-", "--", "-b.gif"},
+        {"-0cHi", "--no-co", "--g", "a.gif", "-", "--", "-b.gif"},
         {"--comment=Hi", "a.gif", "--no-copy", "-0", "--gall", "-", "--", "-b.gif"},
         {"--com", "Hi", "-0", "--no-copyright", "-", "--gallery", "a.gif", "--", "-b.gif"},
         {"-c", "X", "--copyright", "-0", "--no-gallery", "-cHi", "--gallery", "--no-copyright",
@@ -65,6 +65,25 @@ TEST(CliOptions, ShortLongGroupedAndAbbreviatedFormsAgree) {
     EXPECT_EQ(pages.displaySize, 0);
     EXPECT_EQ(pages.language, "sr-Latn-RS");
     EXPECT_EQ(ParseArguments({"--display-size=8000"}).displaySize, 8000);
+    // The web gallery's order, details, captions and albums: the last of a
+    // pair counts, and a switch not given stays unset.
+    const CliOptions order =
+        ParseArguments({"--sort=date", "--reverse", "--no-rev", "--det", "--no-captions",
+                        "--albums", "--sort", "name", "--no-albums", "--captions", "x"});
+    EXPECT_EQ(order.sortBy, SortBy::kName);
+    EXPECT_EQ(order.sortReverse, false);
+    EXPECT_EQ(order.photoDetails, true);
+    EXPECT_EQ(order.captions, true);
+    EXPECT_EQ(order.albums, false);
+    const CliOptions others = ParseArguments({"--so=date", "--rev", "--no-det", "--no-ca", "--al"});
+    EXPECT_EQ(others.sortBy, SortBy::kDate);
+    EXPECT_EQ(others.sortReverse, true);
+    EXPECT_EQ(others.photoDetails, false);
+    EXPECT_EQ(others.captions, false);
+    EXPECT_EQ(others.albums, true);
+    const CliOptions none = ParseArguments({"x"});
+    EXPECT_FALSE(none.sortBy || none.sortReverse || none.photoDetails || none.captions ||
+                 none.albums);
 }
 
 TEST(CliOptions, RejectedArgumentsAreNamed) {
@@ -74,7 +93,14 @@ TEST(CliOptions, RejectedArgumentsAreNamed) {
         {{"--co", "x"}, "option '--co' is ambiguous; possibilities: '--comment' '--copyright'"},
         {{"--no=x"},
          "option '--no' is ambiguous; possibilities: '--no-copyright' '--no-gallery' "
-         "'--no-web-gallery'"},
+         "'--no-web-gallery' '--no-reverse' '--no-details' '--no-captions' '--no-albums'"},
+        {{"--no-c"},
+         "option '--no-c' is ambiguous; possibilities: '--no-copyright' '--no-captions'"},
+        {{"--d"}, "option '--d' is ambiguous; possibilities: '--display-size' '--details'"},
+        {{"--sort=Date"}, "invalid sort order 'Date' (name or date)"},
+        {{"--sort", ""}, "invalid sort order '' (name or date)"},
+        {{"--sort"}, "option '--sort' requires an argument"},
+        {{"--albums=1"}, "option '--albums' doesn't allow an argument"},
         {{"--thumb-size=15"}, "invalid thumbnail size '15' (16 to 2000 pixels)"},
         {{"--thumb-size", "2e2"}, "invalid thumbnail size '2e2' (16 to 2000 pixels)"},
         {{"--display-size=319"},
