@@ -18,6 +18,19 @@
 
 namespace brindlewick::test {
 
+// A label's or button's text as drawn: the "&" that marks a mnemonic is not
+// shown, "&&" is one ampersand.
+inline QString WithoutMnemonic(const QString& text) {
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == QLatin1Char('&') && i + 1 < text.size()) {
+            ++i;
+        }
+        shown += text[i];
+    }
+    return shown;
+}
+
 // The width a control's text needs beside what the control draws around it.
 inline int TextWidthNeeded(const QWidget& control, const QString& text) {
     const int advance = control.fontMetrics().horizontalAdvance(text);
@@ -52,7 +65,7 @@ inline QStringList LayoutProblems(const QWidget& window) {
         }
         QString text;
         if (const auto* label = qobject_cast<const QLabel*>(control)) {
-            text = label->text();
+            text = label->buddy() != nullptr ? WithoutMnemonic(label->text()) : label->text();
             if (label->wordWrap() && label->heightForWidth(label->width()) > label->height()) {
                 problems << name(control) + QStringLiteral(" wraps below its bottom");
             }
@@ -60,7 +73,7 @@ inline QStringList LayoutProblems(const QWidget& window) {
                 text.clear();
             }
         } else if (const auto* button = qobject_cast<const QAbstractButton*>(control)) {
-            text = button->text();
+            text = WithoutMnemonic(button->text());
         } else if (const auto* group = qobject_cast<const QGroupBox*>(control)) {
             text = group->title();
         }
