@@ -1,5 +1,7 @@
 #include "ui/web_gallery_dialog.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
 #include <QLabel>
@@ -100,6 +102,34 @@ WebGalleryDialog::WebGalleryDialog(const Settings& values, QWidget* parent) : QD
     languageProblem_->setMinimumHeight(languageProblem_->sizeHint().height());
     form->addRow(QString(), languageProblem_);
 
+    sortBy_ =
+        Field(new QComboBox(this), "sortBy", "Order", "The order of the photos in the gallery");
+    sortBy_->addItem(QStringLiteral("By name"),
+                     QVariant::fromValue(static_cast<int>(SortBy::kName)));
+    sortBy_->addItem(QStringLiteral("By date taken"),
+                     QVariant::fromValue(static_cast<int>(SortBy::kDate)));
+    sortBy_->setCurrentIndex(sortBy_->findData(static_cast<int>(values.sortBy)));
+    form->addRow(QStringLiteral("&Order:"), sortBy_);
+
+    // A check box for each switch, in the field column under the order.
+    const auto addSwitch = [this, form](const char* text, const char* objectName, const char* name,
+                                        const char* description, int value) {
+        auto* box =
+            Field(new QCheckBox(QString::fromLatin1(text), this), objectName, name, description);
+        box->setChecked(value != 0);
+        form->addRow(QString(), box);
+        return box;
+    };
+    sortReverse_ = addSwitch("&Reverse order", "sortReverse", "Reverse order",
+                             "The gallery from the last photo to the first", values.sortReverse);
+    captions_ = addSwitch("Show titles and ca&ptions", "captions", "Show titles and captions",
+                          "The titles and captions stored in the photos", values.captions);
+    photoDetails_ =
+        addSwitch("Show date and ca&mera details", "photoDetails", "Show date and camera details",
+                  "The date taken and the camera's settings under each photo", values.photoDetails);
+    albums_ = addSwitch("&Albums from folders", "albums", "Albums from folders",
+                        "Each folder of images as an album of its own", values.albums);
+
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     form->addRow(buttons_);
     connect(buttons_, &QDialogButtonBox::accepted, this, [this] {
@@ -136,6 +166,11 @@ void WebGalleryDialog::Apply(Settings& values) const {
     values.galleryTitle = title.empty() ? kDefaultGalleryTitle : title;
     values.displaySize = DisplaySizeBox::Fixed(displaySize_->value());
     values.thumbSize = thumbSize_->value();
+    values.sortBy = static_cast<SortBy>(sortBy_->currentData().toInt());
+    values.sortReverse = sortReverse_->isChecked() ? 1 : 0;
+    values.captions = captions_->isChecked() ? 1 : 0;
+    values.photoDetails = photoDetails_->isChecked() ? 1 : 0;
+    values.albums = albums_->isChecked() ? 1 : 0;
     if (CanAccept()) {
         values.language = ToUtf8(language_->text().trimmed());
     }

@@ -4,6 +4,8 @@
 
 #include "settings/settings_file.h"
 
+class QCheckBox;
+class QComboBox;
 class QDialogButtonBox;
 class QLabel;
 class QLineEdit;
@@ -12,9 +14,10 @@ class QSpinBox;
 namespace brindlewick {
 
 // The web gallery's settings: the gallery's title, the photo pages' display
-// size (0: the original), the thumbnails' size and the pages' language. The
-// values go back into Settings only through Apply, after the dialog was
-// accepted; the next generation run saves them like the other switches.
+// size (0: the original), the thumbnails' size, the pages' language, the
+// order of the photos and whether their captions, their date and camera
+// details and the folders as albums are shown. The values go back into Settings only through Apply,
+// after the dialog was accepted; the next generation run saves them like the other switches.
 class WebGalleryDialog final : public QDialog {
     Q_OBJECT
 
@@ -38,6 +41,11 @@ private:
     QSpinBox* thumbSize_ = nullptr;
     QLineEdit* language_ = nullptr;
     QLabel* languageProblem_ = nullptr;
+    QComboBox* sortBy_ = nullptr;
+    QCheckBox* sortReverse_ = nullptr;
+    QCheckBox* captions_ = nullptr;
+    QCheckBox* photoDetails_ = nullptr;
+    QCheckBox* albums_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
 };
 

@@ -16,6 +16,7 @@
 #include <QTest>
 
 #include "gui_test_support.h"
+#include "support/layout_properties.h"
 #include "ui/web_gallery_dialog.h"
 
 using namespace brindlewick;
@@ -257,10 +258,11 @@ private slots:
         QVERIFY(shown[0].informative.contains(" (thumbnail)\n"));
     }
 
-    // "Web gallery settings…" in the window menu opens the dialog; its four
+    // "Web gallery settings…" in the window menu opens the dialog; its
     // fields, one after another by Tab, reach the settings the next run saves
-    // and the pages it writes. A language that is no tag is refused with the
-    // reason; Escape leaves every value as it was.
+    // and the pages it writes. Its layout holds and no two mnemonics clash. A
+    // language that is no tag is refused with the reason; Escape leaves every
+    // value as it was.
     void webGallerySettingsReachTheSavedSettings() {
         QTemporaryDir pics;
         Touch(pics.filePath("a.gif"));
@@ -308,11 +310,33 @@ private slots:
         QCOMPARE(main.Values().galleryTitle, std::string("Gallery"));
 
         drive = [&](QDialog& dialog) {
-            for (const char* name : {"galleryTitle", "displaySize", "thumbSize", "language"}) {
+            for (const char* name :
+                 {"galleryTitle", "displaySize", "thumbSize", "language", "sortBy", "sortReverse",
+                  "captions", "photoDetails", "albums"}) {
                 QVERIFY(!dialog.findChild<QWidget*>(QString::fromLatin1(name))
                              ->accessibleName()
                              .isEmpty());
             }
+            const QStringList problems = LayoutProblems(dialog);
+            QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QStringLiteral("; "))));
+            QStringList texts;
+            for (const QLabel* label : dialog.findChildren<QLabel*>()) {
+                texts << label->text();
+            }
+            for (const QAbstractButton* button : dialog.findChildren<QAbstractButton*>()) {
+                texts << button->text();
+            }
+            // The letter after a single "&" ("&&" is a plain ampersand).
+            QSet<QChar> mnemonics;
+            for (const QString& text : texts) {
+                for (qsizetype i = 0; i + 1 < text.size(); ++i) {
+                    if (text[i] == QLatin1Char('&') && text[++i] != QLatin1Char('&')) {
+                        QVERIFY2(!mnemonics.contains(text[i].toLower()), qPrintable(text));
+                        mnemonics.insert(text[i].toLower());
+                    }
+                }
+            }
+            QVERIFY(mnemonics.size() >= 9);
             type(QStringLiteral("Trip <2026> & \"more\""));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(focused()->objectName(), QStringLiteral("displaySize"));
@@ -332,6 +356,17 @@ private slots:
             QVERIFY(dialog.isVisible());  // refused
             type(QStringLiteral("de-CH"));
             QCOMPARE(problem->text(), QString());
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            QCOMPARE(focused()->objectName(), QStringLiteral("sortBy"));
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
+            QCOMPARE(qobject_cast<QComboBox*>(focused())->currentText(),
+                     QStringLiteral("By date taken"));
+            // Each switch flipped from its default by Space.
+            for (const char* name : {"sortReverse", "captions", "photoDetails", "albums"}) {
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+                QCOMPARE(focused()->objectName(), QString::fromLatin1(name));
+                QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+            }
             // Down from the smallest size shows the originals.
             display->setFocus();
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Down);
@@ -347,8 +382,10 @@ private slots:
         AddThroughDialog(window, {pics.filePath("a.gif")});
         Generate(window);
         const QByteArray saved = window.SettingsBytes();
-        for (const char* line : {"\nThumbSize=150\n", "\nGalleryTitle=Trip <2026> & \"more\"\n",
-                                 "\nDisplaySize=0\n", "\nLanguage=de-CH\n"}) {
+        for (const char* line :
+             {"\nThumbSize=150\n", "\nGalleryTitle=Trip <2026> & \"more\"\n", "\nDisplaySize=0\n",
+              "\nLanguage=de-CH\n", "\nSortBy=date\n", "\nSortReverse=1\n", "\nPhotoDetails=1\n",
+              "\nCaptions=0\n", "\nAlbums=1\n"}) {
             QVERIFY2(saved.contains(line), saved.constData());
         }
         const QByteArray gallery = ReadFile(pics.filePath("ShowAll.html"));
