@@ -177,6 +177,10 @@ void GenerationRun::WriteWebGallery() {
     options.thumbSize = values_.thumbSize;
     options.displaySize = values_.displaySize;
     options.started = std::chrono::system_clock::now();
+    options.captions = values_.captions != 0;
+    options.details = values_.photoDetails != 0;
+    options.sortByDate = values_.sortBy == SortBy::kDate;
+    options.reverse = values_.sortReverse != 0;
     RunWebGallery(images_, options, services_, writer_, inputs_, outputs_);
 }
 

@@ -17,6 +17,7 @@
 #include "base/shell_quote.h"
 #include "generate/html_page_writer.h"
 #include "generate/page_text.h"
+#include "generate/photo_metadata.h"
 #include "generate/thumbnailer.h"
 #include "run/generation_run.h"
 #include "support/filling_writer.h"
@@ -457,6 +458,97 @@ TEST_F(GenerationRun, WebGalleryMakesEveryCopyInOneRequestAndReportsGpsPositions
                   .find("<img src=\"gps1.jpg\" alt=\"gps1.jpg\" width=\"4000\" height=\"3000\">"),
               std::string::npos);
     EXPECT_EQ(GpsNotice(RunReport{}), "");
+}
+
+// Stands in for the metadata reader: "dN" names were taken on day N at noon
+// UTC (ties share N), "t" names have a title, others have neither.
+class NameMetadata final : public PhotoMetadataReader {
+public:
+    PhotoMetadata Read(const std::string& path, std::string_view) const override {
+        const std::string name(FileNameOf(path));
+        PhotoMetadata metadata;
+        if (name.starts_with("d")) {
+            DateTaken taken;
+            taken.year = 2026;
+            taken.day = static_cast<std::uint8_t>(name[1] - '0');
+            taken.hour = 12;
+            taken.offsetMinutes = 0;
+            metadata.taken = taken;
+        }
+        if (name.find('t') != std::string::npos) {
+            metadata.title = "Title of " + name;
+            metadata.camera.model = "Cam";
+        }
+        if (name.starts_with("d9")) {
+            metadata.notices.push_back(name + ".xmp: not read, it is a link");
+        }
+        return metadata;
+    }
+};
+
+// By date: the dated photos by the moment taken (ties in list order), the
+// undated after them in list order, also reversed; Previous, Next and the
+// gallery follow that order. The words are shown only where asked, and
+// counted; what the reader left out is named.
+TEST_F(GenerationRun, WebGalleryByDateOrdersPagesGalleryAndNeighbours) {
+    images_.AddImagePaths({Image("a.gif"), Image("d3t.gif"), Image("d1.gif"), Image("b.gif"),
+                           Image("d3.gif"), Image("d9.gif")});
+    values_.showAll = values_.webGallery = 1;
+    values_.sortBy = SortBy::kDate;
+    const FakeThumbnailer thumbnailer;
+    const NameMetadata metadata;
+    const auto run = [&] {
+        RunServices services{{}, {}, nullptr, &thumbnailer};
+        services.metadata = &metadata;
+        return brindlewick::GenerationRun(values_, images_, settings_, dir_.Path().string(),
+                                          services)
+            .Run();
+    };
+    const auto galleryOrder = [&] {
+        std::vector<std::string> pages;
+        const std::string gallery = ReadFile(dir_ / "ShowAll.html");
+        for (std::size_t at = gallery.find("<li><a href=\""); at != std::string::npos;
+             at = gallery.find("<li><a href=\"", at + 1)) {
+            pages.push_back(gallery.substr(at + 13, gallery.find('"', at + 13) - at - 13));
+        }
+        return pages;
+    };
+    const auto next = [&](const std::string& page) {
+        const std::string text = ReadFile(dir_ / page);
+        const std::size_t at = text.find("<link rel=\"next\" href=\"");
+        return at == std::string::npos ? std::string()
+                                       : text.substr(at + 23, text.find('"', at + 23) - at - 23);
+    };
+    for (const int reverse : {0, 1}) {
+        values_.sortReverse = reverse;
+        const RunReport report = run();
+        const std::vector<std::string> expected =
+            reverse ? std::vector<std::string>{"d9.html", "d3.html", "d3t.html",
+                                               "d1.html", "a.html",   "b.html"}
+                    : std::vector<std::string>{"d1.html", "d3.html", "d3t.html",
+                                               "d9.html", "a.html",   "b.html"};
+        EXPECT_EQ(galleryOrder(), expected);
+        for (std::size_t i = 0; i + 1 < expected.size(); ++i) {
+            EXPECT_EQ(next(expected[i]), expected[i + 1]);
+        }
+        EXPECT_EQ(next(expected.back()), "");
+        EXPECT_EQ(WordsNotice(report),
+                  "1 of 6 photos have a title or caption, shown on their pages");
+        EXPECT_EQ(report.metadataNotices,
+                  std::vector<std::string>{"d9.gif.xmp: not read, it is a link"});
+    }
+    const std::string titled = ReadFile(dir_ / "d3t.html");
+    EXPECT_NE(titled.find("<h1 dir=\"auto\">Title of d3t.gif</h1>"), std::string::npos);
+    EXPECT_EQ(titled.find("<time"), std::string::npos);  // details not asked for
+    values_.photoDetails = 1;
+    values_.captions = 0;
+    const RunReport report = run();
+    EXPECT_EQ(WordsNotice(report), "");
+    const std::string detailed = ReadFile(dir_ / "d3t.html");
+    EXPECT_EQ(detailed.find("Title of"), std::string::npos);
+    EXPECT_NE(detailed.find(
+                  "<time datetime=\"2026-01-03T12:00:00+00:00\">2026-01-03 12:00</time><br>Cam"),
+              std::string::npos);
 }
 
 // Runs writing a web gallery into one folder take turns: one that finds the
