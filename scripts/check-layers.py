@@ -1,7 +1,8 @@
 #!/usr/bin/env python3
 """Checks that every source file includes only headers of its own folder and
 of the folders whose libraries its folder's targets link (directly or through
-them), as the folders' CMakeLists.txt say; and that the core uses no Qt.
+them), as the folders' CMakeLists.txt say; and that the core uses no Qt,
+libvips or exiv2.
 Exits 1 and names each offending line otherwise."""
 import pathlib
 import re
@@ -52,8 +53,8 @@ for folder in links:
             where = f"{source.relative_to(ROOT)}:{number}: {header}"
             if top in links and top not in allowed:
                 errors.append(f"{where} (folder {top} is not linked by {folder})")
-            if folder in CORE and (re.match(r"Q[A-Z]|Qt", header) or top == "vips"):
-                errors.append(f"{where} (the core stays free of Qt and libvips)")
+            if folder in CORE and (re.match(r"Q[A-Z]|Qt", header) or top in {"vips", "exiv2"}):
+                errors.append(f"{where} (the core stays free of Qt, libvips and exiv2)")
 
 for error in errors:
     print(error)

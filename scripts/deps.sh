@@ -3,8 +3,10 @@
 # only those that are missing. Usage: scripts/deps.sh [build|test|package|fuzz]
 set -euo pipefail
 
-# libvips makes the web gallery's thumbnails.
+# libvips makes the web gallery's thumbnails; exiv2 reads the photos' metadata
+# (zlib inflates PNG's compressed text); libheif writes HEIF images in tests.
 packages=(cmake g++ make pkg-config libgtest-dev qt6-base-dev libgl-dev libvips-dev)
+packages+=(libexiv2-dev zlib1g-dev libheif-dev)
 if [[ "${1:-build}" == package ]]; then
     # scdoc writes the manual pages; dpkg-dev dates them from the changelog and,
     # with file, computes the Debian package's dependencies.
@@ -18,6 +20,8 @@ if [[ "${1:-build}" == test ]]; then
     packages+=(xvfb xauth chromium python3 imagemagick)
     # The thumbnail benchmark runs vipsthumbnail next to the thumbnailer.
     packages+=(libvips-tools)
+    # The metadata test writes its photos' metadata with exiftool.
+    packages+=(libimage-exiftool-perl)
     # Node.js (20 or newer) drives the browser test; a nodejs build that bundles
     # npm conflicts with Debian's npm package, so look for the commands.
     command -v node >/dev/null || packages+=(nodejs)

@@ -1,0 +1,17 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace brindlewick {
+
+// Why an XMP packet is refused before any XML parser sees it, or empty when
+// it may be parsed. XMP is UTF-8 XML without a document type: a packet that
+// is not UTF-8, that holds a markup declaration (<!DOCTYPE, <!ENTITY, in any
+// case or spacing; only comments and CDATA sections may start with "<!"), or
+// that refers to an entity other than XML's five and character references,
+// is refused, so that no entity is ever declared, expanded or fetched.
+// Well-formedness itself is the parser's to check.
+std::string XmpRefusal(std::string_view packet);
+
+}  // namespace brindlewick
