@@ -147,7 +147,7 @@ XmpWords ReadXmpWords(std::string_view packet, std::string_view language) {
     const std::lock_guard lock(XmpToolkitMutex());
     try {
         Exiv2::XmpData data;
-        if (Exiv2::XmpParser::decode(data, std::string(packet)) != 0) {
+        if (Exiv2::XmpParser::decode(data, WithDecimalReferences(packet)) != 0) {
             result.refusal = "it is not well-formed XMP";
             return result;
         }

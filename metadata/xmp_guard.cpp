@@ -1,6 +1,7 @@
 #include "metadata/xmp_guard.h"
 
 #include <array>
+#include <cstdint>
 
 #include "base/text.h"
 
@@ -92,6 +93,33 @@ std::string XmpRefusal(std::string_view packet) {
         }
     }
     return {};
+}
+
+std::string WithDecimalReferences(std::string_view packet) {
+    std::string out;
+    out.reserve(packet.size());
+    for (std::size_t pos = 0; pos < packet.size();) {
+        const std::size_t start = packet.find("&#x", pos);
+        out += packet.substr(pos, start == std::string_view::npos ? start : start - pos);
+        if (start == std::string_view::npos) {
+            break;
+        }
+        std::size_t end = start + 3;
+        std::uint32_t value = 0;
+        while (end < packet.size() && IsHexDigit(packet[end]) && value <= 0x10FFFF) {
+            const char c = packet[end++];
+            value = value * 16 +
+                    static_cast<std::uint32_t>(IsDigit(c) ? c - '0' : (c | 0x20) - 'a' + 10);
+        }
+        if (end == start + 3 || end == packet.size() || packet[end] != ';' || value > 0x10FFFF) {
+            out += packet.substr(start, end - start);  // no reference: left to the parser
+        } else {
+            out += "&#" + std::to_string(value) + ";";
+            ++end;
+        }
+        pos = end;
+    }
+    return out;
 }
 
 }  // namespace brindlewick

@@ -14,4 +14,9 @@ namespace brindlewick {
 // Well-formedness itself is the parser's to check.
 std::string XmpRefusal(std::string_view packet);
 
+// The packet with each hexadecimal character reference ("&#xE9;") written in
+// decimal ("&#233;"), which means the same: exiv2's XMP toolkit reads those
+// of U+007F to U+00FF as blanks.
+std::string WithDecimalReferences(std::string_view packet);
+
 }  // namespace brindlewick
