@@ -10,8 +10,7 @@
 #include "base/path.h"
 #include "base/posix_file.h"
 #include "base/shell_quote.h"
-#include "metadata/embedded_blocks.h"
-#include "metadata/exif_words.h"
+#include "metadata/embedded_words.h"
 #include "metadata/exiv2_words.h"
 #include "metadata/sidecar.h"
 
@@ -52,39 +51,13 @@ PhotoMetadata Exiv2MetadataReader::Read(const std::string& imagePath,
     };
 
     const FileSource file(fd.Get(), static_cast<std::uint64_t>(status.st_size));
-    const EmbeddedBlocks blocks = ReadEmbeddedBlocks(file);
-    for (const std::string& text : blocks.notices) {
+    const EmbeddedWords own = ReadEmbeddedWords(file, language);
+    for (const std::string& text : own.notices) {
         notice(name, text);
     }
-    PhotoWords exif;
-    if (blocks.exifIsFile || blocks.exif) {
-        const MemorySource block(blocks.exif ? std::string_view(*blocks.exif) : "");
-        TiffStructure tiff(blocks.exifIsFile ? static_cast<const ByteSource&>(file) : block);
-        if (!tiff.Valid()) {
-            notice(name, "EXIF not read, it is damaged");
-        } else {
-            exif = ReadExifWords(tiff);
-            if (tiff.Damaged()) {
-                notice(name, "EXIF damaged, read in part");
-            }
-        }
-    }
-    PhotoWords iptc;
-    if (blocks.iptc) {
-        IptcWords read = ReadIptcWords(*blocks.iptc);
-        if (read.damaged) {
-            notice(name, "IPTC damaged, read in part");
-        }
-        iptc = std::move(read.words);
-    }
-    PhotoWords xmp;
-    if (blocks.xmp) {
-        XmpWords read = ReadXmpWords(*blocks.xmp, language);
-        if (!read.refusal.empty()) {
-            notice(name, "XMP not read, " + read.refusal);
-        }
-        xmp = std::move(read.words);
-    }
+    const PhotoWords& exif = own.exif;
+    const PhotoWords& iptc = own.iptc;
+    const PhotoWords& xmp = own.xmp;
     PhotoWords sidecar;
     if (const std::optional<Sidecar> found = FindSidecar(imagePath)) {
         std::string refusal = found->refusal;
