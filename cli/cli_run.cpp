@@ -11,6 +11,7 @@
 #include "base/version.h"
 #include "cli/cli_options.h"
 #include "generate/html_page_writer.h"
+#include "metadata/exiv2_metadata_reader.h"
 #include "metadata/vips_photo_facts.h"
 #include "run/generation_run.h"
 #include "settings/settings_file.h"
@@ -134,11 +135,12 @@ std::optional<RunReport> RunStoppable(Settings& values, const ImageList& images,
     ProgressLine progressLine(context.err, context.showProgress);
     const VipsThumbnailer thumbnailer;
     const VipsPhotoFactsReader facts;
+    const Exiv2MetadataReader metadata;
     const auto notice = [&](const std::string& text) { context.err << text << '\n' << std::flush; };
-    RunReport report =
-        GenerationRun(values, images, settings, context.currentFolder,
-                      {std::ref(progressLine), stopToken, &writer, &thumbnailer, &facts, notice})
-            .Run();
+    RunReport report = GenerationRun(values, images, settings, context.currentFolder,
+                                     {std::ref(progressLine), stopToken, &writer, &thumbnailer,
+                                      &facts, notice, &metadata})
+                           .Run();
     if (stop != nullptr) {
         stop->EndWriting();
     }

@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "base/version.h"
+#include "metadata/exiv2_metadata_reader.h"
 #include "metadata/vips_photo_facts.h"
 #include "thumbnail/vips_thumbnailer.h"
 #include "ui/about_dialog.h"
@@ -101,6 +102,7 @@ MainDialog::MainDialog(SettingsFile settingsFile, Services services, QWidget* pa
     DefaultUnlessSupplied<QtProgressPresenter>(services_.progress, ownProgress_);
     DefaultUnlessSupplied<VipsThumbnailer>(services_.thumbnailer, ownThumbnailer_);
     DefaultUnlessSupplied<VipsPhotoFactsReader>(services_.facts, ownFacts_);
+    DefaultUnlessSupplied<Exiv2MetadataReader>(services_.metadata, ownMetadata_);
     CreateControls();
     OnInitDialog();
 }
@@ -262,7 +264,8 @@ void MainDialog::OnGenerate() {
             values_, imageList_->Images(), settingsFile_, galleryFolder_,
             {[&progress](std::size_t done, std::size_t total) { progress.Step(done, total); },
              cancel.get_token(), services_.writer, services_.thumbnailer, services_.facts,
-             [&progress](const std::string& notice) { progress.Notice(FromUtf8(notice)); }});
+             [&progress](const std::string& notice) { progress.Notice(FromUtf8(notice)); },
+             services_.metadata});
         const ProgressScope scope(progress, this, run.StepCount(), cancel);
         report = run.Run();
     }

@@ -25,6 +25,7 @@ class ImageListCtrl;
 class MessagePresenter;
 class ProgressPresenter;
 class PhotoFactsReader;
+class PhotoMetadataReader;
 class Thumbnailer;
 
 // What the main window shows and asks through. Every member may stay empty:
@@ -39,8 +40,9 @@ struct MainDialogServices {
     // Tests drive the dialog instead.
     std::function<int(QDialog& dialog)> runDialog;
     HtmlPageWriter* writer = nullptr;
-    const Thumbnailer* thumbnailer = nullptr;  // the web gallery's thumbnails
-    const PhotoFactsReader* facts = nullptr;   // what the web gallery reads of each photo
+    const Thumbnailer* thumbnailer = nullptr;       // the web gallery's thumbnails
+    const PhotoFactsReader* facts = nullptr;        // what the web gallery reads of each photo
+    const PhotoMetadataReader* metadata = nullptr;  // and of what the photographer wrote
     // The folder the gallery goes to until "Add files" is used; empty for
     // the folder the program was started in.
     QString startFolder;
@@ -98,6 +100,7 @@ private:
     std::unique_ptr<ProgressPresenter> ownProgress_;
     std::unique_ptr<Thumbnailer> ownThumbnailer_;
     std::unique_ptr<PhotoFactsReader> ownFacts_;
+    std::unique_ptr<PhotoMetadataReader> ownMetadata_;
 
     Settings values_;
     std::string galleryFolder_;  // file-system bytes
