@@ -47,6 +47,12 @@ const FILES = [
     { rel: 'notes.jpg', text: 'Not a picture.\n' },
 ];
 
+// The words one photo carries: markup, quotes and a right-to-left caption
+// with a line break, all to be shown as text.
+const WORDS_ON = '12:30 sunset & sea.jpg';
+const TITLE = 'Sunset <b>"at sea"</b>';
+const CAPTION = '\u05e9\u05e7\u05d9\u05e2\u05d4 "><script>document.title="owned"</script>\nsecond line';
+
 const problems = [];
 
 function fail(message) {
@@ -64,7 +70,13 @@ function makeGallery(cli, samples, site, config) {
         if (file.sample) fs.copyFileSync(path.join(samples, file.sample), target);
         else fs.writeFileSync(target, file.text);
     }
-    const run = spawnSync(cli, ['--web-gallery', `--thumb-size=${THUMB_SIZE}`, '-c', 'Trip', ...FILES.map((f) => f.rel)], {
+    // The photographer's words, markup and a right-to-left caption among
+    // them, written with exiftool.
+    const words = spawnSync('exiftool', ['-q', '-overwrite_original', `-XMP-dc:Title=${TITLE}`, `-XMP-dc:Description=${CAPTION}`,
+        '-DateTimeOriginal=2026:07:01 10:00:00', '-OffsetTimeOriginal=+02:00', '-Make=Canon', '-Model=Canon EOS R6', '-FNumber=4',
+        path.join(site, WORDS_ON)], { encoding: 'utf8' });
+    if (words.status !== 0) fail(`exiftool failed: ${words.error?.message ?? words.stderr}`);
+    const run = spawnSync(cli, ['--web-gallery', '--details', `--thumb-size=${THUMB_SIZE}`, '-c', 'Trip', ...FILES.map((f) => f.rel)], {
         cwd: site,
         env: { ...process.env, XDG_CONFIG_HOME: config },
         encoding: 'utf8',
@@ -73,7 +85,9 @@ function makeGallery(cli, samples, site, config) {
     // Every page is written and the gallery's path said; the text file's
     // thumbnail fails, and only that.
     const errors = run.stderr.split('\n').filter(Boolean);
-    if (run.status !== 1 || run.stdout !== `Processed ${FILES.length} file(s)\nGallery: ${path.join(site, 'ShowAll.html')}\n` || errors.length !== 1 || !errors[0].includes('notes.jpg'))
+    const said = `Processed ${FILES.length} file(s)\nGallery: ${path.join(site, 'ShowAll.html')}\n` +
+        `1 of ${FILES.length} photos have a title or caption, shown on their pages\n`;
+    if (run.status !== 1 || run.stdout !== said || errors.length !== 1 || !errors[0].includes('notes.jpg'))
         fail(`${cli} exited with ${run.status}, expected 1 with one failure (notes.jpg):\n${run.stdout}${run.stderr}`);
 }
 
@@ -150,7 +164,7 @@ async function checkGallery(page, how, galleryUrl, base, thumbs) {
                 problems.push(`${at}: no thumbnail`);
                 continue;
             }
-            expect(at, 'ALT text', link.img.alt, name);
+            expect(at, 'ALT text', link.img.alt, file.rel === WORDS_ON ? TITLE : name);
             const thumb = below(at, 'thumbnail', link.img.src, base);
             if (thumb && !/^thumbs\/[A-Za-z0-9_-]+-[0-9a-f]{16}\.(jpg|png)$/.test(thumb)) problems.push(`${at}: thumbnail at ${thumb}`);
             thumbs.add(thumb?.slice('thumbs/'.length));
@@ -171,7 +185,7 @@ async function checkGallery(page, how, galleryUrl, base, thumbs) {
             const img = document.images[0];
             return { title: document.title, width: img?.complete ? img.naturalWidth : 0, height: img?.naturalHeight };
         });
-        expect(at, 'linked page title', seen.title, name);
+        expect(at, 'linked page title', seen.title, file.rel === WORDS_ON ? TITLE : name);
         if (file.sample) {
             if (seen.width === 0) problems.push(`${at}: the linked page's image did not load`);
             else if (link.img.naturalWidth > 0) checkFit(at, link.img, seen.width, seen.height);
@@ -247,6 +261,21 @@ async function checkWebForm(browser, origin) {
             expect(at, 'Previous', served(seen.previous), pagePath(i - 1));
             expect(at, 'Next', served(seen.next), pagePath(i + 1));
             expect(at, 'Gallery', served(seen.gallery), '/ShowAll.html');
+            if (file.rel === WORDS_ON) {
+                const shown = await page.evaluate(() => ({
+                    heading: document.querySelector('h1').textContent,
+                    caption: document.querySelector('figcaption')?.innerText ?? '',
+                    scripts: document.scripts.length,
+                    title: document.title,
+                    time: document.querySelector('time')?.getAttribute('datetime'),
+                }));
+                expect(at, 'the heading', shown.heading, TITLE);
+                expect(at, 'the title', shown.title, TITLE);
+                expect(at, 'the caption', shown.caption, CAPTION);
+                expect(at, 'the scripts', shown.scripts, 1);
+                expect(at, 'the date', shown.time, '2026-07-01T10:00:00+02:00');
+                for (const v of await axeViolations(page)) problems.push(`${at}: axe: ${v}`);
+            }
             if (i !== 1) continue;
             for (const v of await axeViolations(page)) problems.push(`${at}: axe: ${v}`);
             // The keys lead where the links do.
