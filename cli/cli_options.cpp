@@ -37,8 +37,6 @@ enum LongOption : int {
     kNoDetails,
     kCaptions,
     kNoCaptions,
-    kAlbums,
-    kNoAlbums,
 };
 
 constexpr option kLongOptions[] = {
@@ -62,8 +60,6 @@ constexpr option kLongOptions[] = {
     {"no-details", no_argument, nullptr, kNoDetails},
     {"captions", no_argument, nullptr, kCaptions},
     {"no-captions", no_argument, nullptr, kNoCaptions},
-    {"albums", no_argument, nullptr, kAlbums},
-    {"no-albums", no_argument, nullptr, kNoAlbums},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -265,10 +261,6 @@ void ApplyOption(int code, const char* argument, CliOptions& options) {
         case kNoCaptions:
             options.captions = code == kCaptions;
             break;
-        case kAlbums:
-        case kNoAlbums:
-            options.albums = code == kAlbums;
-            break;
     }
 }
 
@@ -324,8 +316,6 @@ std::string UsageText() {
            "      --no-details     leave them out\n"
            "      --captions       show the titles and captions stored in the photos\n"
            "      --no-captions    leave them out\n"
-           "      --albums         show the images' folders as albums\n"
-           "      --no-albums      one gallery of all the images\n"
            "  -                    read more image paths from standard input, one a line\n"
            "  -0                   standard input is NUL-separated (find -print0)\n"
            "  -h, --help           show this help\n"

@@ -127,8 +127,6 @@ WebGalleryDialog::WebGalleryDialog(const Settings& values, QWidget* parent) : QD
     photoDetails_ =
         addSwitch("Show date and ca&mera details", "photoDetails", "Show date and camera details",
                   "The date taken and the camera's settings under each photo", values.photoDetails);
-    albums_ = addSwitch("&Albums from folders", "albums", "Albums from folders",
-                        "Each folder of images as an album of its own", values.albums);
 
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     form->addRow(buttons_);
@@ -170,7 +168,6 @@ void WebGalleryDialog::Apply(Settings& values) const {
     values.sortReverse = sortReverse_->isChecked() ? 1 : 0;
     values.captions = captions_->isChecked() ? 1 : 0;
     values.photoDetails = photoDetails_->isChecked() ? 1 : 0;
-    values.albums = albums_->isChecked() ? 1 : 0;
     if (CanAccept()) {
         values.language = ToUtf8(language_->text().trimmed());
     }

@@ -65,25 +65,21 @@ TEST(CliOptions, ShortLongGroupedAndAbbreviatedFormsAgree) {
     EXPECT_EQ(pages.displaySize, 0);
     EXPECT_EQ(pages.language, "sr-Latn-RS");
     EXPECT_EQ(ParseArguments({"--display-size=8000"}).displaySize, 8000);
-    // The web gallery's order, details, captions and albums: the last of a
-    // pair counts, and a switch not given stays unset.
-    const CliOptions order =
-        ParseArguments({"--sort=date", "--reverse", "--no-rev", "--det", "--no-captions",
-                        "--albums", "--sort", "name", "--no-albums", "--captions", "x"});
+    // The web gallery's order, details and captions: the last of a pair
+    // counts, and a switch not given stays unset.
+    const CliOptions order = ParseArguments({"--sort=date", "--reverse", "--no-rev", "--det",
+                                             "--no-captions", "--sort", "name", "--captions", "x"});
     EXPECT_EQ(order.sortBy, SortBy::kName);
     EXPECT_EQ(order.sortReverse, false);
     EXPECT_EQ(order.photoDetails, true);
     EXPECT_EQ(order.captions, true);
-    EXPECT_EQ(order.albums, false);
-    const CliOptions others = ParseArguments({"--so=date", "--rev", "--no-det", "--no-ca", "--al"});
+    const CliOptions others = ParseArguments({"--so=date", "--rev", "--no-det", "--no-ca"});
     EXPECT_EQ(others.sortBy, SortBy::kDate);
     EXPECT_EQ(others.sortReverse, true);
     EXPECT_EQ(others.photoDetails, false);
     EXPECT_EQ(others.captions, false);
-    EXPECT_EQ(others.albums, true);
     const CliOptions none = ParseArguments({"x"});
-    EXPECT_FALSE(none.sortBy || none.sortReverse || none.photoDetails || none.captions ||
-                 none.albums);
+    EXPECT_FALSE(none.sortBy || none.sortReverse || none.photoDetails || none.captions);
 }
 
 TEST(CliOptions, RejectedArgumentsAreNamed) {
@@ -93,14 +89,15 @@ TEST(CliOptions, RejectedArgumentsAreNamed) {
         {{"--co", "x"}, "option '--co' is ambiguous; possibilities: '--comment' '--copyright'"},
         {{"--no=x"},
          "option '--no' is ambiguous; possibilities: '--no-copyright' '--no-gallery' "
-         "'--no-web-gallery' '--no-reverse' '--no-details' '--no-captions' '--no-albums'"},
+         "'--no-web-gallery' '--no-reverse' '--no-details' '--no-captions'"},
         {{"--no-c"},
          "option '--no-c' is ambiguous; possibilities: '--no-copyright' '--no-captions'"},
         {{"--d"}, "option '--d' is ambiguous; possibilities: '--display-size' '--details'"},
         {{"--sort=Date"}, "invalid sort order 'Date' (name or date)"},
         {{"--sort", ""}, "invalid sort order '' (name or date)"},
         {{"--sort"}, "option '--sort' requires an argument"},
-        {{"--albums=1"}, "option '--albums' doesn't allow an argument"},
+        {{"--captions=1"}, "option '--captions' doesn't allow an argument"},
+        {{"--albums"}, "unrecognized option '--albums'"},
         {{"--thumb-size=15"}, "invalid thumbnail size '15' (16 to 2000 pixels)"},
         {{"--thumb-size", "2e2"}, "invalid thumbnail size '2e2' (16 to 2000 pixels)"},
         {{"--display-size=319"},
