@@ -83,7 +83,9 @@ PhotoWords ReadExifWords(TiffStructure& tiff) {
 
     std::vector<TiffEntry> exif;
     if (const TiffEntry* pointer = FindEntry(first, kExifDirectory)) {
-        if (const auto offset = tiff.Number(*pointer)) {
+        // A LONG (or IFD) by the standard; a directory's offset in any case.
+        const auto offset = tiff.Number(*pointer);
+        if (offset && *offset >= 0 && *offset <= std::numeric_limits<std::uint32_t>::max()) {
             exif = tiff.Directory(static_cast<std::uint64_t>(*offset));
         }
     }
