@@ -12,7 +12,8 @@ namespace brindlewick {
 // safe to call from many threads at once: the first call sets exiv2 up
 // (its log muted, its XMP toolkit started) exactly once, and the XMP
 // toolkit, whose namespace registry is shared by the process, is used by one
-// thread at a time.
+// thread at a time and restarted after each packet, so that no packet's
+// namespaces stay registered for the next.
 
 // Sets exiv2 up, if no call did before. Cheap after the first.
 void SetUpExiv2();

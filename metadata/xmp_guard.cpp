@@ -54,6 +54,13 @@ std::string XmpRefusal(std::string_view packet) {
     if (!IsValidUtf8(packet)) {
         return "it is not UTF-8";
     }
+    std::size_t declarations = 0;
+    for (std::size_t pos = packet.find("xmlns"); pos != std::string_view::npos;
+         pos = packet.find("xmlns", pos + 5)) {
+        if (++declarations > kMaxXmpNamespaces) {
+            return "it declares more than " + std::to_string(kMaxXmpNamespaces) + " namespaces";
+        }
+    }
     // Comments, CDATA sections and processing instructions are skipped
     // whole: what they hold is no markup.
     constexpr std::array<std::pair<std::string_view, std::string_view>, 3> kSkipped = {

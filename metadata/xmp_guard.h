@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
@@ -10,8 +11,11 @@ namespace brindlewick {
 // is not UTF-8, that holds a markup declaration (<!DOCTYPE, <!ENTITY, in any
 // case or spacing; only comments and CDATA sections may start with "<!"), or
 // that refers to an entity other than XML's five and character references,
-// is refused, so that no entity is ever declared, expanded or fetched.
+// is refused, so that no entity is ever declared, expanded or fetched. So is
+// a packet with more than kMaxXmpNamespaces namespace declarations: each
+// one costs the toolkit time that grows with the number before it.
 // Well-formedness itself is the parser's to check.
+inline constexpr std::size_t kMaxXmpNamespaces = 512;
 std::string XmpRefusal(std::string_view packet);
 
 // The packet with each hexadecimal character reference ("&#xE9;") written in

@@ -579,6 +579,13 @@ std::vector<Photo> BuiltPhotos() {
         "< !doctype x:xmpmeta [ <!entity e system 'file:///etc/passwd'> ]>" + Xmp(Title("&e;"));
     const std::string malformed = Xmp(Title("Open")).substr(0, 300);
     const std::string latin1 = Xmp(Title("caf\xE9"));
+    std::string manyNamespaces;
+    for (int i = 0; i < 600; ++i) {
+        manyNamespaces += "<n" + std::to_string(i) + ":a xmlns:n" + std::to_string(i) +
+                          "='http://example.com/" + std::to_string(i) + "/'>b</n" +
+                          std::to_string(i) + ":a>";
+    }
+    manyNamespaces = Xmp(manyNamespaces);
     const std::string languages =
         Xmp(Alt("dc:title",
                 {{"x-default", "Hello"}, {"fr", "Bonjour"}, {"de", "Hallo"}, {"de-CH", "Grüezi"}}));
@@ -635,6 +642,13 @@ std::vector<Photo> BuiltPhotos() {
          {},
          {},
          {"", "", "", "Canon", {"count.jpg: EXIF damaged, read in part"}}},
+        {"negative-pointer.jpg",
+         Jpeg({ExifSegment(le.Build({ExifBlock::Xp(kXpTitle, "Kept"),
+                                     {0x8769, 9, 1, le.U32(static_cast<std::uint32_t>(-27))}},
+                                    {}))}),
+         {},
+         {},
+         {"Kept"}},
         {"no-tiff.jpg",
          Jpeg({ExifSegment("XX*\0 no TIFF here"), XmpSegment(Xmp(Title("Kept")))}),
          {},
@@ -720,6 +734,11 @@ std::vector<Photo> BuiltPhotos() {
         {"bad.jpg", badXmp(Xmp(Title("a&nbsp;b"))), {}, {}, badXmpWords("it refers to an entity")},
         {"bad.jpg", badXmp(latin1), {}, {}, badXmpWords("it is not UTF-8")},
         {"bad.jpg", badXmp(malformed), {}, {}, badXmpWords("it is not well-formed XMP")},
+        {"bad.jpg",
+         badXmp(manyNamespaces),
+         {},
+         {},
+         badXmpWords("it declares more than 512 namespaces")},
         {"references.jpg",
          Jpeg({XmpSegment(Xmp(Title("Caf&#xE9; &amp; b&#228;r &#x20AC;5&#x85;!")))}),
          {},
