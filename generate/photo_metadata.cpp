@@ -56,8 +56,8 @@ std::string Decimal(double value, int decimals) {
     return text + "." + digits;
 }
 
-bool Usable(double value, double max) {
-    return std::isfinite(value) && value > 0 && value <= max;
+bool Usable(double value, double min, double max) {
+    return std::isfinite(value) && value >= min && value <= max;
 }
 
 // "1/250 s" below a quarter of a second and wherever the time is one over a
@@ -159,13 +159,13 @@ std::string CameraLine(const CameraFacts& camera) {
     if (!camera.lens.empty()) {
         parts.push_back(camera.lens);
     }
-    if (Usable(camera.focalLength, 100000)) {
+    if (Usable(camera.focalLength, 0.01, 100000)) {
         parts.push_back(Decimal(camera.focalLength, 1) + " mm");
     }
-    if (Usable(camera.fNumber, 10000)) {
+    if (Usable(camera.fNumber, 0.01, 10000)) {
         parts.push_back("f/" + Decimal(camera.fNumber, camera.fNumber < 1 ? 2 : 1));
     }
-    if (Usable(camera.exposureTime, 1e6)) {
+    if (Usable(camera.exposureTime, 1e-9, 1e6)) {
         parts.push_back(ExposureText(camera.exposureTime));
     }
     if (camera.iso > 0) {

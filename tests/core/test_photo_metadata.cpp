@@ -34,6 +34,7 @@ TEST(PhotoMetadata, CameraLineWritesEachPartAsPhotographersDo) {
         {{"", "", "", 0, 0, 0.8, 0}, "0.8 s"},
         {{"", "", "", 0, 0, 1.0 / 3, 0}, "1/3 s"},
         {{"", "", "", -5, -1, -0.01, 0}, ""},
+        {{"", "", "", 1e-300, 1e300, 1e-300, 0}, ""},
         {{}, ""},
     };
     for (const Row& row : rows) {
