@@ -84,20 +84,31 @@ void ReadJpeg(const ByteSource& file, EmbeddedBlocks& out) {
             break;
         }
         const std::uint16_t length = BigEndian16(head);
+        // A segment is read whole only once its signature says it is one
+        // of these, and only while it is wanted.
+        const std::size_t size = length - 2u;
         std::string data;
-        if ((marker == 0xE1 || marker == 0xED) && file.ReadAt(pos + 4, length - 2u, data)) {
-            std::string_view payload = data;
-            if (marker == 0xE1 && payload.starts_with(kExifHeader)) {
-                SetOnce(out.exif, payload.substr(kExifHeader.size()));
-            } else if (marker == 0xE1 && payload.starts_with(kJpegXmp)) {
-                SetOnce(out.xmp, payload.substr(kJpegXmp.size()));
-            } else if (marker == 0xED && payload.starts_with(kJpegPhotoshop)) {
-                // Photoshop's resources may go on over several segments.
-                payload.remove_prefix(kJpegPhotoshop.size());
-                if (photoshop.size() + payload.size() > kMaxMetadataBlock) {
-                    photoshopTooLarge = true;
-                } else if (!photoshopTooLarge) {
-                    photoshop += payload;
+        if ((marker == 0xE1 || marker == 0xED) &&
+            file.ReadAt(pos + 4, std::min(size, kJpegXmp.size()), data)) {
+            const std::string_view start = data;
+            const bool exif = marker == 0xE1 && start.starts_with(kExifHeader) && !out.exif;
+            const bool xmp = marker == 0xE1 && start.starts_with(kJpegXmp) && !out.xmp;
+            const bool photoshopPart =
+                marker == 0xED && start.starts_with(kJpegPhotoshop) && !photoshopTooLarge;
+            if ((exif || xmp || photoshopPart) && file.ReadAt(pos + 4, size, data)) {
+                std::string_view payload = data;
+                if (exif) {
+                    out.exif = std::string(payload.substr(kExifHeader.size()));
+                } else if (xmp) {
+                    out.xmp = std::string(payload.substr(kJpegXmp.size()));
+                } else {
+                    // Photoshop's resources may go on over several segments.
+                    payload.remove_prefix(kJpegPhotoshop.size());
+                    if (photoshop.size() + payload.size() > kMaxMetadataBlock) {
+                        photoshopTooLarge = true;
+                    } else {
+                        photoshop += payload;
+                    }
                 }
             }
         }
