@@ -194,39 +194,9 @@ private:
     std::vector<char*> argv_;
 };
 
-// Puts what getopt_long returned (an option's code, or 1 for an operand)
-// into options.
-void ApplyOption(int code, const char* argument, CliOptions& options) {
+// Puts a web gallery option getopt_long returned into options.
+void ApplyWebOption(int code, const char* argument, CliOptions& options) {
     switch (code) {
-        case 1:
-            if (std::string_view(argument) == "-") {
-                options.readStdin = true;
-            } else {
-                options.paths.emplace_back(argument);
-            }
-            break;
-        case 'c':
-        case kComment:
-            options.comment = argument;
-            break;
-        case '0':
-            options.nulSeparated = true;
-            break;
-        case 'h':
-        case kHelp:
-            options.help = true;
-            break;
-        case kCopyright:
-        case kNoCopyright:
-            options.copyright = code == kCopyright;
-            break;
-        case kGallery:
-        case kNoGallery:
-            options.gallery = code == kGallery;
-            break;
-        case kVersion:
-            options.version = true;
-            break;
         case kWebGallery:
             options.webGallery = true;
             options.gallery = true;
@@ -260,6 +230,45 @@ void ApplyOption(int code, const char* argument, CliOptions& options) {
         case kCaptions:
         case kNoCaptions:
             options.captions = code == kCaptions;
+            break;
+    }
+}
+
+// Puts what getopt_long returned (an option's code, or 1 for an operand)
+// into options.
+void ApplyOption(int code, const char* argument, CliOptions& options) {
+    switch (code) {
+        case 1:
+            if (std::string_view(argument) == "-") {
+                options.readStdin = true;
+            } else {
+                options.paths.emplace_back(argument);
+            }
+            break;
+        case 'c':
+        case kComment:
+            options.comment = argument;
+            break;
+        case '0':
+            options.nulSeparated = true;
+            break;
+        case 'h':
+        case kHelp:
+            options.help = true;
+            break;
+        case kCopyright:
+        case kNoCopyright:
+            options.copyright = code == kCopyright;
+            break;
+        case kGallery:
+        case kNoGallery:
+            options.gallery = code == kGallery;
+            break;
+        case kVersion:
+            options.version = true;
+            break;
+        default:
+            ApplyWebOption(code, argument, options);
             break;
     }
 }
