@@ -43,7 +43,7 @@ std::string ReadAll(const fs::path& path) {
 }
 
 void RemovePages(const ImageList& images) {
-    for (const std::string& path : images.Items()) {
+    for (const std::string_view path : images.Items()) {
         ::unlink(PagePath(path).c_str());
     }
 }
@@ -63,7 +63,7 @@ void BenchPages(std::size_t count) {
     values.comment = "All rights reserved";
     GenerationRun(values, images, settings, dir.string()).Run();
     std::vector<std::pair<std::string, std::string>> pages;
-    for (const std::string& path : images.Items()) {
+    for (const std::string_view path : images.Items()) {
         pages.emplace_back(PagePath(path), ReadAll(PagePath(path)));
     }
 

@@ -355,7 +355,8 @@ CliOptions ParseArguments(const std::vector<std::string>& args) {
     return options;
 }
 
-int ReadPaths(std::istream& in, bool nulSeparated, std::vector<std::string>& paths) {
+int ReadPaths(std::istream& in, bool nulSeparated,
+              const std::function<void(const std::string& path)>& onPath) {
     errno = 0;
     std::string line;
     while (std::getline(in, line, nulSeparated ? '\0' : '\n')) {
@@ -363,7 +364,7 @@ int ReadPaths(std::istream& in, bool nulSeparated, std::vector<std::string>& pat
             line.pop_back();
         }
         if (!line.empty()) {
-            paths.push_back(std::move(line));
+            onPath(line);
         }
     }
     // A failed read leaves the stream bad, with the system's reason in errno.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <istream>
 #include <optional>
 #include <string>
@@ -42,11 +43,12 @@ struct UsageError {
 // process-wide (it is reset on entry and restored on return).
 CliOptions ParseArguments(const std::vector<std::string>& args);
 
-// Appends the paths read from in, one per line (or per NUL), skipping empty
-// ones and a carriage return before a line feed.
+// Hands on the paths read from in, one per line (or per NUL), one at a time,
+// skipping empty ones and a carriage return before a line feed.
 // Returns 0, or the errno of a read that failed (standard input a folder, an
-// I/O error); the paths read before it are kept.
-int ReadPaths(std::istream& in, bool nulSeparated, std::vector<std::string>& paths);
+// I/O error); the paths read before it have been handed on.
+int ReadPaths(std::istream& in, bool nulSeparated,
+              const std::function<void(const std::string& path)>& onPath);
 
 // The path made absolute against cwd and normalised ("./", "..", doubled and
 // trailing "/" removed).

@@ -64,25 +64,26 @@ struct Inputs {
 };
 
 // Standard input that cannot be read is reported; the other paths are still
-// worked through, and the run fails.
+// worked through, and the run fails. Each path goes into the list's batch
+// made absolute as it is read: a million paths are held once.
 Inputs CollectInputs(const CliOptions& options, const CliContext& context) {
-    std::vector<std::string> given = options.paths;
-    const int inputError =
-        options.readStdin ? ReadPaths(context.in, options.nulSeparated, given) : 0;
-    if (inputError != 0) {
-        context.err << "brindlewick-cli: standard input: " << std::strerror(inputError) << '\n';
-    }
-    std::vector<std::string> paths;
-    paths.reserve(given.size());
-    for (const std::string& path : given) {
+    ImageList::Batch batch;
+    const auto add = [&](const std::string& path) {
         // An empty argument names nothing, as an empty line of input does;
         // made absolute it would name the current folder.
         if (!path.empty()) {
-            paths.push_back(AbsolutePath(path, context.currentFolder));
+            batch.Add(AbsolutePath(path, context.currentFolder));
         }
+    };
+    for (const std::string& path : options.paths) {
+        add(path);
+    }
+    const int inputError = options.readStdin ? ReadPaths(context.in, options.nulSeparated, add) : 0;
+    if (inputError != 0) {
+        context.err << "brindlewick-cli: standard input: " << std::strerror(inputError) << '\n';
     }
     Inputs inputs;
-    inputs.images.AddImagePaths(std::move(paths));
+    inputs.images.AddImagePaths(std::move(batch));
     inputs.inputFailed = inputError != 0;
     return inputs;
 }

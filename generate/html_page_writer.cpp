@@ -93,7 +93,7 @@ HtmlPageWriter::StagedPage HtmlPageWriter::StageGallery(const std::string& fileN
                                                         std::string_view footerText) {
     auto page = std::make_unique<PageOutput>(*this, fileName);
     page->AppendFormatted(PageTemplates::kHead, {"Gallery"});
-    for (const std::string& path : images.Items()) {
+    for (const std::string_view path : images.Items()) {
         page->AppendFormatted(PageTemplates::kGalleryEntry,
                               {HtmlSourceText(path), HtmlAttributeText(FileNameOf(path))});
     }

@@ -83,7 +83,7 @@ RunReport GenerationRun::Run() {
 void GenerationRun::ListInputs() {
     isFolder_.assign(images_.Count(), false);
     for (std::size_t i = 0; i < images_.Count(); ++i) {
-        const std::optional<struct stat> info = inputs_.Add(images_.GetAt(i));
+        const std::optional<struct stat> info = inputs_.Add(std::string(images_.GetAt(i)));
         isFolder_[i] = info && S_ISDIR(info->st_mode);
     }
 }
@@ -125,7 +125,7 @@ void GenerationRun::WriteGallery() {
         std::vector<std::string> paths;
         for (std::size_t i = 0; i < images_.Count(); ++i) {
             if (!isFolder_[i]) {
-                paths.push_back(images_.GetAt(i));
+                paths.emplace_back(images_.GetAt(i));
             }
         }
         galleryImages.AddImagePaths(std::move(paths));
@@ -207,7 +207,7 @@ void GenerationRun::SaveSettings() {
 // folder whose names differ only in the extension share a page: the later
 // page wins, and the page that was lost is named.
 void GenerationRun::WritePageOf(std::size_t item) {
-    const std::string& path = images_.GetAt(item);
+    const std::string path(images_.GetAt(item));
     if (isFolder_[item]) {
         outputs_.Skip(path, std::strerror(EISDIR));
     } else if (const std::string page = PagePath(path); outputs_.WriteOne(page, Output::kPage, [&] {

@@ -74,11 +74,12 @@ std::size_t ImageListCtrl::AddImagePaths(const QStringList& paths) {
     // A batch resets the model; keep the selection and the current item.
     std::vector<std::string> selected;
     for (const QModelIndex& index : selectionModel()->selectedRows()) {
-        selected.push_back(images_.GetAt(static_cast<std::size_t>(index.row())));
+        selected.emplace_back(images_.GetAt(static_cast<std::size_t>(index.row())));
     }
     const QModelIndex current = currentIndex();
-    const std::string currentPath =
-        current.isValid() ? images_.GetAt(static_cast<std::size_t>(current.row())) : std::string();
+    const std::string currentPath(current.isValid()
+                                      ? images_.GetAt(static_cast<std::size_t>(current.row()))
+                                      : std::string_view());
 
     const std::size_t added = model_->AddImagePaths(std::move(batch));
 

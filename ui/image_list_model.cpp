@@ -22,7 +22,7 @@ QVariant ImageListModel::data(const QModelIndex& index, int role) const {
     }
     if (role == Qt::DisplayRole || role == Qt::ToolTipRole) {
         // A name with control characters is shown escaped, as messages show it.
-        const std::string& path = images_.GetAt(static_cast<std::size_t>(index.row()));
+        const std::string path(images_.GetAt(static_cast<std::size_t>(index.row())));
         const std::string shown = ShellQuotedName(path);
         return shown == path ? FromPathBytes(path) : FromUtf8(shown);
     }

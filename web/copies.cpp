@@ -62,7 +62,7 @@ std::size_t MakePhotoCopies(const Thumbnailer* thumbnailer, const ImageList& ima
         order.Count(), 0, std::move(stop),
         [&](std::size_t position) {
             const std::size_t item = order.ItemAt(position);
-            const std::string& path = images.GetAt(item);
+            const std::string path(images.GetAt(item));
             PhotoOutcome outcome{MakeCopies(maker, ThumbnailSetRequest{path, outputs}, position),
                                  std::nullopt};
             if (words.reader != nullptr && words.wanted(item)) {

@@ -69,7 +69,7 @@ std::vector<SurveyRecord> SurveyItems(const ImageList& images, FileSet& inputs,
                                       std::vector<std::string>& notices) {
     std::vector<SurveyRecord> records(images.Count());
     for (std::size_t i = 0; i < images.Count(); ++i) {
-        records[i].kind = KindOf(images.GetAt(i), inputs, services.thumbnailer);
+        records[i].kind = KindOf(std::string(images.GetAt(i)), inputs, services.thumbnailer);
     }
     const PhotoMetadataReader* metadata = wants.metadata ? services.metadata : nullptr;
     if (services.facts == nullptr && metadata == nullptr) {
@@ -79,11 +79,12 @@ std::vector<SurveyRecord> SurveyItems(const ImageList& images, FileSet& inputs,
     const auto read = [&](std::size_t item) {
         SurveyRecord& record = records[item];
         std::vector<std::string> left;
+        const std::string path(images.GetAt(item));
         if (record.kind == ItemKind::kImage) {
-            ReadFacts(images.GetAt(item), services.facts, record);
+            ReadFacts(path, services.facts, record);
         }
         if (record.kind == ItemKind::kImage && metadata != nullptr) {
-            left = ReadMetadata(images.GetAt(item), *metadata, wants.language, record);
+            left = ReadMetadata(path, *metadata, wants.language, record);
         }
         return std::make_pair(item, std::move(left));
     };

@@ -34,7 +34,7 @@ const Thumbnail* CopyOf(const ThumbnailSet* copies, std::size_t copy) {
 }
 
 // The gallery's entry for an image: addresses relative to the gallery's folder.
-WebGalleryEntry EntryOf(const std::string& image, const std::string& galleryFolder,
+WebGalleryEntry EntryOf(std::string_view image, const std::string& galleryFolder,
                         const ThumbnailSet* copies) {
     WebGalleryEntry entry;
     entry.page = RelativeAddress(PagePath(image), galleryFolder);
@@ -65,7 +65,7 @@ WebPages::WebPages(const ImageList& images, const std::vector<SurveyRecord>& rec
       used_(std::size(kCopyFolders)) {}
 
 void WebPages::PassItem(std::size_t item) {
-    const std::string& path = images_.GetAt(item);
+    const std::string path(images_.GetAt(item));
     switch (records_[item].kind) {
         case ItemKind::kFolder:
             outputs_.Skip(path, std::strerror(EISDIR));
@@ -81,7 +81,7 @@ void WebPages::PassItem(std::size_t item) {
 }
 
 void WebPages::Refuse(const PageRefusal& refusal) {
-    const std::string& path = images_.GetAt(refusal.item);
+    const std::string path(images_.GetAt(refusal.item));
     switch (refusal.reason) {
         case PageRefusal::Reason::kReplacesInput:
             outputs_.SkipReplacingInput(PagePath(path), Output::kPage);
@@ -90,7 +90,8 @@ void WebPages::Refuse(const PageRefusal& refusal) {
             outputs_.SkipReplacingGallery(PagePath(path), Output::kPage);
             break;
         case PageRefusal::Reason::kSharesPage:
-            outputs_.SkipNamed(path, WouldReplacePageOf(images_.GetAt(refusal.earlier)));
+            outputs_.SkipNamed(path,
+                               WouldReplacePageOf(std::string(images_.GetAt(refusal.earlier))));
             break;
     }
 }
@@ -106,7 +107,7 @@ void WebPages::WritePhoto(std::size_t position, const PhotoOutcome& outcome) {
     if (WritePage(position, copies, outcome.words ? &*outcome.words : nullptr)) {
         ++report.photosPublished;
         if (records_[item].facts.hasGpsPosition) {
-            report.photosWithGps.push_back(images_.GetAt(item));
+            report.photosWithGps.emplace_back(images_.GetAt(item));
         }
         if (words != nullptr && (!words->title.empty() || !words->caption.empty())) {
             ++report.photosWithWords;

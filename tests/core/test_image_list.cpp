@@ -10,7 +10,7 @@ namespace brindlewick {
 namespace {
 
 std::vector<std::string> Items(const ImageList& list) {
-    return list.Items();
+    return {list.Items().begin(), list.Items().end()};
 }
 
 // Sorted ignoring case; paths that differ only in case are different files,
