@@ -1,6 +1,29 @@
 #include "base/file_set.h"
 
+#include <algorithm>
+
 namespace brindlewick {
+namespace {
+
+std::uint64_t SpellingHash(std::string_view path) {
+    return std::hash<std::string_view>()(path);
+}
+
+}  // namespace
+
+template <typename T>
+void FileSet::SortedSet<T>::Seal() {
+    std::sort(items.begin(), items.end());
+    items.erase(std::unique(items.begin(), items.end()), items.end());
+    sorted = items.size();
+}
+
+template <typename T>
+bool FileSet::SortedSet<T>::Contains(const T& item) const {
+    const auto front = items.begin() + static_cast<std::ptrdiff_t>(sorted);
+    return std::binary_search(items.begin(), front, item) ||
+           std::find(front, items.end(), item) != items.end();
+}
 
 std::optional<FileId> EntryAt(const std::string& path) {
     struct stat info {};
@@ -13,10 +36,10 @@ std::optional<FileId> EntryAt(const std::string& path) {
 std::optional<struct stat> FileSet::Add(const std::string& path) {
     struct stat entry {};
     if (::lstat(path.c_str(), &entry) != 0) {
-        missing_.insert(path);
+        missing_.items.push_back(SpellingHash(path));
         return std::nullopt;
     }
-    ids_.insert({entry.st_dev, entry.st_ino});
+    ids_.items.push_back({entry.st_dev, entry.st_ino});
     if (!S_ISLNK(entry.st_mode)) {
         return entry;
     }
@@ -24,15 +47,20 @@ std::optional<struct stat> FileSet::Add(const std::string& path) {
     if (::stat(path.c_str(), &target) != 0) {
         return std::nullopt;
     }
-    ids_.insert({target.st_dev, target.st_ino});
+    ids_.items.push_back({target.st_dev, target.st_ino});
     return target;
+}
+
+void FileSet::Seal() {
+    ids_.Seal();
+    missing_.Seal();
 }
 
 bool FileSet::WouldReplace(const std::string& path) const {
     if (const std::optional<FileId> id = EntryAt(path)) {
-        return ids_.contains(*id);
+        return ids_.Contains(*id);
     }
-    return missing_.contains(path);
+    return missing_.Contains(SpellingHash(path)) && (!isAdded_ || isAdded_(path));
 }
 
 std::optional<FilePlace> FilePlaces::PlaceOf(const std::string& path) {

@@ -2,12 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <compare>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_map>
-#include <unordered_set>
+#include <vector>
 
 namespace brindlewick {
 
@@ -15,7 +18,7 @@ namespace brindlewick {
 struct FileId {
     dev_t device;
     ino_t inode;
-    bool operator==(const FileId&) const = default;
+    auto operator<=>(const FileId&) const = default;
 };
 
 struct FileIdHash {
@@ -30,19 +33,46 @@ std::optional<FileId> EntryAt(const std::string& path);
 
 // Files compared as files, not as spellings: a page must not replace a
 // listed file reached through a linked folder, another hard link, or a link
-// that points at it. Paths that name nothing are kept as spellings.
+// that points at it. Paths that name nothing are told by their spellings.
+//
+// Kept small for lists of a million files: the files as sorted (device,
+// inode) pairs, 16 bytes each, and the paths that name nothing as 64-bit
+// hashes of their spellings, 8 bytes each. Whoever holds the spellings (the
+// run's image list) confirms a hash that matches, so that two spellings whose
+// hashes collide are still told apart.
 class FileSet {
 public:
+    // Whether a path is spelled as one of those added (they are the list's).
+    using SpellingCheck = std::function<bool(std::string_view path)>;
+
+    // Without a check, a path whose hash matches one of the missing paths'
+    // counts as theirs.
+    explicit FileSet(SpellingCheck isAdded = {}) : isAdded_(std::move(isAdded)) {}
+
     // Adds the entry at path and, for a link, the file it leads to.
     // Returns the file's status when it exists.
     std::optional<struct stat> Add(const std::string& path);
+    // Sorts what was added, for the lookups: call it once every file is in.
+    // Files added after it are still found, only more slowly.
+    void Seal();
 
     // True when a page written at path would replace a file of the set.
     bool WouldReplace(const std::string& path) const;
 
 private:
-    std::unordered_set<FileId, FileIdHash> ids_;
-    std::unordered_set<std::string> missing_;
+    // A sorted front, found by binary search, and what was added since, found
+    // by a scan.
+    template <typename T>
+    struct SortedSet {
+        std::vector<T> items;
+        std::size_t sorted = 0;
+        void Seal();
+        bool Contains(const T& item) const;
+    };
+
+    SpellingCheck isAdded_;
+    SortedSet<FileId> ids_;
+    SortedSet<std::uint64_t> missing_;  // hashes of the spellings
 };
 
 // Where a file is written: its folder, as a file, and its name as written.

@@ -52,6 +52,7 @@ GenerationRun::GenerationRun(Settings& values, const ImageList& images,
       galleryPath_(JoinPath(galleryFolder_, kGalleryFileName)),
       webGallery_(values.showAll != 0 && values.webGallery != 0),
       language_(values.language.empty() ? DefaultLanguage() : values.language),
+      inputs_([this](std::string_view path) { return images_.Find(path) >= 0; }),
       outputs_(report_, inputs_) {}
 
 std::size_t GenerationRun::StepCount() const {
@@ -86,6 +87,7 @@ void GenerationRun::ListInputs() {
         const std::optional<struct stat> info = inputs_.Add(std::string(images_.GetAt(i)));
         isFolder_[i] = info && S_ISDIR(info->st_mode);
     }
+    inputs_.Seal();
 }
 
 // Every form of output, then one sync for all of it. A failure of the medium

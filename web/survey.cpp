@@ -71,6 +71,7 @@ std::vector<SurveyRecord> SurveyItems(const ImageList& images, FileSet& inputs,
     for (std::size_t i = 0; i < images.Count(); ++i) {
         records[i].kind = KindOf(std::string(images.GetAt(i)), inputs, services.thumbnailer);
     }
+    inputs.Seal();
     const PhotoMetadataReader* metadata = wants.metadata ? services.metadata : nullptr;
     if (services.facts == nullptr && metadata == nullptr) {
         return records;  // nothing is known of any photo
