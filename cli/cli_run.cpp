@@ -170,7 +170,8 @@ bool ReportOutputs(const RunReport& report, const CliContext& context) {
     for (const std::string& path : report.copiesSkipped) {
         context.err << SkippedCopyMessage(path) << '\n';
     }
-    context.err << FailureLines(report.failures);
+    ForEachFailureLine(report.failures,
+                       [&](const std::string& line) { context.err << line << '\n'; });
     if (const std::string notice = GpsNotice(report); !notice.empty()) {
         context.err << notice << '\n';
     }

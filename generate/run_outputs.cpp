@@ -65,14 +65,13 @@ void RunOutputs::Skip(std::string path, std::string reason, Output output) {
 }
 
 void RunOutputs::SkipNamed(std::string path, std::string reason) {
-    Skip(std::move(path), std::move(reason));
-    report_.failures.back().reasonNamesOutput = true;
+    report_.failures.push_back({std::move(path), std::move(reason), Output::kPage, {}, true});
 }
 
 void RunOutputs::SkipFailed(const std::string& path, const Error& error, Output output,
                             std::string_view prefix) {
-    Skip(path, std::string(prefix) + error.Cause(), output);
-    report_.failures.back().folder = RefusingFolder(path, error.ErrorNumber());
+    report_.failures.push_back({path, std::string(prefix) + error.Cause(), output,
+                                RefusingFolder(path, error.ErrorNumber()), false});
 }
 
 void RunOutputs::PassOnRunEnding(const Error& error) {

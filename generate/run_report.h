@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/error.h"
+#include "generate/failure_list.h"
 
 namespace brindlewick {
 
@@ -16,21 +17,6 @@ class HtmlPageWriter;
 class PhotoFactsReader;
 class PhotoMetadataReader;
 class Thumbnailer;
-
-// The outputs of a run that can fail one by one.
-enum class Output { kPage, kThumbnail, kGallery, kDisplayCopy };
-
-// An output that was not written (or was lost), and why.
-struct PageFailure {
-    std::string path;
-    std::string reason;
-    Output output = Output::kPage;
-    // Set when the failure lies with the folder the file goes to (missing,
-    // not writable): the failures of one folder with one reason make one line.
-    std::string folder;
-    // The reason names the output itself ("its page would ...").
-    bool reasonNamesOutput = false;
-};
 
 struct RunReport {
     enum class Outcome {
@@ -46,7 +32,7 @@ struct RunReport {
     std::size_t itemsDone = 0;           // items whose page (and thumbnail) are done
     std::size_t itemCount = 0;           // items listed
     std::string galleryWritten;          // the gallery's path, when this run wrote it
-    std::vector<PageFailure> failures;   // gallery first, then pages in list order
+    FailureList failures;                // gallery first, then pages in list order
     std::optional<Error> writeError;     // set for kWriteError
     bool historyChanged = false;         // the comment became entry 0
     bool historySaved = true;            // every history entry could be stored

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <unordered_map>
 #include <utility>
 
 #include "base/language_tag.h"
@@ -16,11 +15,6 @@ namespace {
 
 std::string PageReplacedFor(const std::string& other) {
     return "its page was replaced by the page written for " + other + " in this run";
-}
-
-// What a failure lies with: its folder, or the file it names.
-const std::string& CauseOf(const PageFailure& failure) {
-    return failure.folder.empty() ? failure.path : failure.folder;
 }
 
 const char* OutputName(Output output, bool many) {
@@ -75,7 +69,7 @@ RunReport GenerationRun::Run() {
         services_.progress(StepCount(), StepCount());
     }
     SaveSettings();
-    return report_;
+    return std::move(report_);  // a run runs once
 }
 
 // A page is never written over one of the files being processed (an
@@ -282,49 +276,37 @@ std::string RemovedCopiesMessage(const std::string& folder, std::size_t count) {
            ShellQuotedName(folder);
 }
 
-std::vector<std::string> FailureLineList(const std::vector<PageFailure>& failures) {
-    // A cause: the output, the folder (or the file) it lies with, the reason.
-    struct Cause {
-        const PageFailure* first;
-        std::size_t count;
-    };
-    std::vector<Cause> causes;
-    std::unordered_map<std::string, std::size_t> causeOf;
-    for (const PageFailure& failure : failures) {
-        const std::string key = std::to_string(static_cast<int>(failure.output)) + '\n' +
-                                CauseOf(failure) + '\n' + failure.reason;
-        const auto [known, added] = causeOf.emplace(key, causes.size());
-        if (added) {
-            causes.push_back({&failure, 1});
-        } else {
-            ++causes[known->second].count;
-        }
-    }
-    std::vector<std::string> lines;
-    lines.reserve(causes.size());
-    for (const auto& [failure, count] : causes) {
+void ForEachFailureLine(const FailureList& failures,
+                        const std::function<void(const std::string& line)>& onLine) {
+    failures.ForEachCause([&](const PageFailure& failure, std::size_t count) {
         const bool many = count > 1;
-        std::string line = ShellQuotedName(many ? CauseOf(*failure) : failure->path) + ": " +
-                           ShellQuotedName(failure->reason);
-        if (!failure->reasonNamesOutput) {
+        const std::string& cause = failure.folder.empty() ? failure.path : failure.folder;
+        std::string line =
+            ShellQuotedName(many ? cause : failure.path) + ": " + ShellQuotedName(failure.reason);
+        if (!failure.reasonNamesOutput) {
             line += " (";
-            line += OutputName(failure->output, many);
+            line += OutputName(failure.output, many);
             if (many) {
                 line += " of " + std::to_string(count) + " images";
             }
             line += ')';
         }
-        lines.push_back(std::move(line));
-    }
+        onLine(line);
+    });
+}
+
+std::vector<std::string> FailureLineList(const FailureList& failures) {
+    std::vector<std::string> lines;
+    ForEachFailureLine(failures, [&](const std::string& line) { lines.push_back(line); });
     return lines;
 }
 
-std::string FailureLines(const std::vector<PageFailure>& failures) {
+std::string FailureLines(const FailureList& failures) {
     std::string text;
-    for (const std::string& line : FailureLineList(failures)) {
+    ForEachFailureLine(failures, [&](const std::string& line) {
         text += line;
         text += '\n';
-    }
+    });
     return text;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <unordered_map>
@@ -128,9 +129,13 @@ std::string RemovedCopiesMessage(const std::string& folder, std::size_t count);
 // (page)", or for a folder that failed many images "FOLDER: REASON (pages of
 // N images)". A path or reason that holds control characters is quoted
 // (ShellQuotedName), so that no file name can drive the terminal.
-std::vector<std::string> FailureLineList(const std::vector<PageFailure>& failures);
+std::vector<std::string> FailureLineList(const FailureList& failures);
+
+// FailureLineList's lines one by one, for a list too long to hold them all.
+void ForEachFailureLine(const FailureList& failures,
+                        const std::function<void(const std::string& line)>& onLine);
 
 // FailureLineList's lines, each ended by a line break.
-std::string FailureLines(const std::vector<PageFailure>& failures);
+std::string FailureLines(const FailureList& failures);
 
 }  // namespace brindlewick

@@ -7,9 +7,12 @@
 #include <algorithm>
 #include <cerrno>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <mutex>
+#include <random>
 #include <thread>
+#include <tuple>
 #include <unordered_set>
 
 #include "base/path.h"
@@ -31,6 +34,14 @@ using test::ReadFile;
 using test::TempDir;
 using test::WriteFile;
 namespace fs = std::filesystem;
+
+// The report's failures by cause: the first failure of each and their number.
+std::vector<std::pair<PageFailure, std::size_t>> CausesOf(const RunReport& report) {
+    std::vector<std::pair<PageFailure, std::size_t>> causes;
+    report.failures.ForEachCause(
+        [&](const PageFailure& first, std::size_t count) { causes.emplace_back(first, count); });
+    return causes;
+}
 
 // Runs in a temporary folder that is also the gallery's folder, with the
 // settings file beside it.
@@ -161,6 +172,55 @@ TEST_F(GenerationRun, FailuresAreListedOncePerCause) {
                   "/p/ShowAll.html: it would replace a page written in this run (gallery)"}));
 }
 
+// However failures mix (a folder's and a file's of one name, repeats far
+// apart, an output failing twice), the list keeps one line per cause in the
+// order of first failures with their counts, as a plain map of causes would;
+// a copy of the list tells the same.
+TEST(FailureLines, MatchAMapOfCausesForAnyMix) {
+    std::mt19937 random(11);
+    const std::string names[] = {"/p/a.html", "/p/b.html", "/p", "/q/c.jpg", "/q"};
+    const std::string reasons[] = {"Permission denied", "No such file or directory",
+                                   "its page was replaced"};
+    for (int round = 0; round < 200; ++round) {
+        std::vector<PageFailure> failures;
+        for (std::size_t n = random() % 40; n > 0; --n) {
+            const bool named = random() % 5 == 0;
+            failures.push_back({names[random() % 5], reasons[random() % 3],
+                                static_cast<Output>(random() % 4),
+                                random() % 3 == 0 ? names[random() % 5] : std::string(), named});
+        }
+        // The causes as the lines count them: output, folder or file, reason.
+        std::vector<std::pair<const PageFailure*, std::size_t>> causes;
+        std::map<std::tuple<Output, std::string, std::string>, std::size_t> causeOf;
+        for (const PageFailure& failure : failures) {
+            const std::string& cause = failure.folder.empty() ? failure.path : failure.folder;
+            const auto [known, added] =
+                causeOf.emplace(std::tuple(failure.output, cause, failure.reason), causes.size());
+            if (added) {
+                causes.emplace_back(&failure, 0);
+            }
+            ++causes[known->second].second;
+        }
+        const FailureList list(failures);
+        const FailureList copy = list;
+        std::vector<std::pair<PageFailure, std::size_t>> told;
+        copy.ForEachCause(
+            [&](const PageFailure& first, std::size_t count) { told.emplace_back(first, count); });
+        ASSERT_EQ(told.size(), causes.size());
+        EXPECT_EQ(list.size(), failures.size());
+        for (std::size_t i = 0; i < causes.size(); ++i) {
+            const PageFailure& expected = *causes[i].first;
+            const PageFailure& first = told[i].first;
+            EXPECT_EQ(std::tie(first.path, first.reason, first.output, first.folder,
+                               first.reasonNamesOutput),
+                      std::tie(expected.path, expected.reason, expected.output, expected.folder,
+                               expected.reasonNamesOutput));
+            EXPECT_EQ(told[i].second, causes[i].second);
+        }
+        EXPECT_EQ(FailureLines(copy), FailureLines(list));
+    }
+}
+
 TEST_F(GenerationRun, CountsOnlyPagesWrittenAndNamesTheOthers) {
     images_.AddImagePath(Image("a.gif"));
     images_.AddImagePath(dir_ / "gone/b.gif");  // folder missing
@@ -171,16 +231,20 @@ TEST_F(GenerationRun, CountsOnlyPagesWrittenAndNamesTheOthers) {
     const RunReport report = Run();
     EXPECT_EQ(report.outcome, RunReport::Outcome::kFinished);
     EXPECT_EQ(report.pagesWritten, 1u);
-    // In list order: c.gif and c.html (both would replace c.html), gone/b.gif, index.html.
+    // In list order: c.gif and c.html (both would replace c.html, one cause),
+    // gone/b.gif, index.html.
     ASSERT_EQ(report.failures.size(), 4u);
-    EXPECT_EQ(report.failures[0].path, dir_ / "c.html");
-    EXPECT_EQ(report.failures[2].path, dir_ / "gone/b.html");
-    EXPECT_EQ(report.failures[2].reason, "No such file or directory");
-    EXPECT_EQ(report.failures[3].path, dir_ / "index.html");
+    const auto causes = CausesOf(report);
+    ASSERT_EQ(causes.size(), 3u);
+    EXPECT_EQ(causes[0].first.path, dir_ / "c.html");
+    EXPECT_EQ(causes[0].second, 2u);
+    EXPECT_EQ(causes[1].first.path, dir_ / "gone/b.html");
+    EXPECT_EQ(causes[1].first.reason, "No such file or directory");
+    EXPECT_EQ(causes[2].first.path, dir_ / "index.html");
     EXPECT_EQ(ReadFile(dir_ / "index.html"), "GIF89a");
     EXPECT_EQ(ReadFile(dir_ / "c.html"), "listed too");
     EXPECT_EQ(ProcessedMessage(report.pagesWritten), "Processed 1 file(s)\n");
-    EXPECT_EQ(FailureLines({report.failures[2]}),
+    EXPECT_EQ(FailureLines({causes[1].first}),
               dir_ / "gone/b.html" + ": No such file or directory (page)\n");
     EXPECT_TRUE(fs::exists(settings_.Path()));  // skipped pages do not stop the save
 }
