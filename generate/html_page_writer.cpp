@@ -90,10 +90,15 @@ void HtmlPageWriter::WriteGallery(const std::string& fileName, const ImageList& 
 
 HtmlPageWriter::StagedPage HtmlPageWriter::StageGallery(const std::string& fileName,
                                                         const ImageList& images,
-                                                        std::string_view footerText) {
+                                                        std::string_view footerText,
+                                                        const std::vector<bool>* leftOut) {
     auto page = std::make_unique<PageOutput>(*this, fileName);
     page->AppendFormatted(PageTemplates::kHead, {"Gallery"});
-    for (const std::string_view path : images.Items()) {
+    for (std::size_t i = 0; i < images.Count(); ++i) {
+        if (leftOut != nullptr && i < leftOut->size() && (*leftOut)[i]) {
+            continue;
+        }
+        const std::string_view path = images.GetAt(i);
         page->AppendFormatted(PageTemplates::kGalleryEntry,
                               {HtmlSourceText(path), HtmlAttributeText(FileNameOf(path))});
     }

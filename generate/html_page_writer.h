@@ -56,9 +56,11 @@ public:
                    std::string_view footerText);
     void WriteGallery(const std::string& fileName, const ImageList& images,
                       std::string_view footerText);
-    // WriteGallery's page, written but not yet in place.
+    // WriteGallery's page, written but not yet in place; the images whose
+    // index is set in leftOut (when given) are left out.
     StagedPage StageGallery(const std::string& fileName, const ImageList& images,
-                            std::string_view footerText);
+                            std::string_view footerText,
+                            const std::vector<bool>* leftOut = nullptr);
     // A wrapper page in its web form.
     void WriteWebPhotoPage(const std::string& pageName, const WebPhotoPage& page);
     // The gallery in its web form, one entry per image in list order.

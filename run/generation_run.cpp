@@ -115,20 +115,8 @@ void GenerationRun::WriteGallery() {
     if (values_.showAll == 0) {
         return;
     }
-    const bool anyFolder = std::find(isFolder_.begin(), isFolder_.end(), true) != isFolder_.end();
-    ImageList galleryImages;
-    if (anyFolder) {
-        std::vector<std::string> paths;
-        for (std::size_t i = 0; i < images_.Count(); ++i) {
-            if (!isFolder_[i]) {
-                paths.emplace_back(images_.GetAt(i));
-            }
-        }
-        galleryImages.AddImagePaths(std::move(paths));
-    }
     if (outputs_.WriteOne(galleryPath_, Output::kGallery, [&] {
-            stagedGallery_ =
-                writer_.StageGallery(galleryPath_, anyFolder ? galleryImages : images_, footer_);
+            stagedGallery_ = writer_.StageGallery(galleryPath_, images_, footer_, &isFolder_);
         })) {
         outputs_.SetGalleryPlace(galleryPath_);
     }
@@ -211,14 +199,26 @@ void GenerationRun::WritePageOf(std::size_t item) {
                })) {
         ++report_.pagesWritten;
         if (const std::optional<FilePlace> place = outputs_.Places().PlaceOf(page)) {
-            const auto [earlier, added] = pagesWritten_.emplace(*place, path);
-            if (!added) {
-                outputs_.SkipNamed(earlier->second, PageReplacedFor(path));
-                earlier->second = path;
-            }
+            NotePageWritten(*place, item);
         }
     }
     ++report_.itemsDone;
+}
+
+// The page at place is now the item's; an earlier page there, another
+// item's, was replaced.
+void GenerationRun::NotePageWritten(const FilePlace& place, std::size_t item) {
+    const std::size_t hash = FilePlaceHash()(place);
+    const auto [first, last] = pagesWritten_.equal_range(hash);
+    for (auto earlier = first; earlier != last; ++earlier) {
+        const std::string earlierPath(images_.GetAt(earlier->second));
+        if (outputs_.Places().PlaceOf(PagePath(earlierPath)) == place) {
+            outputs_.SkipNamed(earlierPath, PageReplacedFor(std::string(images_.GetAt(item))));
+            earlier->second = static_cast<std::uint32_t>(item);
+            return;
+        }
+    }
+    pagesWritten_.emplace(hash, static_cast<std::uint32_t>(item));
 }
 
 void GenerationRun::EndWithWriteError(const Error& error) {

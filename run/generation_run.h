@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <string>
@@ -70,6 +71,7 @@ private:
     void SaveSettings();
 
     void WritePageOf(std::size_t item);
+    void NotePageWritten(const FilePlace& place, std::size_t item);
     void EndWithWriteError(const Error& error);
 
     // Inputs.
@@ -95,7 +97,10 @@ private:
     // The plain gallery, written before the pages and put in place once they
     // are all done, so that a stopped run leaves the gallery as it was.
     std::optional<HtmlPageWriter::StagedPage> stagedGallery_;
-    std::unordered_map<FilePlace, std::string, FilePlaceHash> pagesWritten_;  // and their images
+    // The places of the pages written, by their hashes (FilePlaceHash), each
+    // with the item whose page is there; the places of two items whose hashes
+    // collide are told apart by looking the earlier one's up again.
+    std::unordered_multimap<std::size_t, std::uint32_t> pagesWritten_;
 };
 
 // "N of M photos carry a GPS position and are linked as they are: PATHS"
