@@ -114,13 +114,14 @@ void HtmlPageWriter::WriteWebPhotoPage(const std::string& pageName, const WebPho
 }
 
 void HtmlPageWriter::WriteWebGallery(const std::string& fileName, const WebGalleryPage& gallery,
-                                     const std::vector<WebGalleryEntry>& entries) {
+                                     std::size_t count,
+                                     const std::function<WebGalleryEntry(std::size_t)>& entryAt) {
     PageOutput page(*this, fileName);
     page.Append(WebGalleryHead(gallery));
     std::string entry;
-    for (std::size_t i = 0; i < entries.size(); ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         entry.clear();
-        AppendWebGalleryEntry(entry, entries[i], i);
+        AppendWebGalleryEntry(entry, entryAt(i), i);
         page.Append(entry);
     }
     page.Append(WebGalleryFoot(gallery));

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <memory>
 #include <set>
 #include <stop_token>
@@ -63,9 +65,11 @@ public:
                             const std::vector<bool>* leftOut = nullptr);
     // A wrapper page in its web form.
     void WriteWebPhotoPage(const std::string& pageName, const WebPhotoPage& page);
-    // The gallery in its web form, one entry per image in list order.
+    // The gallery in its web form, with `count` entries, each asked of
+    // entryAt as it is written, so that the entries are never held together.
     void WriteWebGallery(const std::string& fileName, const WebGalleryPage& gallery,
-                         const std::vector<WebGalleryEntry>& entries);
+                         std::size_t count,
+                         const std::function<WebGalleryEntry(std::size_t)>& entryAt);
 
     // Syncs the file systems of the pages written since the last call.
     void SyncWritten();

@@ -1,7 +1,6 @@
 #include "web/order.h"
 
 #include <algorithm>
-#include <unordered_map>
 #include <utility>
 
 #include "generate/page_text.h"
@@ -11,31 +10,75 @@ namespace brindlewick {
 GalleryOrder::GalleryOrder(const ImageList& images, std::vector<SurveyRecord>& records,
                            RunOutputs& outputs, const std::string& galleryPath,
                            const OrderWants& wants) {
-    const std::optional<FilePlace> gallery = outputs.Places().PlaceOf(galleryPath);
-    std::unordered_map<FilePlace, std::uint32_t, FilePlaceHash> pages;  // and their photos
+    FilePlaces& places = outputs.Places();
+    const std::optional<FilePlace> gallery = places.PlaceOf(galleryPath);
+    const auto placeOf = [&](std::size_t item) {
+        return places.PlaceOf(PagePath(images.GetAt(item)));
+    };
+    const auto refuse = [&](const PageRefusal& refusal) {
+        records[refusal.item].kind = ItemKind::kRefused;
+        refusals_.push_back(refusal);
+    };
+    // The pages' places, kept as hashes with their photos: the photos that
+    // share a page are found by sorting them, without a place of each held.
+    struct PlacedPage {
+        std::size_t hash;  // FilePlaceHash of the place
+        std::uint32_t item;
+        auto operator<=>(const PlacedPage&) const = default;
+    };
+    std::vector<PlacedPage> placed;
     for (std::size_t item = 0; item < records.size(); ++item) {
         if (!records[item].HasPage()) {
             continue;
         }
         const auto index = static_cast<std::uint32_t>(item);
         const std::string page = PagePath(images.GetAt(item));
-        const std::optional<FilePlace> place = outputs.Places().PlaceOf(page);
-        std::optional<PageRefusal> refusal;
+        const std::optional<FilePlace> place = places.PlaceOf(page);
         if (outputs.Inputs().WouldReplace(page)) {
-            refusal = PageRefusal{index, PageRefusal::Reason::kReplacesInput};
+            refuse({index, PageRefusal::Reason::kReplacesInput});
         } else if (place && place == gallery) {
-            refusal = PageRefusal{index, PageRefusal::Reason::kReplacesGallery};
+            refuse({index, PageRefusal::Reason::kReplacesGallery});
         } else if (place) {
-            const auto [earlier, added] = pages.emplace(*place, index);
-            if (!added) {
-                refusal = PageRefusal{index, PageRefusal::Reason::kSharesPage, earlier->second};
+            placed.push_back({FilePlaceHash()(*place), index});
+        }
+    }
+    // Of the photos whose pages share a place, the first in list order keeps
+    // it. Equal hashes are checked against the places themselves, looked up
+    // again: two places whose hashes collide stay apart.
+    std::sort(placed.begin(), placed.end());
+    std::vector<std::pair<FilePlace, std::uint32_t>> owners;  // of one run of equal hashes
+    for (std::size_t run = 0, end = 0; run < placed.size(); run = end) {
+        end = run + 1;
+        while (end < placed.size() && placed[end].hash == placed[run].hash) {
+            ++end;
+        }
+        if (end - run == 1) {
+            continue;  // a place of its own
+        }
+        owners.clear();
+        for (std::size_t k = run; k < end; ++k) {  // in list order
+            const std::uint32_t item = placed[k].item;
+            std::optional<FilePlace> place = placeOf(item);  // its folder is known by now
+            if (!place) {
+                continue;
+            }
+            const auto owner = std::find_if(owners.begin(), owners.end(), [&](const auto& known) {
+                return known.first == *place;
+            });
+            if (owner == owners.end()) {
+                owners.emplace_back(std::move(*place), item);
+            } else {
+                refuse({item, PageRefusal::Reason::kSharesPage, owner->second});
             }
         }
-        if (refusal) {
-            records[item].kind = ItemKind::kRefused;
-            refusals_.push_back(*refusal);
-        } else {
-            photos_.push_back(index);
+    }
+    placed.clear();
+    placed.shrink_to_fit();  // before the photos take its room
+    std::sort(refusals_.begin(), refusals_.end(),
+              [](const PageRefusal& a, const PageRefusal& b) { return a.item < b.item; });
+    for (std::size_t item = 0; item < records.size(); ++item) {
+        if (records[item].HasPage()) {
+            photos_.push_back(static_cast<std::uint32_t>(item));
         }
     }
     if (wants.byDate) {

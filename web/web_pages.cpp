@@ -33,24 +33,6 @@ const Thumbnail* CopyOf(const ThumbnailSet* copies, std::size_t copy) {
     return made ? &*made : nullptr;
 }
 
-// The gallery's entry for an image: addresses relative to the gallery's folder.
-WebGalleryEntry EntryOf(std::string_view image, const std::string& galleryFolder,
-                        const ThumbnailSet* copies) {
-    WebGalleryEntry entry;
-    entry.page = RelativeAddress(PagePath(image), galleryFolder);
-    entry.imageName = FileNameOf(image);
-    if (const Thumbnail* thumbnail = CopyOf(copies, kThumbnailCopy)) {
-        entry.thumbnail = std::string(kThumbnailFolderName) + '/' + thumbnail->fileName;
-        entry.width = thumbnail->width;
-        entry.height = thumbnail->height;
-        const Thumbnail* thumbnail2x = CopyOf(copies, kThumbnail2xCopy);
-        if (thumbnail2x != nullptr && !thumbnail2x->fileName.empty()) {
-            entry.thumbnail2x = std::string(kThumbnail2xFolderName) + '/' + thumbnail2x->fileName;
-        }
-    }
-    return entry;
-}
-
 }  // namespace
 
 WebPages::WebPages(const ImageList& images, const std::vector<SurveyRecord>& records,
@@ -114,13 +96,53 @@ void WebPages::WritePhoto(std::size_t position, const PhotoOutcome& outcome) {
         }
     }
     ++report.itemsDone;
-    WebGalleryEntry entry = EntryOf(images_.GetAt(item), options_.galleryFolder, copies);
-    if (words != nullptr) {
-        entry.title = words->title;
-        entry.caption = words->caption;
-        titles_ = titles_ || !entry.title.empty();
+    const Thumbnail* thumbnail = CopyOf(copies, kThumbnailCopy);
+    const bool hasWords = words != nullptr && (!words->title.empty() || !words->caption.empty());
+    if (thumbnail != nullptr || hasWords) {
+        EntryKept kept;
+        kept.position = static_cast<std::uint32_t>(position);
+        if (thumbnail != nullptr) {
+            const Thumbnail* thumbnail2x = CopyOf(copies, kThumbnail2xCopy);
+            kept.width = thumbnail->width;
+            kept.height = thumbnail->height;
+            kept.name = names_.Add(thumbnail->fileName);
+            kept.name2x =
+                thumbnail2x != nullptr ? names_.Add(thumbnail2x->fileName) : std::string_view();
+        }
+        if (hasWords) {
+            kept.title = names_.Add(words->title);
+            kept.caption = names_.Add(words->caption);
+            titles_ = titles_ || !kept.title.empty();
+        }
+        kept_.push_back(kept);
     }
-    entries_.push_back(std::move(entry));
+    ++entryCount_;
+}
+
+// Addresses relative to the gallery's folder.
+WebGalleryEntry WebPages::EntryAt(std::size_t position) const {
+    const std::string_view image = images_.GetAt(order_.ItemAt(position));
+    WebGalleryEntry entry;
+    entry.page = RelativeAddress(PagePath(image), options_.galleryFolder);
+    entry.imageName = FileNameOf(image);
+    const auto kept = std::lower_bound(
+        kept_.begin(), kept_.end(), position,
+        [](const EntryKept& known, std::size_t wanted) { return known.position < wanted; });
+    if (kept == kept_.end() || kept->position != position) {
+        return entry;
+    }
+    if (!kept->name.empty()) {
+        entry.thumbnail = std::string(kThumbnailFolderName) + '/' + std::string(kept->name);
+        entry.width = kept->width;
+        entry.height = kept->height;
+        if (!kept->name2x.empty()) {
+            entry.thumbnail2x =
+                std::string(kThumbnail2xFolderName) + '/' + std::string(kept->name2x);
+        }
+    }
+    entry.title = kept->title;
+    entry.caption = kept->caption;
+    return entry;
 }
 
 // An image that cannot be read fails every copy alike, and is listed for its
@@ -222,8 +244,10 @@ void WebPages::WriteGallery() {
     const std::string& path = options_.galleryPath;
     const WebGalleryPage page{options_.language, options_.title,     options_.comment,
                               options_.footer,   options_.thumbSize, titles_};
-    if (outputs_.WriteOne(path, Output::kGallery,
-                          [&] { writer_.WriteWebGallery(path, page, entries_); })) {
+    if (outputs_.WriteOne(path, Output::kGallery, [&] {
+            writer_.WriteWebGallery(path, page, entryCount_,
+                                    [this](std::size_t position) { return EntryAt(position); });
+        })) {
         outputs_.Report().galleryWritten = path;
     }
 }

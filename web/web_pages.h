@@ -1,13 +1,16 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
 #include "base/error.h"
 #include "base/file_set.h"
+#include "base/text_pool.h"
 #include "generate/html_page_writer.h"
 #include "generate/image_list.h"
 #include "generate/run_outputs.h"
@@ -51,13 +54,31 @@ private:
     void WritePhotoPage(const std::string& page, std::size_t position, const ThumbnailSet* copies,
                         const PhotoMetadata* words);
 
+    // The gallery's entry for a position, made as the gallery is written.
+    WebGalleryEntry EntryAt(std::size_t position) const;
+
     const ImageList& images_;
     const std::vector<SurveyRecord>& records_;
     const GalleryOrder& order_;
     const WebGalleryOptions& options_;
     HtmlPageWriter& writer_;
     RunOutputs& outputs_;
-    std::vector<WebGalleryEntry> entries_;
+    // The gallery's entries are the photos handed to WritePhoto, one per
+    // position from 0 on. Of each only its thumbnail and words are kept,
+    // where it has them; its page and name come from its path when the
+    // gallery is written.
+    struct EntryKept {
+        std::uint32_t position = 0;
+        std::int32_t width = 0;
+        std::int32_t height = 0;
+        std::string_view name = {};     // in the thumbnails' folder, in names_; empty: none
+        std::string_view name2x = {};   // in the folder of twice the size; empty: none
+        std::string_view title = {};    // the photographer's, in names_; empty: none
+        std::string_view caption = {};  // likewise
+    };
+    std::size_t entryCount_ = 0;
+    std::vector<EntryKept> kept_;  // by position
+    TextPool names_;
     std::vector<std::unordered_set<std::string>> used_;
     bool titles_ = false;  // some entry shows a title
 };
