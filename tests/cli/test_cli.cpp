@@ -716,5 +716,35 @@ TEST_F(Cli, ManyPathsFromStandardInput) {
               WrapperPage("odd&#10;name.gif", "odd%0Aname.gif", "&copy; All rights reserved"));
 }
 
+// A million paths of about 60 characters on standard input, to files in a
+// folder that is not there, stay within the 300 MB the program promises for
+// any input, in both forms: every path listed once, every failure counted,
+// the failures of the one folder told in one line each.
+TEST_F(Cli, AMillionPathsFitInTheMemoryPromised) {
+    constexpr int kCount = 1000000;
+    constexpr long kMemory = 300L * 1000 * 1000;
+    const std::string folder = (dir_.Path() / "pics/gone").string();
+    std::string input;
+    for (int i = 0; i < kCount; ++i) {
+        std::string path = folder + "/photo-" + std::to_string(i) + "-";
+        path.append(path.size() < 56 ? 56 - path.size() : 0, 'x');
+        input += path + ".gif";
+        input += '\0';
+    }
+    const std::string pages = folder + ": No such file or directory (pages of 1000000 images)\n";
+    const std::string thumbnails =
+        folder + ": No such file or directory (thumbnails of 1000000 images)\n";
+    const std::string gallery = "Gallery: " + (dir_.Path() / "pics/ShowAll.html").string() + "\n";
+    for (const std::string form : {"--gallery", "--web-gallery"}) {
+        test::ChildProgram::Setup setup = Program({form, "-0", "-"}, input);
+        setup.memoryLimit = kMemory;
+        test::ChildProgram program(setup);
+        const Result r = Await(program);
+        EXPECT_EQ(r.status, 1) << form << ": " << r.err.substr(0, 500);
+        EXPECT_EQ(r.out, "Processed 0 file(s)\n" + gallery) << form;
+        EXPECT_EQ(r.err, (form == "--web-gallery" ? thumbnails : "") + pages) << form;
+    }
+}
+
 }  // namespace
 }  // namespace brindlewick

@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -48,6 +49,13 @@ ChildProgram::ChildProgram(const Setup& setup) {
         }
         if (setup.fileSizeLimit > 0) {
             SetFileSizeLimit(static_cast<rlim_t>(setup.fileSizeLimit));
+        }
+        if (setup.memoryLimit > 0) {
+            const rlimit limit{static_cast<rlim_t>(setup.memoryLimit),
+                               static_cast<rlim_t>(setup.memoryLimit)};
+            if (::setrlimit(RLIMIT_DATA, &limit) != 0) {
+                std::_Exit(126);
+            }
         }
         if (!setup.folder.empty() && ::chdir(setup.folder.c_str()) != 0) {
             std::_Exit(126);

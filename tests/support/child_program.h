@@ -10,8 +10,8 @@
 namespace brindlewick::test {
 
 // A program run in a process of its own, in a folder, with its standard
-// streams on files and an optional file size limit. Started by the
-// constructor; the destructor waits for it if nobody did.
+// streams on files and optional limits of file size and memory. Started by
+// the constructor; the destructor waits for it if nobody did.
 class ChildProgram {
 public:
     struct Setup {
@@ -23,6 +23,9 @@ public:
         std::filesystem::path output = "/dev/null";
         std::filesystem::path errors = "/dev/null";
         long fileSizeLimit = 0;  // 0: no limit of its own
+        // The most memory it may take (RLIMIT_DATA: its heap and other
+        // private writable mappings); 0: no limit of its own.
+        long memoryLimit = 0;
     };
 
     explicit ChildProgram(const Setup& setup);
