@@ -78,5 +78,7 @@ private:
 
 void ReadPng(const ByteSource& file, EmbeddedBlocks& out);
 void ReadHeif(const ByteSource& file, EmbeddedBlocks& out);
+// The bytes of a HEIF file's meta box and of its Exif and XMP items.
+std::uint64_t HeifHeaderBytes(const ByteSource& file);
 
 }  // namespace brindlewick

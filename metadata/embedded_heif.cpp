@@ -242,9 +242,13 @@ std::optional<std::string> ReadItem(const ByteSource& file, const HeifMeta& meta
     return bytes;
 }
 
-}  // namespace
+// Where the body of the file's meta box lies, if it has one.
+struct BoxPlace {
+    std::uint64_t offset = 0;
+    std::uint64_t size = 0;
+};
 
-void ReadHeif(const ByteSource& file, EmbeddedBlocks& out) {
+std::optional<BoxPlace> FindMetaBody(const ByteSource& file) {
     std::uint64_t pos = 0;
     std::string head;
     for (std::size_t n = 0; n < kMaxBoxes && file.ReadAt(pos, 8, head); ++n) {
@@ -253,7 +257,7 @@ void ReadHeif(const ByteSource& file, EmbeddedBlocks& out) {
         const bool isMeta = std::string_view(head).substr(4) == "meta";
         if (size == 1) {
             if (!file.ReadAt(pos + 8, 8, head)) {
-                return;
+                return std::nullopt;
             }
             size = BigEndian64(head);
             header = 16;
@@ -261,43 +265,82 @@ void ReadHeif(const ByteSource& file, EmbeddedBlocks& out) {
             size = file.Size() - pos;
         }
         if (size < header || size > file.Size() - pos) {
-            return;
+            return std::nullopt;
         }
-        if (!isMeta) {
-            pos += size;
-            continue;
+        if (isMeta) {
+            return BoxPlace{pos + header, size - header};
         }
-        if (size - header > kMaxHeifMeta) {
-            out.notices.push_back(
-                "EXIF and XMP not read, the HEIF item table is larger than 4 MiB");
-            return;
-        }
-        std::string body;
-        if (!file.ReadAt(pos + header, static_cast<std::size_t>(size - header), body)) {
-            return;
-        }
-        const HeifMeta meta = ParseHeifMeta(body);
-        const HeifItem* exif =
-            PickItem(meta, [](const HeifItem& item) { return item.type == "Exif"; });
-        const HeifItem* xmp = PickItem(meta, [](const HeifItem& item) {
-            return item.type == "mime" && item.contentType == "application/rdf+xml";
-        });
-        if (exif != nullptr) {
-            // The item begins with the offset of the TIFF header after it,
-            // which most writers precede by "Exif\0\0".
-            if (const auto data = ReadItem(file, meta, *exif, "EXIF", out);
-                data && data->size() >= 4) {
-                const std::uint32_t skip = BigEndian32(*data);
-                std::string_view block = std::string_view(*data).substr(4);
-                block = skip <= block.size() ? block.substr(skip) : WithoutExifHeader(block);
-                out.exif = std::string(WithoutExifHeader(block));
-            }
-        }
-        if (xmp != nullptr) {
-            out.xmp = ReadItem(file, meta, *xmp, "XMP", out);
-        }
+        pos += size;
+    }
+    return std::nullopt;
+}
+
+bool IsMetadataItem(const HeifItem& item) {
+    return item.type == "Exif" || item.type == "mime";
+}
+
+}  // namespace
+
+void ReadHeif(const ByteSource& file, EmbeddedBlocks& out) {
+    const std::optional<BoxPlace> place = FindMetaBody(file);
+    if (!place) {
         return;
     }
+    if (place->size > kMaxHeifMeta) {
+        out.notices.push_back("EXIF and XMP not read, the HEIF item table is larger than 4 MiB");
+        return;
+    }
+    std::string body;
+    if (!file.ReadAt(place->offset, static_cast<std::size_t>(place->size), body)) {
+        return;
+    }
+    const HeifMeta meta = ParseHeifMeta(body);
+    const HeifItem* exif = PickItem(meta, [](const HeifItem& item) { return item.type == "Exif"; });
+    const HeifItem* xmp = PickItem(meta, [](const HeifItem& item) {
+        return item.type == "mime" && item.contentType == "application/rdf+xml";
+    });
+    if (exif != nullptr) {
+        // The item begins with the offset of the TIFF header after it,
+        // which most writers precede by "Exif\0\0".
+        if (const auto data = ReadItem(file, meta, *exif, "EXIF", out); data && data->size() >= 4) {
+            const std::uint32_t skip = BigEndian32(*data);
+            std::string_view block = std::string_view(*data).substr(4);
+            block = skip <= block.size() ? block.substr(skip) : WithoutExifHeader(block);
+            out.exif = std::string(WithoutExifHeader(block));
+        }
+    }
+    if (xmp != nullptr) {
+        out.xmp = ReadItem(file, meta, *xmp, "XMP", out);
+    }
+}
+
+std::uint64_t HeifHeaderBytes(const ByteSource& file) {
+    const std::optional<BoxPlace> place = FindMetaBody(file);
+    std::string body;
+    if (!place || place->size > kMaxHeifMeta ||
+        !file.ReadAt(place->offset, static_cast<std::size_t>(place->size), body)) {
+        return place ? place->size : 0;
+    }
+    std::uint64_t total = place->size;
+    const HeifMeta meta = ParseHeifMeta(body);
+    for (const HeifItem& item : meta.items) {
+        if (!IsMetadataItem(item)) {
+            continue;
+        }
+        for (const HeifLocation& location : meta.locations) {
+            if (location.id != item.id) {
+                continue;
+            }
+            for (const HeifExtent& extent : location.extents) {
+                // A length of 0 is the rest of the file.
+                total += std::min(extent.length != 0 ? extent.length : file.Size(), file.Size());
+                if (total > file.Size() + place->size) {
+                    return total;  // as much as the file holds, or more: enough to judge
+                }
+            }
+        }
+    }
+    return total;
 }
 
 }  // namespace brindlewick

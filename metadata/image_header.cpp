@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "metadata/header_metadata.h"
 
 namespace brindlewick {
 namespace {
@@ -84,6 +85,13 @@ ImageHeader ReadImageHeader(const ImageFile& file) {
     }
     ImageHeader header;
     header.format = FindFormat(file);
+    // The decoder would hold the metadata twice, outside the decoding budget.
+    if (HeaderMetadataBytes(FileSource(file.Descriptor(), file.Size()), header.format) >
+        kMaxHeaderMetadata) {
+        throw Error("the image's metadata is too large: more than " +
+                        std::to_string(kMaxHeaderMetadata >> 20) + " MB",
+                    file.Path());
+    }
     header.source = file.Source();
     header.image = ReadHeader(file, header.source.get());
     VipsImage* image = header.image.get();

@@ -378,6 +378,56 @@ TEST(VipsThumbnailer, LargeImagesAreShrunkWhileReadOrRefusedFromTheHeader) {
     }
 }
 
+// Metadata that the decoders would hold in memory with the header is sized
+// from the container first: a few MB are read, more are refused unread.
+TEST(VipsThumbnailer, ImagesWhoseHeadersHoldTooMuchMetadataAreRefusedUnread) {
+    TempDir dir;
+    const auto withXmp = [](std::size_t size) {
+        VImage image = Gradient(64, 48).copy();
+        std::string data(size, 'x');  // bytes that do not compress
+        std::uint32_t seed = 1;
+        for (char& c : data) {
+            seed = seed * 1103515245 + 12345;
+            c = static_cast<char>(1 + (seed >> 24) % 255);
+        }
+        vips_image_set_blob_copy(image.get_image(), VIPS_META_XMP_NAME, data.data(), size);
+        return image;
+    };
+    // A JPEG holds at most 64 KB in a segment: its metadata comes in many.
+    const auto jpegWithSegments = [&](const std::string& path, std::size_t size) {
+        Gradient(64, 48).jpegsave(path.c_str());
+        const std::string jpeg = ReadFile(path);
+        std::string segments;
+        for (std::size_t left = size; left > 0;) {
+            const std::size_t part = std::min<std::size_t>(left, 65533);
+            segments += std::string("\xFF\xE2") + static_cast<char>((part + 2) >> 8) +
+                        static_cast<char>((part + 2) & 0xFF) + std::string(part, 'x');
+            left -= part;
+        }
+        WriteFile(path, jpeg.substr(0, 2) + segments + jpeg.substr(2));
+    };
+    for (const std::size_t size : {std::size_t{3} << 20, std::size_t{9} << 20}) {
+        const bool refused = size > (std::size_t{8} << 20);
+        for (const std::string ext : {"jpg", "png", "webp", "tif", "heic"}) {
+            SCOPED_TRACE(ext + " with " + std::to_string(size >> 20) + " MB");
+            const std::string path = dir / ("photo." + ext);
+            if (ext == "jpg") {
+                jpegWithSegments(path, size);
+            } else {
+                withXmp(size).write_to_file(path.c_str());
+            }
+            ASSERT_GT(fs::file_size(path), size);
+            try {
+                VipsThumbnailer().Make({path, dir / "thumbs", 100});
+                EXPECT_FALSE(refused);
+            } catch (const Error& error) {
+                EXPECT_TRUE(refused) << error.Cause();
+                EXPECT_EQ(error.Cause(), "the image's metadata is too large: more than 8 MB");
+            }
+        }
+    }
+}
+
 TEST(VipsThumbnailer, ReusesItsOwnThumbnailsAndNeverReplacesAnyoneElsesFile) {
     TempDir dir;
     const std::string thumbs = dir / "thumbs";
