@@ -13,8 +13,12 @@
 // gallery with display copies, into one of thumbnails only (display size 0),
 // thumbnailed at 200 pixels only by the thumbnailer (the thumbnails of a web
 // gallery without photo pages) and by vipsthumbnail -s 200, side by side.
+// With --words, instead: COUNT photos of 2000x1500, each with a title, a
+// caption and the date it was taken in its XMP, made into a web gallery
+// with their words shown and sorted by date, and with neither, side by side:
+// first runs, then reruns with every copy reused.
 // With --make-photos, it only makes COUNT photos of 4000x3000 in DIR.
-// Usage: brindlewick-bench-thumbs [--web-gallery] [COUNT]   (default 200)
+// Usage: brindlewick-bench-thumbs [--web-gallery|--words] [COUNT]   (default 200)
 //        brindlewick-bench-thumbs --make-photos DIR COUNT
 
 #include <fcntl.h>
@@ -23,6 +27,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -34,8 +39,8 @@
 #include <vips/vips8>
 
 #include "bench/bench_support.h"
-#include "web/thumbnail_batch.h"
 #include "thumbnail/vips_thumbnailer.h"
+#include "web/thumbnail_batch.h"
 
 extern char** environ;
 
@@ -95,8 +100,10 @@ std::string ConvertProgram() {
 // quality 90, which compress about as well as real photos do. Only the first
 // `distinct` are made; the others are hard links to them, decoded like any
 // other file but quicker to make.
+// xmpOf, where given, gives each distinct photo's XMP packet.
 void MakePhotos(const fs::path& dir, int count, int distinct, int width, int height,
-                std::vector<std::string>& paths) {
+                std::vector<std::string>& paths,
+                const std::function<std::string(int)>& xmpOf = {}) {
     const VImage xyz = VImage::xyz(width, height);
     const double scale = 2000.0 / width;  // the gradients' range at any size
     for (int i = 0; i < count; ++i) {
@@ -110,10 +117,13 @@ void MakePhotos(const fs::path& dir, int count, int distinct, int width, int hei
         const VImage colour = base.bandjoin(base * 0.7 + 40).bandjoin(255 - base * 0.5);
         const VImage noise = VImage::gaussnoise(
             width, height, VImage::option()->set("sigma", 18.0)->set("mean", 0.0)->set("seed", i));
-        const VImage photo =
-            (colour + noise.bandjoin(noise).bandjoin(noise))
-                .cast(VIPS_FORMAT_UCHAR)
-                .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+        VImage photo = (colour + noise.bandjoin(noise).bandjoin(noise))
+                           .cast(VIPS_FORMAT_UCHAR)
+                           .copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+        if (xmpOf) {
+            const std::string xmp = xmpOf(i);
+            vips_image_set_blob_copy(photo.get_image(), VIPS_META_XMP_NAME, xmp.data(), xmp.size());
+        }
         paths.push_back((dir / ("photo " + std::to_string(i) + ".jpg")).string());
         photo.jpegsave(paths.back().c_str(), VImage::option()->set("Q", 90));
     }
@@ -278,6 +288,73 @@ void BenchWebGallery(const fs::path& dir, int count) {
     PrintTimings(timings, count);
 }
 
+// A photo's XMP as a photo manager writes it: a title, a caption of a few
+// sentences and the moment it was taken, later photos with earlier names.
+std::string XmpOf(int i) {
+    char taken[32];
+    std::snprintf(taken, sizeof taken, "2024-05-%02d %02d:%02d:00", 28 - i / 100, 23 - i % 24,
+                  59 - i % 60);
+    taken[10] = 'T';
+    const std::string n = std::to_string(i);
+    return "<x:xmpmeta xmlns:x=\"adobe:ns:meta/\"><rdf:RDF "
+           "xmlns:rdf=\"http://www.w3.org/1999/02/22-rdf-syntax-ns#\"><rdf:Description "
+           "xmlns:dc=\"http://purl.org/dc/elements/1.1/\" "
+           "xmlns:exif=\"http://ns.adobe.com/exif/1.0/\" exif:DateTimeOriginal=\"" +
+           std::string(taken) +
+           "\"><dc:title><rdf:Alt><rdf:li xml:lang=\"x-default\">The harbour at dawn, " + n +
+           "</rdf:li></rdf:Alt></dc:title><dc:description><rdf:Alt><rdf:li "
+           "xml:lang=\"x-default\">Fishing boats come back before the market opens; the "
+           "light is low and the water still. Photo " +
+           n +
+           " of the morning.</rdf:li></rdf:Alt></dc:description></rdf:Description></rdf:RDF>"
+           "</x:xmpmeta>";
+}
+
+// The median wall and processor times of runs of one command.
+Timing Median(const char* what, std::vector<Timing> runs) {
+    Timing median{what};
+    const std::size_t middle = runs.size() / 2;
+    std::nth_element(runs.begin(), runs.begin() + static_cast<std::ptrdiff_t>(middle), runs.end(),
+                     [](const Timing& a, const Timing& b) { return a.wall < b.wall; });
+    median.wall = runs[middle].wall;
+    std::nth_element(runs.begin(), runs.begin() + static_cast<std::ptrdiff_t>(middle), runs.end(),
+                     [](const Timing& a, const Timing& b) { return a.cpu < b.cpu; });
+    median.cpu = runs[middle].cpu;
+    for (const Timing& run : runs) {
+        median.ok &= run.ok;
+    }
+    return median;
+}
+
+// The photographers' words and the order by date against a gallery without
+// them, over the same photos: each first run once, then the reruns
+// alternated, five of each, their medians.
+void BenchWords(const fs::path& dir, int count) {
+    std::vector<std::string> photos;
+    auto start = Clock::now();
+    MakePhotos(dir, count, count, 2000, 1500, photos, XmpOf);
+    std::printf("made %d photos of 2000x1500 with XMP words and dates in %.1f s\n\n", count,
+                Seconds(start));
+    const auto plain = WebGalleryCommand(dir / "plain", {"--no-captions"}, photos);
+    const auto words =
+        WebGalleryCommand(dir / "words", {"--captions", "--sort=date", "--details"}, photos);
+    TimeCommands("warm-up: the photos read once", {WebGalleryCommand(dir / "warm", {}, photos)});
+    std::printf("First runs of %d photos; x: against --no-captions\n", count);
+    PrintTimings({TimeCommands("web gallery --no-captions", {plain}),
+                  TimeCommands("web gallery --captions --sort=date --details", {words})},
+                 count);
+    std::vector<Timing> plainRuns;
+    std::vector<Timing> wordsRuns;
+    for (int round = 0; round < 5; ++round) {
+        plainRuns.push_back(TimeCommands("", {plain}));
+        wordsRuns.push_back(TimeCommands("", {words}));
+    }
+    std::printf("Reruns, every copy reused (medians of 5); x: against --no-captions\n");
+    PrintTimings({Median("web gallery --no-captions, rerun", plainRuns),
+                  Median("web gallery --captions --sort=date --details, rerun", wordsRuns)},
+                 count);
+}
+
 // The large images, each written by a child process of its own: a child
 // starts from its parent's peak memory, which must stay small.
 const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> kLarge = {
@@ -364,11 +441,13 @@ int main(int argc, char** argv) {
         MakePhotos(argv[2], count, count, 4000, 3000, photos);
         return 0;
     }
-    const bool web = argc > 1 && std::string(argv[1]) == "--web-gallery";
-    const int count = argc > (web ? 2 : 1) ? std::atoi(argv[web ? 2 : 1]) : 200;
+    const std::string mode = argc > 1 && argv[1][0] == '-' ? argv[1] : "";
+    const int count = argc > (mode.empty() ? 1 : 2) ? std::atoi(argv[mode.empty() ? 1 : 2]) : 200;
     const fs::path dir = MakeTempDir("bw-bench-thumbs");
-    if (web) {
+    if (mode == "--web-gallery") {
         BenchWebGallery(dir, count);
+    } else if (mode == "--words") {
+        BenchWords(dir, count);
     } else {
         BenchMemory(dir, fs::read_symlink("/proc/self/exe").string());
         BenchSpeed(dir, count);
