@@ -2,7 +2,9 @@
 # Prints Lighthouse's scores for the web gallery brindlewick-cli makes from
 # the sample images and PHOTOS photos of 4000x3000 (default 4): the gallery
 # page and the first photo's page, each as a phone and as a desktop sees it,
-# served from 127.0.0.1 and opened in the system's headless Chromium.
+# served from 127.0.0.1 and opened in the system's headless Chromium. The
+# photos carry titles, captions (one of them right to left) and dates, shown
+# with their details.
 # Lighthouse comes from npm (pinned in package-lock.json), installed into
 # BUILD_DIR/bench/lighthouse. Usage: bench/lighthouse/lighthouse.sh [PHOTOS]
 set -euo pipefail
@@ -31,9 +33,20 @@ trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/site" "$work/config"
 cp samples/* "$work/site/"
 "$build/bench/thumbnail/brindlewick-bench-thumbs" --make-photos "$work/site" "$photos"
+exiftool -q -overwrite_original -XMP-dc:Title="Harbour at dawn" \
+    -XMP-dc:Description="Fishing boats come back <before> the market opens & the water is still." \
+    -DateTimeOriginal="2026:07:01 06:30:00" -OffsetTimeOriginal="+02:00" -Make=Canon \
+    -Model="Canon EOS R6" -FNumber=4 -ExposureTime=0.004 -ISO=200 -FocalLength=50 \
+    "$work/site/photo 0.jpg"
+if ((photos > 1)); then
+    exiftool -q -overwrite_original -XMP-dc:Title="الميناء عند الفجر" \
+        -XMP-dc:Description="قوارب الصيد تعود قبل أن يفتح السوق" "$work/site/photo 1.jpg"
+fi
 cli=$(realpath "$build/cli/brindlewick-cli")
-(cd "$work/site" && XDG_CONFIG_HOME="$work/config" "$cli" --web-gallery --title="Summer 2026" \
+(cd "$work/site" && XDG_CONFIG_HOME="$work/config" "$cli" --web-gallery --details --title="Summer 2026" \
     -c "Summer holiday 2026, photos by the family" ./* >/dev/null)
 
 echo "load: $(uptime)"
-node "$tools/lighthouse_scores.mjs" "$work/site" ShowAll.html "photo 0.html"
+pages=(ShowAll.html "photo 0.html")
+((photos > 1)) && pages+=("photo 1.html")
+node "$tools/lighthouse_scores.mjs" "$work/site" "${pages[@]}"
