@@ -6,45 +6,22 @@
 #include "generate/page_text.h"
 
 namespace brindlewick {
+namespace {
 
-GalleryOrder::GalleryOrder(const ImageList& images, std::vector<SurveyRecord>& records,
-                           RunOutputs& outputs, const std::string& galleryPath,
-                           const OrderWants& wants) {
-    FilePlaces& places = outputs.Places();
-    const std::optional<FilePlace> gallery = places.PlaceOf(galleryPath);
-    const auto placeOf = [&](std::size_t item) {
-        return places.PlaceOf(PagePath(images.GetAt(item)));
-    };
-    const auto refuse = [&](const PageRefusal& refusal) {
-        records[refusal.item].kind = ItemKind::kRefused;
-        refusals_.push_back(refusal);
-    };
-    // The pages' places, kept as hashes with their photos: the photos that
-    // share a page are found by sorting them, without a place of each held.
-    struct PlacedPage {
-        std::size_t hash;  // FilePlaceHash of the place
-        std::uint32_t item;
-        auto operator<=>(const PlacedPage&) const = default;
-    };
-    std::vector<PlacedPage> placed;
-    for (std::size_t item = 0; item < records.size(); ++item) {
-        if (!records[item].HasPage()) {
-            continue;
-        }
-        const auto index = static_cast<std::uint32_t>(item);
-        const std::string page = PagePath(images.GetAt(item));
-        const std::optional<FilePlace> place = places.PlaceOf(page);
-        if (outputs.Inputs().WouldReplace(page)) {
-            refuse({index, PageRefusal::Reason::kReplacesInput});
-        } else if (place && place == gallery) {
-            refuse({index, PageRefusal::Reason::kReplacesGallery});
-        } else if (place) {
-            placed.push_back({FilePlaceHash()(*place), index});
-        }
-    }
-    // Of the photos whose pages share a place, the first in list order keeps
-    // it. Equal hashes are checked against the places themselves, looked up
-    // again: two places whose hashes collide stay apart.
+// The pages' places, kept as hashes with their photos: the photos that share
+// a page are found by sorting them, without a place of each held.
+struct PlacedPage {
+    std::size_t hash;  // FilePlaceHash of the place
+    std::uint32_t item;
+    auto operator<=>(const PlacedPage&) const = default;
+};
+
+// Of the photos whose pages share a place, the first in list order keeps
+// it. Equal hashes are checked against the places themselves, looked up
+// again: two places whose hashes collide stay apart.
+template <typename PlaceOf, typename Refuse>
+void RefuseSharedPages(std::vector<PlacedPage>& placed, const PlaceOf& placeOf,
+                       const Refuse& refuse) {
     std::sort(placed.begin(), placed.end());
     std::vector<std::pair<FilePlace, std::uint32_t>> owners;  // of one run of equal hashes
     for (std::size_t run = 0, end = 0; run < placed.size(); run = end) {
@@ -72,6 +49,39 @@ GalleryOrder::GalleryOrder(const ImageList& images, std::vector<SurveyRecord>& r
             }
         }
     }
+}
+
+}  // namespace
+
+GalleryOrder::GalleryOrder(const ImageList& images, std::vector<SurveyRecord>& records,
+                           RunOutputs& outputs, const std::string& galleryPath,
+                           const OrderWants& wants) {
+    FilePlaces& places = outputs.Places();
+    const std::optional<FilePlace> gallery = places.PlaceOf(galleryPath);
+    const auto placeOf = [&](std::size_t item) {
+        return places.PlaceOf(PagePath(images.GetAt(item)));
+    };
+    const auto refuse = [&](const PageRefusal& refusal) {
+        records[refusal.item].kind = ItemKind::kRefused;
+        refusals_.push_back(refusal);
+    };
+    std::vector<PlacedPage> placed;
+    for (std::size_t item = 0; item < records.size(); ++item) {
+        if (!records[item].HasPage()) {
+            continue;
+        }
+        const auto index = static_cast<std::uint32_t>(item);
+        const std::string page = PagePath(images.GetAt(item));
+        const std::optional<FilePlace> place = places.PlaceOf(page);
+        if (outputs.Inputs().WouldReplace(page)) {
+            refuse({index, PageRefusal::Reason::kReplacesInput});
+        } else if (place && place == gallery) {
+            refuse({index, PageRefusal::Reason::kReplacesGallery});
+        } else if (place) {
+            placed.push_back({FilePlaceHash()(*place), index});
+        }
+    }
+    RefuseSharedPages(placed, placeOf, refuse);
     placed.clear();
     placed.shrink_to_fit();  // before the photos take its room
     std::sort(refusals_.begin(), refusals_.end(),
