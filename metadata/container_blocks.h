@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -75,6 +76,22 @@ private:
     std::size_t pos_ = 0;
     bool ok_ = true;
 };
+
+// The walks of the containers' parts, each bounded in the parts it visits.
+// A visitor returns false to end the walk; a walk returns false when it
+// stopped at its bound rather than at the end of what it walks.
+//
+// The JPEG segments with a length before the first scan: the marker, the
+// offset of the segment's data and its size.
+using JpegSegmentVisitor =
+    std::function<bool(unsigned char marker, std::uint64_t offset, std::size_t size)>;
+bool ForEachJpegSegment(const ByteSource& file, const JpegSegmentVisitor& visit);
+// The PNG chunks up to IEND, or the WebP chunks inside the RIFF's size: the
+// type, the offset of the chunk's data and its size.
+using ChunkVisitor =
+    std::function<bool(std::string_view type, std::uint64_t offset, std::uint32_t size)>;
+bool ForEachPngChunk(const ByteSource& file, const ChunkVisitor& visit);
+bool ForEachWebpChunk(const ByteSource& file, const ChunkVisitor& visit);
 
 void ReadPng(const ByteSource& file, EmbeddedBlocks& out);
 void ReadHeif(const ByteSource& file, EmbeddedBlocks& out);

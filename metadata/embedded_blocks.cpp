@@ -41,9 +41,6 @@ std::optional<std::string> ReadBlock(const ByteSource& file, std::uint64_t offse
 
 namespace {
 
-// Bounds on the walk itself, so that a file of nothing but empty segments
-// ends it soon. Real files have a few dozen.
-constexpr std::size_t kMaxJpegSegments = 4096;
 constexpr std::string_view kJpegXmp("http://ns.adobe.com/xap/1.0/\0", 29);
 constexpr std::string_view kJpegPhotoshop("Photoshop 3.0\0", 14);
 
@@ -52,37 +49,18 @@ constexpr std::string_view kJpegPhotoshop("Photoshop 3.0\0", 14);
 void ReadJpeg(const ByteSource& file, EmbeddedBlocks& out) {
     std::string photoshop;
     bool photoshopTooLarge = false;
-    std::uint64_t pos = 2;
-    std::string head;
-    for (std::size_t n = 0; n < kMaxJpegSegments && file.ReadAt(pos, 2, head); ++n) {
-        const auto marker = static_cast<unsigned char>(head[1]);
-        if (head[0] != '\xFF' || marker == 0xDA || marker == 0xD9) {
-            break;  // no marker, or the compressed data or the end begins
-        }
-        if (marker == 0xFF) {
-            ++pos;  // fill byte
-            continue;
-        }
-        if (marker == 0xD8 || marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-            pos += 2;  // markers without a length
-            continue;
-        }
-        if (!file.ReadAt(pos + 2, 2, head) || BigEndian16(head) < 2) {
-            break;
-        }
-        const std::uint16_t length = BigEndian16(head);
-        // A segment is read whole only once its signature says it is one
-        // of these, and only while it is wanted.
-        const std::size_t size = length - 2u;
+    ForEachJpegSegment(file, [&](unsigned char marker, std::uint64_t offset, std::size_t size) {
+        // A segment is read whole only once its signature says it is one of
+        // these, and only while it is wanted.
         std::string data;
         if ((marker == 0xE1 || marker == 0xED) &&
-            file.ReadAt(pos + 4, std::min(size, kJpegXmp.size()), data)) {
+            file.ReadAt(offset, std::min(size, kJpegXmp.size()), data)) {
             const std::string_view start = data;
             const bool exif = marker == 0xE1 && start.starts_with(kExifHeader) && !out.exif;
             const bool xmp = marker == 0xE1 && start.starts_with(kJpegXmp) && !out.xmp;
             const bool photoshopPart =
                 marker == 0xED && start.starts_with(kJpegPhotoshop) && !photoshopTooLarge;
-            if ((exif || xmp || photoshopPart) && file.ReadAt(pos + 4, size, data)) {
+            if ((exif || xmp || photoshopPart) && file.ReadAt(offset, size, data)) {
                 std::string_view payload = data;
                 if (exif) {
                     out.exif = std::string(payload.substr(kExifHeader.size()));
@@ -99,8 +77,8 @@ void ReadJpeg(const ByteSource& file, EmbeddedBlocks& out) {
                 }
             }
         }
-        pos += 2 + std::uint64_t{length};
-    }
+        return true;
+    });
     if (photoshopTooLarge) {
         out.notices.push_back(TooLarge("IPTC"));
     } else if (!photoshop.empty() && !out.iptc) {
@@ -111,25 +89,16 @@ void ReadJpeg(const ByteSource& file, EmbeddedBlocks& out) {
 // --- WebP ---
 
 void ReadWebp(const ByteSource& file, EmbeddedBlocks& out) {
-    std::string head;
-    if (!file.ReadAt(4, 4, head)) {
-        return;
-    }
-    const std::uint64_t end =
-        std::min<std::uint64_t>(file.Size(), 8 + std::uint64_t{LittleEndian32(head)});
-    std::uint64_t pos = 12;
-    for (std::size_t n = 0; n < kMaxChunks && pos + 8 <= end && file.ReadAt(pos, 8, head); ++n) {
-        const std::string_view type = std::string_view(head).substr(0, 4);
-        const std::uint32_t length = LittleEndian32(std::string_view(head).substr(4));
+    ForEachWebpChunk(file, [&](std::string_view type, std::uint64_t offset, std::uint32_t size) {
         if (type == "EXIF" && !out.exif) {
-            if (const auto block = ReadBlock(file, pos + 8, length, "EXIF", out)) {
+            if (const auto block = ReadBlock(file, offset, size, "EXIF", out)) {
                 out.exif = std::string(WithoutExifHeader(*block));
             }
         } else if (type == "XMP " && !out.xmp) {
-            out.xmp = ReadBlock(file, pos + 8, length, "XMP", out);
+            out.xmp = ReadBlock(file, offset, size, "XMP", out);
         }
-        pos += 8 + std::uint64_t{length} + (length & 1);
-    }
+        return true;
+    });
 }
 
 // --- TIFF ---

@@ -223,23 +223,16 @@ void ReadPngText(const ByteSource& file, std::uint64_t offset, std::uint32_t len
 }  // namespace
 
 void ReadPng(const ByteSource& file, EmbeddedBlocks& out) {
-    std::uint64_t pos = 8;
-    std::string head;
-    for (std::size_t n = 0; n < kMaxChunks && file.ReadAt(pos, 8, head); ++n) {
-        const std::uint32_t length = BigEndian32(head);
-        const std::string_view type = std::string_view(head).substr(4, 4);
-        if (length > 0x7FFFFFFF || type == "IEND") {
-            break;
-        }
+    ForEachPngChunk(file, [&](std::string_view type, std::uint64_t offset, std::uint32_t size) {
         if (type == "eXIf") {
-            if (const auto block = ReadBlock(file, pos + 8, length, "EXIF", out)) {
+            if (const auto block = ReadBlock(file, offset, size, "EXIF", out)) {
                 SetOnce(out.exif, WithoutExifHeader(*block));
             }
         } else if (type == "iTXt" || type == "zTXt" || type == "tEXt") {
-            ReadPngText(file, pos + 8, length, type, out);
+            ReadPngText(file, offset, size, type, out);
         }
-        pos += 12 + std::uint64_t{length};
-    }
+        return true;
+    });
 }
 
 }  // namespace brindlewick

@@ -12,66 +12,52 @@ namespace {
 // Once past the limit, the walk may stop: the image is refused either way.
 constexpr std::uint64_t kEnough = kMaxHeaderMetadata + 1;
 
+// A walk's total, or as good as too much where the walk stopped at its bound
+// before the decoder would.
+std::uint64_t Total(bool complete, std::uint64_t total) {
+    return complete ? total : kEnough;
+}
+
 // The APPn segments and comments before the first scan.
 std::uint64_t JpegBytes(const ByteSource& file) {
     std::uint64_t total = 0;
-    std::uint64_t pos = 2;  // after SOI
-    std::string head;
-    for (std::size_t n = 0; n < kMaxChunks && total < kEnough && file.ReadAt(pos, 4, head); ++n) {
-        const auto marker = static_cast<unsigned char>(head[1]);
-        if (static_cast<unsigned char>(head[0]) != 0xFF || marker == 0xDA || marker == 0xD9) {
-            break;  // the first scan, the end, or no marker
-        }
-        if (marker == 0xFF) {
-            ++pos;  // a fill byte
-            continue;
-        }
-        if (marker == 0x01 || (marker >= 0xD0 && marker <= 0xD7)) {
-            pos += 2;  // markers without a length
-            continue;
-        }
-        const std::uint16_t length = BigEndian16(std::string_view(head).substr(2));
-        if ((marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE) {
-            total += length;
-        }
-        pos += 2 + length;
-    }
-    return total;
+    const bool complete =
+        ForEachJpegSegment(file, [&](unsigned char marker, std::uint64_t, std::size_t size) {
+            if ((marker >= 0xE0 && marker <= 0xEF) || marker == 0xFE) {
+                total += size;
+            }
+            return total < kEnough;
+        });
+    return Total(complete, total);
 }
 
 // The chunks before the first IDAT other than the header and the palette.
 std::uint64_t PngBytes(const ByteSource& file) {
     std::uint64_t total = 0;
-    std::uint64_t pos = 8;  // after the signature
-    std::string head;
-    for (std::size_t n = 0; n < kMaxChunks && total < kEnough && file.ReadAt(pos, 8, head); ++n) {
-        const std::uint32_t length = BigEndian32(head);
-        const std::string_view type = std::string_view(head).substr(4, 4);
-        if (type == "IDAT" || type == "IEND") {
-            break;
-        }
-        if (type != "IHDR" && type != "PLTE") {
-            total += length;
-        }
-        pos += std::uint64_t{12} + length;
-    }
-    return total;
+    const bool complete =
+        ForEachPngChunk(file, [&](std::string_view type, std::uint64_t, std::uint32_t size) {
+            if (type == "IDAT") {
+                return false;
+            }
+            if (type != "IHDR" && type != "PLTE") {
+                total += size;
+            }
+            return total < kEnough;
+        });
+    return Total(complete, total);
 }
 
 // The EXIF, XMP and ICC profile chunks.
 std::uint64_t WebpBytes(const ByteSource& file) {
     std::uint64_t total = 0;
-    std::uint64_t pos = 12;  // after "RIFF", the size and "WEBP"
-    std::string head;
-    for (std::size_t n = 0; n < kMaxChunks && total < kEnough && file.ReadAt(pos, 8, head); ++n) {
-        const std::uint32_t size = LittleEndian32(std::string_view(head).substr(4));
-        const std::string_view type = std::string_view(head).substr(0, 4);
-        if (type == "EXIF" || type == "XMP " || type == "ICCP") {
-            total += size;
-        }
-        pos += std::uint64_t{8} + size + (size & 1);
-    }
-    return total;
+    const bool complete =
+        ForEachWebpChunk(file, [&](std::string_view type, std::uint64_t, std::uint32_t size) {
+            if (type == "EXIF" || type == "XMP " || type == "ICCP") {
+                total += size;
+            }
+            return total < kEnough;
+        });
+    return Total(complete, total);
 }
 
 // The values of the first directory's tags.
