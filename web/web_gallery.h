@@ -35,6 +35,7 @@ struct WebGalleryOptions {
     bool details = false;     // the date taken and the camera under the caption
     bool sortByDate = false;  // the photos by the moment they were taken, else in list order
     bool reverse = false;     // the dated photos latest first
+    bool albums = false;      // the folders below galleryFolder as albums, each with its page
 };
 
 // "Waiting for another run writing the gallery in FOLDER…", the notice of a
