@@ -157,9 +157,15 @@ bool ReportOutputs(const RunReport& report, const CliContext& context) {
     }
     if (!report.galleryWritten.empty()) {
         context.out << GalleryMessage(report.galleryWritten) << '\n';
+        if (report.albums) {
+            context.out << AlbumsMessage(report.albumPagesWritten) << '\n';
+        }
     }
     for (const auto& [folder, count] : report.copiesRemoved) {
         context.out << RemovedCopiesMessage(folder, count) << '\n';
+    }
+    if (report.albumPagesRemoved != 0) {
+        context.out << RemovedAlbumPagesMessage(report.albumPagesRemoved) << '\n';
     }
     if (const std::string notice = WordsNotice(report); !notice.empty()) {
         context.out << notice << '\n';

@@ -14,7 +14,7 @@
 namespace brindlewick {
 
 // The outputs of a run that can fail one by one.
-enum class Output { kPage, kThumbnail, kGallery, kDisplayCopy };
+enum class Output { kPage, kThumbnail, kGallery, kDisplayCopy, kAlbum };
 
 // An output that was not written (or was lost), and why.
 struct PageFailure {

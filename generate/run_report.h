@@ -55,6 +55,11 @@ struct RunReport {
     // each, in list order.
     std::size_t photosWithWords = 0;
     std::vector<std::string> metadataNotices;
+    // The web form with albums: the album pages written below the gallery,
+    // and those removed, no longer albums of it, after a complete run.
+    bool albums = false;
+    std::size_t albumPagesWritten = 0;
+    std::size_t albumPagesRemoved = 0;
 };
 
 // Called with (steps done, steps in all); a step is a listed item. The web

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,13 @@ namespace brindlewick {
 // asks no other site for anything. Addresses are given as paths relative to
 // the page's folder, in file-system bytes; the page percent-encodes them as
 // the plain pages do.
+
+// A step of an album's breadcrumb trail: the album's name, as it is shown
+// (ShownName), and the address of its page; empty on the album's own page.
+struct WebCrumb {
+    std::string name;
+    std::string address;
+};
 
 // A wrapper page in its web form: the photo scaled to fit the window, links
 // to the previous and next photo of the list and to the gallery, and the
@@ -39,9 +47,26 @@ struct WebPhotoPage {
     std::string_view previous;  // the wrapper pages before and after it; empty: none
     std::string_view next;
     std::string_view gallery;
+    // Albums: the photo's album, named on the link to it ("Gallery" where
+    // empty), and the trail from the top album down to it.
+    std::string_view galleryName = {};
+    std::span<const WebCrumb> trail = {};
 };
 
 std::string WebPhotoPageText(const WebPhotoPage& page);
+
+// A sub-album on the page of the album above it: its cover's thumbnail,
+// its name and the photos in it and below it. Addresses are relative to the
+// page's folder.
+struct WebAlbumCard {
+    std::string page;
+    std::string name;  // as it is shown (ShownName)
+    std::size_t photos = 0;
+    std::string thumbnail;  // empty: none
+    std::string thumbnail2x;
+    int width = 0;
+    int height = 0;
+};
 
 // The gallery in its web form: the title as heading, then the thumbnails in
 // a grid as wide as the window, then the footer. Written in pieces, so that a
@@ -53,6 +78,12 @@ struct WebGalleryPage {
     std::string_view footer;
     int thumbSize = 200;  // the grid's column width in pixels
     bool titles = false;  // some entry has a title shown under its thumbnail
+    // Albums: the page is an album's, marked as one (AuthorOfPage), with its
+    // trail from the top album and the cards of its sub-albums before its
+    // own photos. The title is the album's name, as it is shown.
+    bool album = false;
+    std::span<const WebCrumb> trail = {};
+    std::span<const WebAlbumCard> subAlbums = {};
 };
 
 // One entry of the gallery. Addresses are relative to the gallery's folder.
@@ -75,5 +106,21 @@ std::string WebGalleryHead(const WebGalleryPage& page);
 // Appends the entry at the given place of the list (0 for the first).
 void AppendWebGalleryEntry(std::string& out, const WebGalleryEntry& entry, std::size_t index);
 std::string WebGalleryFoot(const WebGalleryPage& page);
+
+// How the head of a page at a gallery's or album's place tells who wrote it,
+// from its first kPageHeadBytes: an album page, another page of this
+// program's (a plain or web gallery, a wrapper page), or someone else's.
+enum class PageAuthor { kOther, kOwnPage, kAlbumPage };
+inline constexpr std::size_t kPageHeadBytes = 64 * 1024;
+PageAuthor AuthorOfPage(std::string_view head);
+
+// The head is an album page's whose trail begins at the top album's page at
+// topAddress (relative to the page's folder): an album of that gallery, not
+// the top album of another below it.
+bool IsAlbumPageBelow(std::string_view head, std::string_view topAddress);
+
+// A name as a page shows it: in UTF-8 (ToUtf8Text), each control character
+// replaced by U+FFFD.
+std::string ShownName(std::string_view name);
 
 }  // namespace brindlewick

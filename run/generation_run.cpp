@@ -25,6 +25,8 @@ const char* OutputName(Output output, bool many) {
             return many ? "thumbnails" : "thumbnail";
         case Output::kDisplayCopy:
             return many ? "display copies" : "display copy";
+        case Output::kAlbum:
+            return many ? "album pages" : "album page";
         case Output::kGallery:
             break;
     }
@@ -274,6 +276,14 @@ std::string SkippedCopyMessage(const std::string& path) {
 std::string RemovedCopiesMessage(const std::string& folder, std::size_t count) {
     return "Removed " + std::to_string(count) + " unused thumbnail(s) from " +
            ShellQuotedName(folder);
+}
+
+std::string AlbumsMessage(std::size_t albumPages) {
+    return std::to_string(albumPages) + " album page(s) written below it";
+}
+
+std::string RemovedAlbumPagesMessage(std::size_t count) {
+    return "Removed " + std::to_string(count) + " album page(s) no longer in the gallery";
 }
 
 void ForEachFailureLine(const FailureList& failures,

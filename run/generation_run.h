@@ -129,6 +129,13 @@ std::string SkippedCopyMessage(const std::string& path);
 // folder of copies.
 std::string RemovedCopiesMessage(const std::string& folder, std::size_t count);
 
+// "N album page(s) written below it", after the gallery's line of a run
+// with albums.
+std::string AlbumsMessage(std::size_t albumPages);
+
+// "Removed N album page(s) no longer in the gallery".
+std::string RemovedAlbumPagesMessage(std::size_t count);
+
 // One line per distinct cause (the output, the folder or file it lies with,
 // the reason), in the order of the first failure of each: "PATH: REASON
 // (page)", or for a folder that failed many images "FOLDER: REASON (pages of

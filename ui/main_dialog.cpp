@@ -303,9 +303,15 @@ ReportMessage RunReportMessage(const RunReport& report, bool settingsHaveFile,
     QStringList informative;
     if (!report.galleryWritten.empty()) {
         informative << FromUtf8(GalleryMessage(report.galleryWritten));
+        if (report.albums) {
+            informative << FromUtf8(AlbumsMessage(report.albumPagesWritten));
+        }
     }
     for (const auto& [folder, count] : report.copiesRemoved) {
         informative << FromUtf8(RemovedCopiesMessage(folder, count));
+    }
+    if (report.albumPagesRemoved != 0) {
+        informative << FromUtf8(RemovedAlbumPagesMessage(report.albumPagesRemoved));
     }
     if (const std::string notice = WordsNotice(report); !notice.empty()) {
         informative << FromUtf8(notice);

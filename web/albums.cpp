@@ -87,15 +87,15 @@ AlbumTree::AlbumTree(const ImageList& images, const std::vector<SurveyRecord>& r
         }
     }
     AddAlbums(albumOf, prefix);
-    std::vector<Index> albumOfPosition(order.Count(), kTop);
+    albumOfPosition_.assign(order.Count(), kTop);
     for (std::size_t position = 0; position < order.Count(); ++position) {
         const std::optional<std::string_view> folder = folderAt(position);
         if (folder && !folder->empty()) {
-            albumOfPosition[position] = albumOf.find(*folder)->second;
+            albumOfPosition_[position] = albumOf.find(*folder)->second;
         }
     }
     albumOf = {};
-    GroupPhotos(albumOfPosition);
+    GroupPhotos();
     SumUp(records, order, wants);
     DropEmptyAlbums();
     OrderSubAlbums(wants);
@@ -148,7 +148,8 @@ void AlbumTree::AddAlbums(std::unordered_map<std::string_view, Index>& albumOf,
 }
 
 // The positions grouped by album, each group ascending: a counting sort.
-void AlbumTree::GroupPhotos(const std::vector<Index>& albumOfPosition) {
+void AlbumTree::GroupPhotos() {
+    const std::vector<Index>& albumOfPosition = albumOfPosition_;
     for (const Index album : albumOfPosition) {
         ++albums_[album].ownPhotoCount;
     }
@@ -213,6 +214,9 @@ void AlbumTree::DropEmptyAlbums() {
         albums_[count++] = album;
     }
     albums_.resize(count);
+    for (Index& album : albumOfPosition_) {
+        album = kept[album];  // an album with a photo is kept
+    }
 }
 
 // The sub-albums grouped by the album above them, each group in its order;
@@ -275,6 +279,18 @@ std::span<const std::uint32_t> AlbumTree::PhotosOf(Index album) const {
 std::optional<std::size_t> AlbumTree::CoverOf(Index album) const {
     const Index cover = albums_[album].cover;
     return cover != kNone ? std::optional<std::size_t>(cover) : std::nullopt;
+}
+
+std::optional<std::size_t> AlbumTree::PreviousIn(std::size_t position) const {
+    const std::span<const std::uint32_t> photos = PhotosOf(AlbumOf(position));
+    const auto at = std::lower_bound(photos.begin(), photos.end(), position);
+    return at != photos.begin() ? std::optional<std::size_t>(*(at - 1)) : std::nullopt;
+}
+
+std::optional<std::size_t> AlbumTree::NextIn(std::size_t position) const {
+    const std::span<const std::uint32_t> photos = PhotosOf(AlbumOf(position));
+    const auto at = std::upper_bound(photos.begin(), photos.end(), position);
+    return at != photos.end() ? std::optional<std::size_t>(*at) : std::nullopt;
 }
 
 std::optional<std::int64_t> AlbumTree::EarliestOf(Index album) const {

@@ -66,6 +66,11 @@ public:
     // The position of its first own photo, else its first sub-album's cover;
     // none for a top album without photos.
     std::optional<std::size_t> CoverOf(Index album) const;
+    // The album of the photo at a position of the gallery's order.
+    Index AlbumOf(std::size_t position) const { return albumOfPosition_[position]; }
+    // The positions of the photos before and after it in its album.
+    std::optional<std::size_t> PreviousIn(std::size_t position) const;
+    std::optional<std::size_t> NextIn(std::size_t position) const;
     // The earliest SortInstant of a dated photo in it or below it.
     std::optional<std::int64_t> EarliestOf(Index album) const;
 
@@ -87,15 +92,16 @@ private:
     // folder, prefix with a '/' at its end) and maps each to its album, or to
     // the top album.
     void AddAlbums(std::unordered_map<std::string_view, Index>& albumOf, const std::string& prefix);
-    void GroupPhotos(const std::vector<Index>& albumOfPosition);
+    void GroupPhotos();
     void SumUp(const std::vector<SurveyRecord>& records, const GalleryOrder& order,
                const OrderWants& wants);
     void DropEmptyAlbums();
     void OrderSubAlbums(const OrderWants& wants);
 
-    std::vector<Album> albums_;          // each after the album above it
-    std::vector<std::uint32_t> photos_;  // positions, grouped by album
-    std::vector<Index> subAlbums_;       // grouped by the album above them
+    std::vector<Album> albums_;           // each after the album above it
+    std::vector<std::uint32_t> photos_;   // positions, grouped by album
+    std::vector<Index> subAlbums_;        // grouped by the album above them
+    std::vector<Index> albumOfPosition_;  // per position of the order
 };
 
 }  // namespace brindlewick

@@ -6,6 +6,7 @@
 
 #include "generate/run_outputs.h"
 #include "generate/thumbnailer.h"
+#include "web/albums.h"
 #include "web/web_gallery.h"
 
 namespace brindlewick {
@@ -18,5 +19,14 @@ namespace brindlewick {
 void RemoveUnusedCopies(const Thumbnailer& thumbnailer, const WebGalleryOptions& options,
                         const std::vector<std::unordered_set<std::string>>& used,
                         RunOutputs& outputs);
+
+// Once the gallery is written, whole: the album pages below the gallery's
+// folder that are no longer albums of it: those of folders whose photos
+// left the list, or every one below the top when the gallery has no albums
+// (albums null). The folders are walked from the gallery's down, no link
+// followed and the folders of copies left out; a page is removed only where
+// it is marked as an album page of this gallery (IsAlbumPageBelow).
+void RemoveStaleAlbumPages(const WebGalleryOptions& options, const AlbumTree* albums,
+                           RunOutputs& outputs);
 
 }  // namespace brindlewick

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "base/path.h"
 #include "generate/page_text.h"
 
 namespace brindlewick {
@@ -65,6 +66,11 @@ GalleryOrder::GalleryOrder(const ImageList& images, std::vector<SurveyRecord>& r
         records[refusal.item].kind = ItemKind::kRefused;
         refusals_.push_back(refusal);
     };
+    const std::string_view galleryName = FileNameOf(galleryPath);
+    const std::string below = std::string(FolderOf(galleryPath)) + '/';
+    const auto IsAlbumPlace = [&](std::string_view page) {
+        return FileNameOf(page) == galleryName && page.starts_with(below);
+    };
     std::vector<PlacedPage> placed;
     for (std::size_t item = 0; item < records.size(); ++item) {
         if (!records[item].HasPage()) {
@@ -75,7 +81,7 @@ GalleryOrder::GalleryOrder(const ImageList& images, std::vector<SurveyRecord>& r
         const std::optional<FilePlace> place = places.PlaceOf(page);
         if (outputs.Inputs().WouldReplace(page)) {
             refuse({index, PageRefusal::Reason::kReplacesInput});
-        } else if (place && place == gallery) {
+        } else if ((place && place == gallery) || (wants.albums && IsAlbumPlace(page))) {
             refuse({index, PageRefusal::Reason::kReplacesGallery});
         } else if (place) {
             placed.push_back({FilePlaceHash()(*place), index});

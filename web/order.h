@@ -33,6 +33,10 @@ struct OrderWants {
     bool byDate = false;
     bool reverse = false;  // the dated photos latest first
     ZoneOffset zone = LocalZoneOffset;
+    // Every folder below the gallery's may be an album, its page of the
+    // gallery's name: a photo whose page would be one is refused, as one
+    // whose page would be the gallery.
+    bool albums = false;
 };
 
 // The photos in the order the gallery shows them, each with its neighbours:

@@ -1,14 +1,20 @@
 #include "web/web_gallery.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <optional>
 
 #include "base/folder_lock.h"
 #include "base/shell_quote.h"
+#include "generate/web_page_text.h"
 
+#include "web/album_pages.h"
+#include "web/albums.h"
 #include "web/clean.h"
 #include "web/copies.h"
 #include "web/order.h"
+#include "web/page_head.h"
 #include "web/survey.h"
 #include "web/web_pages.h"
 
@@ -25,6 +31,17 @@ std::string NotLockedMessage(const std::string& folder, const Error& problem) {
 }
 
 namespace {
+
+// The gallery's page is an album page: the gallery had albums.
+bool HasAlbums(const std::string& galleryPath) {
+    try {
+        const PageHead found = ReadPageHead(AT_FDCWD, galleryPath, galleryPath);
+        return found.state == PageHead::State::kRead &&
+               AuthorOfPage(found.head) == PageAuthor::kAlbumPage;
+    } catch (const Error&) {
+        return false;
+    }
+}
 
 // The photos' metadata is read where anything of it is shown or orders them.
 bool WantsMetadata(const WebGalleryOptions& options) {
@@ -100,13 +117,22 @@ public:
 
     // The gallery, once every page is done, and the copies it does not use
     // removed.
-    void Finish(WebPages& pages) {
+    // With albums, or after a gallery with albums, the album pages that are
+    // no longer albums of it are removed too.
+    void Finish(WebPages& pages, const AlbumTree* albums) {
         if (Stopped()) {
             return;  // the gallery stays as it was
         }
+        const bool hadAlbums = albums != nullptr || HasAlbums(options_.galleryPath);
         pages.WriteGallery();
-        if (!report_.galleryWritten.empty() && services_.thumbnailer != nullptr) {
+        if (report_.galleryWritten.empty()) {
+            return;
+        }
+        if (services_.thumbnailer != nullptr) {
             RemoveUnusedCopies(*services_.thumbnailer, options_, pages.CopiesUsed(), outputs_);
+        }
+        if (hadAlbums) {
+            RemoveStaleAlbumPages(options_, albums, outputs_);
         }
     }
 
@@ -145,11 +171,18 @@ void RunWebGallery(const ImageList& images, const WebGalleryOptions& options,
         run.Stop();
         return;
     }
-    const GalleryOrder order(images, records, outputs, options.galleryPath,
-                             {options.sortByDate, options.reverse});
-    WebPages pages(images, records, order, options, writer, outputs);
+    const OrderWants wants{
+        .byDate = options.sortByDate, .reverse = options.reverse, .albums = options.albums};
+    const GalleryOrder order(images, records, outputs, options.galleryPath, wants);
+    std::optional<AlbumTree> tree;
+    std::optional<AlbumPlaces> albums;
+    if (options.albums) {
+        tree.emplace(images, records, order, options.galleryFolder, wants);
+        albums.emplace(*tree, options);
+    }
+    WebPages pages(images, records, order, options, writer, outputs, albums ? &*albums : nullptr);
     run.MakeAndWrite(records, order, pages);
-    run.Finish(pages);
+    run.Finish(pages, tree ? &*tree : nullptr);
 }
 
 }  // namespace brindlewick

@@ -37,13 +37,14 @@ const Thumbnail* CopyOf(const ThumbnailSet* copies, std::size_t copy) {
 
 WebPages::WebPages(const ImageList& images, const std::vector<SurveyRecord>& records,
                    const GalleryOrder& order, const WebGalleryOptions& options,
-                   HtmlPageWriter& writer, RunOutputs& outputs)
+                   HtmlPageWriter& writer, RunOutputs& outputs, const AlbumPlaces* albums)
     : images_(images),
       records_(records),
       order_(order),
       options_(options),
       writer_(writer),
       outputs_(outputs),
+      albums_(albums),
       used_(std::size(kCopyFolders)) {}
 
 void WebPages::PassItem(std::size_t item) {
@@ -119,11 +120,10 @@ void WebPages::WritePhoto(std::size_t position, const PhotoOutcome& outcome) {
     ++entryCount_;
 }
 
-// Addresses relative to the gallery's folder.
-WebGalleryEntry WebPages::EntryAt(std::size_t position) const {
+WebGalleryEntry WebPages::EntryAt(std::size_t position, const std::string& folder) const {
     const std::string_view image = images_.GetAt(order_.ItemAt(position));
     WebGalleryEntry entry;
-    entry.page = RelativeAddress(PagePath(image), options_.galleryFolder);
+    entry.page = RelativeAddress(PagePath(image), folder);
     entry.imageName = FileNameOf(image);
     const auto kept = std::lower_bound(
         kept_.begin(), kept_.end(), position,
@@ -132,12 +132,19 @@ WebGalleryEntry WebPages::EntryAt(std::size_t position) const {
         return entry;
     }
     if (!kept->name.empty()) {
-        entry.thumbnail = std::string(kThumbnailFolderName) + '/' + std::string(kept->name);
+        // Beside the gallery: relative to the gallery's folder as today, so
+        // that a gallery without albums reads as it did.
+        const auto copy = [&](const char* copies, std::string_view name) {
+            const std::string inGallery = std::string(copies) + '/' + std::string(name);
+            return folder == options_.galleryFolder
+                       ? inGallery
+                       : RelativeAddress(JoinPath(options_.galleryFolder, inGallery), folder);
+        };
+        entry.thumbnail = copy(kThumbnailFolderName, kept->name);
         entry.width = kept->width;
         entry.height = kept->height;
         if (!kept->name2x.empty()) {
-            entry.thumbnail2x =
-                std::string(kThumbnail2xFolderName) + '/' + std::string(kept->name2x);
+            entry.thumbnail2x = copy(kThumbnail2xFolderName, kept->name2x);
         }
     }
     entry.title = kept->title;
@@ -188,19 +195,39 @@ bool WebPages::WritePage(std::size_t position, const ThumbnailSet* copies,
     return true;
 }
 
+// Its neighbours in the gallery, or in its album with the album's trail.
+WebPages::PhotoLinks WebPages::LinksOf(std::size_t position, const std::string& folder) const {
+    const auto pageAddress = [&](std::optional<std::size_t> item) {
+        return item ? RelativeAddress(PagePath(images_.GetAt(*item)), folder) : std::string();
+    };
+    PhotoLinks links;
+    if (albums_ == nullptr) {
+        links.previous = pageAddress(order_.PreviousOf(position));
+        links.next = pageAddress(order_.NextOf(position));
+        links.gallery = RelativeAddress(options_.galleryPath, folder);
+        return links;
+    }
+    const AlbumTree& tree = albums_->Tree();
+    const AlbumTree::Index album = tree.AlbumOf(position);
+    const auto itemAt = [&](std::optional<std::size_t> at) {
+        return at ? std::optional(order_.ItemAt(*at)) : std::nullopt;
+    };
+    links.previous = pageAddress(itemAt(tree.PreviousIn(position)));
+    links.next = pageAddress(itemAt(tree.NextIn(position)));
+    links.gallery = RelativeAddress(albums_->PagePathOf(album), folder);
+    links.galleryName = albums_->NameOf(album);
+    links.trail = albums_->TrailTo(album, folder, true);
+    return links;
+}
+
 // The page links the pages of its neighbours and the gallery. It shows the
 // display copy, or the image itself (with its size, where its header told
 // it) where the image fits or no copy was made, and links the image as it is.
 void WebPages::WritePhotoPage(const std::string& page, std::size_t position,
                               const ThumbnailSet* copies, const PhotoMetadata* words) {
     const std::string folder(FolderOf(page));
-    const auto pageAddress = [&](std::optional<std::size_t> item) {
-        return item ? RelativeAddress(PagePath(images_.GetAt(*item)), folder) : std::string();
-    };
     const std::size_t item = order_.ItemAt(position);
-    const std::string previous = pageAddress(order_.PreviousOf(position));
-    const std::string next = pageAddress(order_.NextOf(position));
-    const std::string gallery = RelativeAddress(options_.galleryPath, folder);
+    const PhotoLinks links = LinksOf(position, folder);
     const std::string_view name = FileNameOf(images_.GetAt(item));
     std::string shown(name);
     WebPhotoPage photo;
@@ -221,9 +248,11 @@ void WebPages::WritePhotoPage(const std::string& page, std::size_t position,
     photo.footer = options_.footer;
     photo.photo = shown;
     photo.original = name;
-    photo.previous = previous;
-    photo.next = next;
-    photo.gallery = gallery;
+    photo.previous = links.previous;
+    photo.next = links.next;
+    photo.gallery = links.gallery;
+    photo.galleryName = links.galleryName;
+    photo.trail = links.trail;
     const SurveyRecord& record = records_[item];
     const std::string takenMachine = record.hasDate ? record.taken.MachineText() : "";
     const std::string takenText = record.hasDate ? record.taken.Text() : "";
@@ -244,9 +273,19 @@ void WebPages::WriteGallery() {
     const std::string& path = options_.galleryPath;
     const WebGalleryPage page{options_.language, options_.title,     options_.comment,
                               options_.footer,   options_.thumbSize, titles_};
+    if (albums_ != nullptr) {
+        WriteAlbumPages(
+            *albums_, page,
+            [this](std::size_t position, const std::string& folder) {
+                return EntryAt(position, folder);
+            },
+            writer_, outputs_);
+        return;
+    }
     if (outputs_.WriteOne(path, Output::kGallery, [&] {
-            writer_.WriteWebGallery(path, page, entryCount_,
-                                    [this](std::size_t position) { return EntryAt(position); });
+            writer_.WriteWebGallery(path, page, entryCount_, [this](std::size_t position) {
+                return EntryAt(position, options_.galleryFolder);
+            });
         })) {
         outputs_.Report().galleryWritten = path;
     }

@@ -16,6 +16,7 @@
 #include "generate/run_outputs.h"
 #include "generate/thumbnailer.h"
 #include "generate/web_page_text.h"
+#include "web/album_pages.h"
 #include "web/copies.h"
 #include "web/order.h"
 #include "web/survey.h"
@@ -27,9 +28,11 @@ namespace brindlewick {
 // and its neighbours from the order, and the gallery once every page is done.
 class WebPages {
 public:
+    // With albums, each photo page leads within the photo's album and up
+    // its trail, and the gallery is the album pages.
     WebPages(const ImageList& images, const std::vector<SurveyRecord>& records,
              const GalleryOrder& order, const WebGalleryOptions& options, HtmlPageWriter& writer,
-             RunOutputs& outputs);
+             RunOutputs& outputs, const AlbumPlaces* albums = nullptr);
 
     // An item without a page: a folder is listed as such, a copy of ours as
     // skipped, a refused photo with the order's reason.
@@ -39,8 +42,12 @@ public:
     // words where they were read. Each distinct failure among them is listed
     // once.
     void WritePhoto(std::size_t position, const PhotoOutcome& outcome);
-    // The gallery, once every page is done.
+    // The gallery, or with albums every album's page, once every page is
+    // done.
     void WriteGallery();
+    // The gallery's entry for a position, made as the gallery is written,
+    // addressed from a page in folder.
+    WebGalleryEntry EntryAt(std::size_t position, const std::string& folder) const;
 
     // The names of the copies the pages and the gallery use, per folder of
     // copies (kCopyFolders' order).
@@ -51,11 +58,17 @@ private:
     void ListFailures(const ThumbnailSet* copies, const std::optional<Error>& failure);
     void NoteCopiesUsed(const ThumbnailSet* copies);
     bool WritePage(std::size_t position, const ThumbnailSet* copies, const PhotoMetadata* words);
+    // What a photo page links, addressed from its folder.
+    struct PhotoLinks {
+        std::string previous;
+        std::string next;
+        std::string gallery;
+        std::string galleryName;
+        std::vector<WebCrumb> trail;
+    };
+    PhotoLinks LinksOf(std::size_t position, const std::string& folder) const;
     void WritePhotoPage(const std::string& page, std::size_t position, const ThumbnailSet* copies,
                         const PhotoMetadata* words);
-
-    // The gallery's entry for a position, made as the gallery is written.
-    WebGalleryEntry EntryAt(std::size_t position) const;
 
     const ImageList& images_;
     const std::vector<SurveyRecord>& records_;
@@ -63,6 +76,7 @@ private:
     const WebGalleryOptions& options_;
     HtmlPageWriter& writer_;
     RunOutputs& outputs_;
+    const AlbumPlaces* albums_;
     // The gallery's entries are the photos handed to WritePhoto, one per
     // position from 0 on. Of each only its thumbnail and words are kept,
     // where it has them; its page and name come from its path when the

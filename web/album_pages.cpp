@@ -1,0 +1,128 @@
+#include "web/album_pages.h"
+
+#include <fcntl.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <optional>
+
+#include "base/error.h"
+#include "base/path.h"
+#include "web/page_head.h"
+
+namespace brindlewick {
+namespace {
+
+constexpr const char* kNotOurs = "a file not written by Brindlewick is there and is left alone";
+
+std::string RelativeTo(const std::string& path, const std::string& folder) {
+    const std::string address = std::filesystem::path(path).lexically_relative(folder).string();
+    return address.empty() ? path : address;
+}
+
+// Why the file at an album page's place may not be replaced, or none: no
+// file is there, or one this program wrote.
+std::optional<std::string> RefusalToReplace(const std::string& path) {
+    try {
+        const PageHead found = ReadPageHead(AT_FDCWD, path, path);
+        if (found.state == PageHead::State::kMissing ||
+            (found.state == PageHead::State::kRead &&
+             AuthorOfPage(found.head) != PageAuthor::kOther)) {
+            return std::nullopt;
+        }
+    } catch (const Error& error) {
+        return error.Cause();
+    }
+    return std::string(kNotOurs);
+}
+
+// The card of a sub-album, addressed from the page of the album above it.
+WebAlbumCard CardOf(const AlbumPlaces& places, AlbumTree::Index album, const std::string& folder,
+                    const EntryFrom& entryFrom) {
+    const AlbumTree& tree = places.Tree();
+    WebAlbumCard card;
+    card.page = RelativeTo(places.PagePathOf(album), folder);
+    card.name = places.NameOf(album);
+    card.photos = tree.PhotoCountOf(album);
+    if (const std::optional<std::size_t> cover = tree.CoverOf(album)) {
+        WebGalleryEntry entry = entryFrom(*cover, folder);
+        card.thumbnail = std::move(entry.thumbnail);
+        card.thumbnail2x = std::move(entry.thumbnail2x);
+        card.width = entry.width;
+        card.height = entry.height;
+    }
+    return card;
+}
+
+}  // namespace
+
+std::string AlbumPlaces::FolderOf(Index album) const {
+    return album == AlbumTree::kTop ? options_.galleryFolder
+                                    : JoinPath(options_.galleryFolder, tree_.FolderOf(album));
+}
+
+std::string AlbumPlaces::PagePathOf(Index album) const {
+    return album == AlbumTree::kTop ? options_.galleryPath
+                                    : JoinPath(FolderOf(album), FileNameOf(options_.galleryPath));
+}
+
+std::string AlbumPlaces::NameOf(Index album) const {
+    if (album != AlbumTree::kTop) {
+        return ShownName(tree_.NameOf(album));
+    }
+    return options_.title.empty() ? std::string("Gallery") : ShownName(options_.title);
+}
+
+std::vector<WebCrumb> AlbumPlaces::TrailTo(Index album, const std::string& folder,
+                                           bool linkLast) const {
+    std::vector<WebCrumb> trail;
+    for (Index step = album; step != AlbumTree::kNone; step = tree_.ParentOf(step)) {
+        const bool linked = step != album || linkLast;
+        trail.push_back({NameOf(step), linked ? RelativeTo(PagePathOf(step), folder) : ""});
+    }
+    std::reverse(trail.begin(), trail.end());
+    return trail;
+}
+
+void WriteAlbumPages(const AlbumPlaces& places, const WebGalleryPage& gallery,
+                     const EntryFrom& entryFrom, HtmlPageWriter& writer, RunOutputs& outputs) {
+    const AlbumTree& tree = places.Tree();
+    RunReport& report = outputs.Report();
+    report.albums = true;
+    for (AlbumTree::Index album = 0; album < tree.Count(); ++album) {
+        const bool top = album == AlbumTree::kTop;
+        const std::string path = places.PagePathOf(album);
+        if (!top) {
+            if (const std::optional<std::string> refusal = RefusalToReplace(path)) {
+                outputs.Skip(path, *refusal, Output::kAlbum);
+                continue;
+            }
+        }
+        const std::string folder = places.FolderOf(album);
+        const std::string name = places.NameOf(album);
+        const std::vector<WebCrumb> trail = places.TrailTo(album, folder, false);
+        std::vector<WebAlbumCard> cards;
+        for (const AlbumTree::Index sub : tree.SubAlbumsOf(album)) {
+            cards.push_back(CardOf(places, sub, folder, entryFrom));
+        }
+        WebGalleryPage page = gallery;
+        page.title = name;
+        page.album = true;
+        page.trail = trail;
+        page.subAlbums = cards;
+        const std::span<const std::uint32_t> photos = tree.PhotosOf(album);
+        if (!outputs.WriteOne(path, top ? Output::kGallery : Output::kAlbum, [&] {
+                writer.WriteWebGallery(path, page, photos.size(),
+                                       [&](std::size_t k) { return entryFrom(photos[k], folder); });
+            })) {
+            continue;
+        }
+        if (top) {
+            report.galleryWritten = path;
+        } else {
+            ++report.albumPagesWritten;
+        }
+    }
+}
+
+}  // namespace brindlewick
