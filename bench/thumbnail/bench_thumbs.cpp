@@ -17,8 +17,11 @@
 // caption and the date it was taken in its XMP, made into a web gallery
 // with their words shown and sorted by date, and with neither, side by side:
 // first runs, then reruns with every copy reused.
+// With --albums, instead: COUNT photos (default 2000) in 200 albums made into
+// a web gallery with albums, and into one flat gallery, side by side: first
+// runs, then reruns.
 // With --make-photos, it only makes COUNT photos of 4000x3000 in DIR.
-// Usage: brindlewick-bench-thumbs [--web-gallery|--words] [COUNT]   (default 200)
+// Usage: brindlewick-bench-thumbs [--web-gallery|--words|--albums] [COUNT]   (default 200)
 //        brindlewick-bench-thumbs --make-photos DIR COUNT
 
 #include <fcntl.h>
@@ -355,6 +358,52 @@ void BenchWords(const fs::path& dir, int count) {
                  count);
 }
 
+// COUNT photos in 200 albums (20 folders of years, 10 of months in each)
+// against the same photos in one flat gallery, each gallery over a tree of
+// its own (hard links to the same files): each first run once, then the
+// reruns alternated, five of each, their medians.
+void BenchAlbums(const fs::path& dir, int count) {
+    constexpr int kYears = 20;
+    constexpr int kMonths = 10;
+    std::vector<std::string> made;
+    auto start = Clock::now();
+    const int distinct = std::min(count, 200);
+    MakePhotos(dir / "made", distinct, distinct, 1200, 900, made);
+    std::vector<std::string> flatPhotos;
+    std::vector<std::string> albumPhotos;
+    for (int i = 0; i < count; ++i) {
+        const int album = i % (kYears * kMonths);
+        const fs::path folder = fs::path("y" + std::to_string(2000 + album / kMonths)) /
+                                ("m" + std::to_string(1 + album % kMonths));
+        const std::string name = "photo " + std::to_string(i) + ".jpg";
+        for (auto* photos : {&flatPhotos, &albumPhotos}) {
+            const fs::path site = dir / (photos == &flatPhotos ? "flat" : "albums");
+            fs::create_directories(site / folder);
+            photos->push_back((site / folder / name).string());
+            fs::create_hard_link(made[static_cast<std::size_t>(i % distinct)], photos->back());
+        }
+    }
+    std::printf("made %d photos of 1200x900 (%d distinct) in %d albums in %.1f s\n\n", count,
+                distinct, kYears * kMonths, Seconds(start));
+    const auto flat = WebGalleryCommand(dir / "flat", {"--no-albums"}, flatPhotos);
+    const auto albums = WebGalleryCommand(dir / "albums", {"--albums"}, albumPhotos);
+    TimeCommands("warm-up: the photos read once", {WebGalleryCommand(dir / "warm", {}, made)});
+    std::printf("First runs of %d photos; x: against one flat gallery\n", count);
+    PrintTimings(
+        {TimeCommands("web gallery, flat", {flat}), TimeCommands("web gallery --albums", {albums})},
+        count);
+    std::vector<Timing> flatRuns;
+    std::vector<Timing> albumRuns;
+    for (int round = 0; round < 5; ++round) {
+        flatRuns.push_back(TimeCommands("", {flat}));
+        albumRuns.push_back(TimeCommands("", {albums}));
+    }
+    std::printf("Reruns, every copy reused (medians of 5); x: against one flat gallery\n");
+    PrintTimings({Median("web gallery, flat, rerun", flatRuns),
+                  Median("web gallery --albums, rerun", albumRuns)},
+                 count);
+}
+
 // The large images, each written by a child process of its own: a child
 // starts from its parent's peak memory, which must stay small.
 const std::vector<std::pair<const char*, std::function<void(const std::string&)>>> kLarge = {
@@ -448,6 +497,8 @@ int main(int argc, char** argv) {
         BenchWebGallery(dir, count);
     } else if (mode == "--words") {
         BenchWords(dir, count);
+    } else if (mode == "--albums") {
+        BenchAlbums(dir, argc > 2 ? count : 2000);
     } else {
         BenchMemory(dir, fs::read_symlink("/proc/self/exe").string());
         BenchSpeed(dir, count);

@@ -166,8 +166,16 @@ TEST(AlbumTree, FoldersBelowTheGalleryNestedWithLinksLeftOutAndSubAlbumsByNameOr
                                                   ? std::optional(SortInstant(*want.earliest, Utc))
                                                   : std::nullopt);
             std::vector<std::string> photos, wanted;
-            for (const std::uint32_t position : tree.PhotosOf(album)) {
-                photos.push_back(pathAt(position));
+            const std::span<const std::uint32_t> ownPhotos = tree.PhotosOf(album);
+            for (std::size_t k = 0; k < ownPhotos.size(); ++k) {
+                photos.push_back(pathAt(ownPhotos[k]));
+                // Its neighbours are its album's.
+                EXPECT_EQ(tree.AlbumOf(ownPhotos[k]), album);
+                EXPECT_EQ(tree.PreviousIn(ownPhotos[k]),
+                          k > 0 ? std::optional<std::size_t>(ownPhotos[k - 1]) : std::nullopt);
+                EXPECT_EQ(tree.NextIn(ownPhotos[k]),
+                          k + 1 < ownPhotos.size() ? std::optional<std::size_t>(ownPhotos[k + 1])
+                                                   : std::nullopt);
             }
             for (std::size_t position = 0; position < order.Count(); ++position) {
                 for (const Listed& photo : listed) {

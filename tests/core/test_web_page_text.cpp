@@ -1,11 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <regex>
 #include <string>
 #include <vector>
 
 #include "base/language_tag.h"
 #include "base/text.h"
+#include "generate/page_text.h"
 #include "generate/web_page_text.h"
 
 namespace brindlewick {
@@ -202,6 +204,95 @@ TEST(WebPageText, PhotographersWordsAreShownAsTextWhereGiven) {
     EXPECT_NE(page.find("alt=\"B c\" width=\"10\" height=\"10\" decoding=\"async\"></a></li>"),
               std::string::npos)
         << page;
+}
+
+// Album pages and photo pages with albums, over folder names of every
+// awkward kind: the names shown as they are (control characters as U+FFFD),
+// escaped in text, percent-encoded in addresses; the pages known by their
+// mark, and an album page told from another gallery's.
+TEST(WebPageText, AlbumPagesShowTrailsAndCardsForAnyFolderName) {
+    const std::vector<std::string> names = {"<b>&\"q\"",
+                                            "100% #1 ?x",
+                                            " blank ",
+                                            "tab\there\x01\x7F",
+                                            "c1\xC2\x85",
+                                            "Caf\xE9",
+                                            "\u05e9\u05dc\u05d5\u05dd",
+                                            std::string(255, 'n'),
+                                            "..."};
+    for (const std::string& name : names) {
+        SCOPED_TRACE(name);
+        const std::string shown = ShownName(name);
+        EXPECT_EQ(shown.find_first_of("\x01\t\x7F"), std::string::npos);
+        EXPECT_EQ(shown.find("\xC2\x85"), std::string::npos);
+        const std::vector<WebCrumb> trail = {
+            {"Top <t>", "../../ShowAll.html"}, {shown, "../ShowAll.html"}, {shown, ""}};
+        const std::vector<WebAlbumCard> cards = {
+            {name + "/ShowAll.html", shown, 1, "../../thumbs/c,1.jpg", "", 20, 10},
+            {name + "/x/ShowAll.html", shown, 12, "", "", 0, 0}};
+        WebGalleryPage album{"en", shown, "", "", 200, false, true, trail, cards};
+        std::string page = WebGalleryHead(album);
+        AppendWebGalleryEntry(page, {"p.html", "p.jpg", "../../thumbs/p.jpg", "", 9, 9}, 0);
+        page += WebGalleryFoot(album);
+        ExpectRelativeAddresses(page);
+        EXPECT_EQ(std::count_if(page.begin(), page.end(),
+                                [](char c) { return static_cast<unsigned char>(c) < 0x20; }),
+                  0);
+        const std::string text = ToUtf8Text(HtmlEscaped(shown));
+        EXPECT_NE(page.find("<nav aria-label=\"Breadcrumb\"><ol><li><a href=\"../../ShowAll.html\" "
+                            "dir=\"auto\">Top &lt;t&gt;</a></li><li><a href=\"../ShowAll.html\" "
+                            "dir=\"auto\">" +
+                            text + "</a></li><li><span aria-current=\"page\" dir=\"auto\">" + text +
+                            "</span></li></ol></nav>"),
+                  std::string::npos);
+        EXPECT_NE(
+            page.find("<h1 dir=\"auto\">" + text + "</h1><ul class=\"albums\"><li><a href=\"" +
+                      HtmlSourceText(name) +
+                      "/ShowAll.html\"><img src=\"../../thumbs/c,1.jpg\" "
+                      "srcset=\"../../thumbs/c%2C1.jpg 1x\" alt=\"\" width=\"20\" height=\"10\""),
+            std::string::npos);
+        EXPECT_NE(page.find("<span dir=\"auto\">" + text + "</span></a><p>1 photo</p></li>"),
+                  std::string::npos);
+        EXPECT_NE(
+            page.find("<span dir=\"auto\">" + text + "</span></a><p>12 photos</p></li></ul><ul>"),
+            std::string::npos);
+        EXPECT_EQ(AuthorOfPage(page), PageAuthor::kAlbumPage);
+        EXPECT_TRUE(IsAlbumPageBelow(page, "../../ShowAll.html"));
+        EXPECT_FALSE(IsAlbumPageBelow(page, "../ShowAll.html"));  // another gallery's
+
+        WebPhotoPage photo;
+        photo.language = "en";
+        photo.imageName = "p.jpg";
+        photo.photo = "p.jpg";
+        photo.original = "p.jpg";
+        photo.gallery = "ShowAll.html";
+        photo.galleryName = shown;
+        const std::vector<WebCrumb> photoTrail = {{"Top", "../ShowAll.html"},
+                                                  {shown, "ShowAll.html"}};
+        photo.trail = photoTrail;
+        const std::string photoPage = WebPhotoPageText(photo);
+        ExpectRelativeAddresses(photoPage);
+        EXPECT_NE(photoPage.find("<li><a href=\"ShowAll.html\" dir=\"auto\">" + text +
+                                 "</a></li></ol></nav><nav aria-label=\"Photos\"><a id=\"gallery\" "
+                                 "href=\"ShowAll.html\" dir=\"auto\">" +
+                                 text + "</a></nav>"),
+                  std::string::npos);
+        EXPECT_EQ(photoPage.find("aria-current"), std::string::npos);
+        EXPECT_EQ(AuthorOfPage(photoPage), PageAuthor::kOwnPage);
+    }
+    // Who wrote a page: this program's pages of either form, or anyone.
+    WebGalleryPage flat;
+    flat.title = "<meta name=\"generator\" content=\"Brindlewick album\">";
+    EXPECT_EQ(AuthorOfPage(WebGalleryHead(flat)), PageAuthor::kOwnPage);
+    EXPECT_EQ(AuthorOfPage("<HTML><HEAD><META HTTP-EQUIV=\"Content-Type\" CONTENT=\"text/html; "
+                           "charset=windows-1252\"><META NAME=\"Generator\" "
+                           "CONTENT=\"Brindlewick\"><TITLE>x</TITLE>"),
+              PageAuthor::kOwnPage);
+    for (const std::string other : {"", "<html><body>mine</body></html>",
+                                    "<!DOCTYPE html><html lang=\"en\"><head></head><body>"
+                                    "<meta name=\"generator\" content=\"Brindlewick album\">"}) {
+        EXPECT_EQ(AuthorOfPage(other), PageAuthor::kOther) << other;
+    }
 }
 
 TEST(LanguageTag, WellFormedTagsFollowTheGrammar) {
