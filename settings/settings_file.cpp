@@ -36,6 +36,7 @@ constexpr std::string_view kSortByKey = "SortBy";
 constexpr std::string_view kSortReverseKey = "SortReverse";
 constexpr std::string_view kPhotoDetailsKey = "PhotoDetails";
 constexpr std::string_view kCaptionsKey = "Captions";
+constexpr std::string_view kAlbumsKey = "Albums";
 constexpr std::string_view kSortByName = "name";
 constexpr std::string_view kSortByDate = "date";
 
@@ -81,7 +82,7 @@ struct KeyInfo {
 };
 
 // In the order a save adds them to a file that lacks them.
-constexpr std::array<KeyInfo, 12> kKeys{{
+constexpr std::array<KeyInfo, 13> kKeys{{
     {SettingKey::kShowAllFileName, kShowAllFileNameKey, false},
     {SettingKey::kUseCopyrightSymbol, kUseCopyrightSymbolKey, false},
     {SettingKey::kShowAll, kShowAllKey, false},
@@ -94,6 +95,7 @@ constexpr std::array<KeyInfo, 12> kKeys{{
     {SettingKey::kSortReverse, kSortReverseKey, true},
     {SettingKey::kPhotoDetails, kPhotoDetailsKey, true},
     {SettingKey::kCaptions, kCaptionsKey, true},
+    {SettingKey::kAlbums, kAlbumsKey, true},
 }};
 
 // A key's value as the file stores it.
@@ -123,6 +125,8 @@ std::string ValueText(const Settings& values, SettingKey key) {
             return std::to_string(values.photoDetails);
         case SettingKey::kCaptions:
             return std::to_string(values.captions);
+        case SettingKey::kAlbums:
+            return std::to_string(values.albums);
     }
     return {};
 }
@@ -302,6 +306,7 @@ void SettingsFile::LoadSettings(Settings& values) const {
     values.sortReverse = OnOffValue(ini.Get(kSection, kSortReverseKey), 0);
     values.photoDetails = OnOffValue(ini.Get(kSection, kPhotoDetailsKey), 0);
     values.captions = OnOffValue(ini.Get(kSection, kCaptionsKey), 1);
+    values.albums = OnOffValue(ini.Get(kSection, kAlbumsKey), 0);
     values.fileHistory = HistoryValues(ini);
     values.loadedKeys = Settings::KeysAsLoaded{FileKeys(ini), ValueKeys(values)};
     values.setByUser.clear();

@@ -32,6 +32,7 @@ enum class SettingKey {
     kSortReverse,
     kPhotoDetails,
     kCaptions,
+    kAlbums,
 };
 
 // The web gallery's order: the image list's (by name) or by the date taken.
@@ -58,6 +59,7 @@ struct Settings {
     int sortReverse = 0;
     int photoDetails = 0;  // the date taken and the camera's facts under the caption
     int captions = 1;      // the photographer's titles and captions
+    int albums = 0;        // the folders below the gallery's as albums of their own
     // What loading found wrong in the file and replaced by a default, one
     // sentence each, for the user to read.
     std::vector<std::string> notices;
@@ -111,9 +113,9 @@ public:
     // number), "GalleryTitle", "DisplaySize" (default 1600), "Language" (a
     // value that is no language tag is dropped, with a notice), "SortBy"
     // ("name", the default, or "date"; another value is dropped, with a
-    // notice) and the switches "SortReverse", "PhotoDetails" (default 0) and
-    // "Captions" (default 1; a value other than 0 or 1 gives the default)
-    // into values.
+    // notice) and the switches "SortReverse", "PhotoDetails", "Albums"
+    // (default 0) and "Captions" (default 1; a value other than 0 or 1 gives
+    // the default) into values.
     // The sizes are read as the numbers they are; the run keeps them within
     // their limits.
     // An empty history gets kDefaultComment. A missing or unreadable file

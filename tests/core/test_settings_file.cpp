@@ -66,12 +66,10 @@ TEST_F(SettingsFileTest, LivesInTheConfigFolderAndStartsWithDefaults) {
 
 // The web gallery's keys: sizes read as the numbers they are (the run keeps
 // them within their limits), and written only to the file of a user who has
-// used them, so other files keep their bytes. "Albums" is no key: like any
-// unknown line it stays as it is.
+// used them, so other files keep their bytes.
 TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
-    const std::string albums = "Albums= 1 \n";
     const std::string plain =
-        "[options]\ntxt0=a\n" + albums + "ShowAllFileName=\nUseCopyrightSymbol=1\nShowAll=0\n";
+        "[options]\ntxt0=a\nShowAllFileName=\nUseCopyrightSymbol=1\nShowAll=0\n";
     Settings values = Load(plain);
     EXPECT_EQ(values.webGallery, 0);
     EXPECT_EQ(values.thumbSize, kDefaultThumbSize);
@@ -82,6 +80,7 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
     EXPECT_EQ(values.sortReverse, 0);
     EXPECT_EQ(values.photoDetails, 0);
     EXPECT_EQ(values.captions, 1);
+    EXPECT_EQ(values.albums, 0);
     ASSERT_TRUE(file_.SaveSettings(values));
     EXPECT_EQ(ReadFile(file_.Path()), plain);
 
@@ -94,6 +93,7 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
     values.sortReverse = 1;
     values.photoDetails = 1;
     values.captions = 0;
+    values.albums = 1;
     ASSERT_TRUE(file_.SaveSettings(values));
     const Settings back = Load(ReadFile(file_.Path()));
     EXPECT_EQ(back.webGallery, 1);
@@ -105,6 +105,7 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
     EXPECT_EQ(back.sortReverse, 1);
     EXPECT_EQ(back.photoDetails, 1);
     EXPECT_EQ(back.captions, 0);
+    EXPECT_EQ(back.albums, 1);
     EXPECT_TRUE(back.notices.empty());
     values.webGallery = 0;  // back to the defaults: the keys stay and say so
     values.thumbSize = kDefaultThumbSize;
@@ -115,14 +116,13 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
     values.sortReverse = 0;
     values.photoDetails = 0;
     values.captions = 1;
+    values.albums = 0;
     ASSERT_TRUE(file_.SaveSettings(values));
     const std::string saved = ReadFile(file_.Path());
-    EXPECT_TRUE(saved.starts_with("[options]\ntxt0=a\n" + albums)) << saved;
-    EXPECT_EQ(saved.find("Albums", saved.find(albums) + 1), std::string::npos) << saved;
     EXPECT_TRUE(
         saved.ends_with("WebGallery=0\nThumbSize=200\nGalleryTitle=Gallery\n"
                         "DisplaySize=1600\nLanguage=\nSortBy=name\nSortReverse=0\n"
-                        "PhotoDetails=0\nCaptions=1\n"))
+                        "PhotoDetails=0\nCaptions=1\nAlbums=0\n"))
         << saved;
 
     for (const auto& [stored, size] :
@@ -149,10 +149,11 @@ TEST_F(SettingsFileTest, WebGalleryKeysAreReadAsNumbersAndWrittenOnlyOnceUsed) {
                                                                              {"", -1},
                                                                              {"yes", -1}}) {
         const Settings read = Load("[options]\nSortReverse=" + stored + "\nPhotoDetails=" + stored +
-                                   "\nCaptions=" + stored + "\n");
+                                   "\nCaptions=" + stored + "\nAlbums=" + stored + "\n");
         EXPECT_EQ(read.sortReverse, on < 0 ? 0 : on) << stored;
         EXPECT_EQ(read.photoDetails, on < 0 ? 0 : on) << stored;
         EXPECT_EQ(read.captions, on < 0 ? 1 : on) << stored;
+        EXPECT_EQ(read.albums, on < 0 ? 0 : on) << stored;
         EXPECT_TRUE(read.notices.empty()) << stored;
     }
     // A value that is no language tag or no order is dropped, and the user
@@ -364,7 +365,8 @@ TEST_F(SettingsFileTest, UpdateKeepsEveryKeySavedSinceTheLoadUnlessTheUserSetIt)
         {SettingKey::kSortReverse, "SortReverse", "0", [](Settings& v) { v.sortReverse = 1; }, "1"},
         {SettingKey::kPhotoDetails, "PhotoDetails", "0", [](Settings& v) { v.photoDetails = 1; },
          "1"},
-        {SettingKey::kCaptions, "Captions", "1", [](Settings& v) { v.captions = 0; }, "0"}};
+        {SettingKey::kCaptions, "Captions", "1", [](Settings& v) { v.captions = 0; }, "0"},
+        {SettingKey::kAlbums, "Albums", "0", [](Settings& v) { v.albums = 1; }, "1"}};
     const auto expectFileHolds = [&](const std::function<std::string(const Key&)>& text) {
         const IniFile ini = IniFile::Load(file_.Path());
         for (const Key& key : keys) {
