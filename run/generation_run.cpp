@@ -167,6 +167,7 @@ void GenerationRun::WriteWebGallery() {
     options.details = values_.photoDetails != 0;
     options.sortByDate = values_.sortBy == SortBy::kDate;
     options.reverse = values_.sortReverse != 0;
+    options.albums = values_.albums != 0;
     RunWebGallery(images_, options, services_, writer_, inputs_, outputs_);
 }
 
