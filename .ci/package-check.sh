@@ -151,7 +151,7 @@ completions=$(cd "$work/pictures" && bash --norc --noprofile -c '
 echo "$completions"
 expected="complete -F _brindlewick_cli brindlewick-cli
 --gal => --gallery
---no => --no-captions --no-copyright --no-details --no-gallery --no-reverse --no-web-gallery
+--no => --no-albums --no-captions --no-copyright --no-details --no-gallery --no-reverse --no-web-gallery
 --gallery  => Two.jpg one.gif
 -c  =>
 --comment =  =>

@@ -37,6 +37,8 @@ enum LongOption : int {
     kNoDetails,
     kCaptions,
     kNoCaptions,
+    kAlbums,
+    kNoAlbums,
 };
 
 constexpr option kLongOptions[] = {
@@ -60,6 +62,8 @@ constexpr option kLongOptions[] = {
     {"no-details", no_argument, nullptr, kNoDetails},
     {"captions", no_argument, nullptr, kCaptions},
     {"no-captions", no_argument, nullptr, kNoCaptions},
+    {"albums", no_argument, nullptr, kAlbums},
+    {"no-albums", no_argument, nullptr, kNoAlbums},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -231,6 +235,10 @@ void ApplyWebOption(int code, const char* argument, CliOptions& options) {
         case kNoCaptions:
             options.captions = code == kCaptions;
             break;
+        case kAlbums:
+        case kNoAlbums:
+            options.albums = code == kAlbums;
+            break;
     }
 }
 
@@ -325,6 +333,9 @@ std::string UsageText() {
            "      --no-details     leave them out\n"
            "      --captions       show the titles and captions stored in the photos\n"
            "      --no-captions    leave them out\n"
+           "      --albums         the folders below the gallery's as albums, each with its\n"
+           "                       page, sub-albums and breadcrumbs (web gallery)\n"
+           "      --no-albums      every photo in the one gallery\n"
            "  -                    read more image paths from standard input, one a line\n"
            "  -0                   standard input is NUL-separated (find -print0)\n"
            "  -h, --help           show this help\n"

@@ -23,6 +23,7 @@ struct CliOptions {
     std::optional<bool> sortReverse;
     std::optional<bool> photoDetails;
     std::optional<bool> captions;
+    std::optional<bool> albums;
     std::vector<std::string> paths;  // as given, in order
     bool readStdin = false;          // "-" was given
     bool nulSeparated = false;       // "-0": standard input is NUL-separated

@@ -116,6 +116,7 @@ Settings LoadValues(const SettingsFile& settings, const CliOptions& options,
     apply(options.sortReverse, SettingKey::kSortReverse, values.sortReverse);
     apply(options.photoDetails, SettingKey::kPhotoDetails, values.photoDetails);
     apply(options.captions, SettingKey::kCaptions, values.captions);
+    apply(options.albums, SettingKey::kAlbums, values.albums);
     for (const std::string& notice : values.notices) {
         context.err << "brindlewick-cli: " << notice << '\n';
     }

@@ -120,12 +120,14 @@ TEST_F(Cli, SwitchesAndCommentAreRememberedForTheNextRun) {
     EXPECT_EQ(Page("a.html"), WrapperPage("a.gif", "a.gif", "100% <b>%s</b>"));
     ASSERT_EQ(Run({"--copyright", "--comment=Zed", "a.gif"}).status, 0);
     EXPECT_EQ(Page("a.html"), WrapperPage("a.gif", "a.gif", "&copy; Zed"));
-    // The web gallery's order, details and captions are saved as given, and
-    // kept by a run that does not give them.
-    ASSERT_EQ(Run({"--sort=date", "--reverse", "--details", "--no-captions", "a.gif"}).status, 0);
+    // The web gallery's order, details, captions and albums are saved as
+    // given, and kept by a run that does not give them.
+    ASSERT_EQ(
+        Run({"--sort=date", "--reverse", "--details", "--no-captions", "--albums", "a.gif"}).status,
+        0);
     ASSERT_EQ(Run({"a.gif"}).status, 0);
     const std::string ini = ReadFile(Settings());
-    EXPECT_NE(ini.find("\nSortBy=date\nSortReverse=1\nPhotoDetails=1\nCaptions=0\n"),
+    EXPECT_NE(ini.find("\nSortBy=date\nSortReverse=1\nPhotoDetails=1\nCaptions=0\nAlbums=1\n"),
               std::string::npos)
         << ini;
 }

@@ -65,21 +65,25 @@ TEST(CliOptions, ShortLongGroupedAndAbbreviatedFormsAgree) {
     EXPECT_EQ(pages.displaySize, 0);
     EXPECT_EQ(pages.language, "sr-Latn-RS");
     EXPECT_EQ(ParseArguments({"--display-size=8000"}).displaySize, 8000);
-    // The web gallery's order, details and captions: the last of a pair
-    // counts, and a switch not given stays unset.
-    const CliOptions order = ParseArguments({"--sort=date", "--reverse", "--no-rev", "--det",
-                                             "--no-captions", "--sort", "name", "--captions", "x"});
+    // The web gallery's order, details, captions and albums: the last of a
+    // pair counts, and a switch not given stays unset.
+    const CliOptions order =
+        ParseArguments({"--sort=date", "--reverse", "--no-rev", "--det", "--no-captions",
+                        "--albums", "--sort", "name", "--no-albums", "--captions", "x"});
     EXPECT_EQ(order.sortBy, SortBy::kName);
     EXPECT_EQ(order.sortReverse, false);
     EXPECT_EQ(order.photoDetails, true);
     EXPECT_EQ(order.captions, true);
-    const CliOptions others = ParseArguments({"--so=date", "--rev", "--no-det", "--no-ca"});
+    EXPECT_EQ(order.albums, false);
+    const CliOptions others = ParseArguments({"--so=date", "--rev", "--no-det", "--no-ca", "--al"});
     EXPECT_EQ(others.sortBy, SortBy::kDate);
     EXPECT_EQ(others.sortReverse, true);
     EXPECT_EQ(others.photoDetails, false);
     EXPECT_EQ(others.captions, false);
+    EXPECT_EQ(others.albums, true);
     const CliOptions none = ParseArguments({"x"});
-    EXPECT_FALSE(none.sortBy || none.sortReverse || none.photoDetails || none.captions);
+    EXPECT_FALSE(none.sortBy || none.sortReverse || none.photoDetails || none.captions ||
+                 none.albums);
 }
 
 TEST(CliOptions, RejectedArgumentsAreNamed) {
@@ -89,7 +93,7 @@ TEST(CliOptions, RejectedArgumentsAreNamed) {
         {{"--co", "x"}, "option '--co' is ambiguous; possibilities: '--comment' '--copyright'"},
         {{"--no=x"},
          "option '--no' is ambiguous; possibilities: '--no-copyright' '--no-gallery' "
-         "'--no-web-gallery' '--no-reverse' '--no-details' '--no-captions'"},
+         "'--no-web-gallery' '--no-reverse' '--no-details' '--no-captions' '--no-albums'"},
         {{"--no-c"},
          "option '--no-c' is ambiguous; possibilities: '--no-copyright' '--no-captions'"},
         {{"--d"}, "option '--d' is ambiguous; possibilities: '--display-size' '--details'"},
@@ -97,7 +101,7 @@ TEST(CliOptions, RejectedArgumentsAreNamed) {
         {{"--sort", ""}, "invalid sort order '' (name or date)"},
         {{"--sort"}, "option '--sort' requires an argument"},
         {{"--captions=1"}, "option '--captions' doesn't allow an argument"},
-        {{"--albums"}, "unrecognized option '--albums'"},
+        {{"--no-alb=0"}, "option '--no-albums' doesn't allow an argument"},
         {{"--thumb-size=15"}, "invalid thumbnail size '15' (16 to 2000 pixels)"},
         {{"--thumb-size", "2e2"}, "invalid thumbnail size '2e2' (16 to 2000 pixels)"},
         {{"--display-size=319"},
