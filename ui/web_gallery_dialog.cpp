@@ -127,6 +127,10 @@ WebGalleryDialog::WebGalleryDialog(const Settings& values, QWidget* parent) : QD
     photoDetails_ =
         addSwitch("Show date and ca&mera details", "photoDetails", "Show date and camera details",
                   "The date taken and the camera's settings under each photo", values.photoDetails);
+    albums_ = addSwitch("Show &folders as albums", "albums", "Show folders as albums",
+                        "Each folder of photos below the gallery's folder gets a page of its own, "
+                        "with its sub-albums",
+                        values.albums);
 
     buttons_ = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     form->addRow(buttons_);
@@ -168,6 +172,7 @@ void WebGalleryDialog::Apply(Settings& values) const {
     values.sortReverse = sortReverse_->isChecked() ? 1 : 0;
     values.captions = captions_->isChecked() ? 1 : 0;
     values.photoDetails = photoDetails_->isChecked() ? 1 : 0;
+    values.albums = albums_->isChecked() ? 1 : 0;
     if (CanAccept()) {
         values.language = ToUtf8(language_->text().trimmed());
     }

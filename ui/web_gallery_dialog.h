@@ -15,10 +15,10 @@ namespace brindlewick {
 
 // The web gallery's settings: the gallery's title, the photo pages' display
 // size (0: the original), the thumbnails' size, the pages' language, the
-// order of the photos and whether their captions and their date and camera
-// details are shown. The values go back into Settings only through Apply,
-// after the dialog was accepted; the next generation run saves them like the
-// other switches.
+// order of the photos, whether their captions and their date and camera
+// details are shown and whether the folders below the gallery's are albums.
+// The values go back into Settings only through Apply, after the dialog was
+// accepted; the next generation run saves them like the other switches.
 class WebGalleryDialog final : public QDialog {
     Q_OBJECT
 
@@ -46,6 +46,7 @@ private:
     QCheckBox* sortReverse_ = nullptr;
     QCheckBox* captions_ = nullptr;
     QCheckBox* photoDetails_ = nullptr;
+    QCheckBox* albums_ = nullptr;
     QDialogButtonBox* buttons_ = nullptr;
 };
 

@@ -310,8 +310,9 @@ private slots:
         QCOMPARE(main.Values().galleryTitle, std::string("Gallery"));
 
         drive = [&](QDialog& dialog) {
-            for (const char* name : {"galleryTitle", "displaySize", "thumbSize", "language",
-                                     "sortBy", "sortReverse", "captions", "photoDetails"}) {
+            for (const char* name :
+                 {"galleryTitle", "displaySize", "thumbSize", "language", "sortBy", "sortReverse",
+                  "captions", "photoDetails", "albums"}) {
                 QVERIFY(!dialog.findChild<QWidget*>(QString::fromLatin1(name))
                              ->accessibleName()
                              .isEmpty());
@@ -335,7 +336,7 @@ private slots:
                     }
                 }
             }
-            QVERIFY(mnemonics.size() >= 8);
+            QVERIFY(mnemonics.size() >= 9);
             type(QStringLiteral("Trip <2026> & \"more\""));
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             QCOMPARE(focused()->objectName(), QStringLiteral("displaySize"));
@@ -361,7 +362,7 @@ private slots:
             QCOMPARE(qobject_cast<QComboBox*>(focused())->currentText(),
                      QStringLiteral("By date taken"));
             // Each switch flipped from its default by Space.
-            for (const char* name : {"sortReverse", "captions", "photoDetails"}) {
+            for (const char* name : {"sortReverse", "captions", "photoDetails", "albums"}) {
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
                 QCOMPARE(focused()->objectName(), QString::fromLatin1(name));
                 QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
@@ -381,9 +382,10 @@ private slots:
         AddThroughDialog(window, {pics.filePath("a.gif")});
         Generate(window);
         const QByteArray saved = window.SettingsBytes();
-        for (const char* line : {"\nThumbSize=150\n", "\nGalleryTitle=Trip <2026> & \"more\"\n",
-                                 "\nDisplaySize=0\n", "\nLanguage=de-CH\n", "\nSortBy=date\n",
-                                 "\nSortReverse=1\n", "\nPhotoDetails=1\n", "\nCaptions=0\n"}) {
+        for (const char* line :
+             {"\nThumbSize=150\n", "\nGalleryTitle=Trip <2026> & \"more\"\n", "\nDisplaySize=0\n",
+              "\nLanguage=de-CH\n", "\nSortBy=date\n", "\nSortReverse=1\n", "\nPhotoDetails=1\n",
+              "\nCaptions=0\n", "\nAlbums=1\n"}) {
             QVERIFY2(saved.contains(line), saved.constData());
         }
         const QByteArray gallery = ReadFile(pics.filePath("ShowAll.html"));
