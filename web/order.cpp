@@ -67,7 +67,10 @@ GalleryOrder::GalleryOrder(const ImageList& images, std::vector<SurveyRecord>& r
         refusals_.push_back(refusal);
     };
     const std::string_view galleryName = FileNameOf(galleryPath);
-    const std::string below = std::string(FolderOf(galleryPath)) + '/';
+    std::string below(FolderOf(galleryPath));
+    if (!below.ends_with('/')) {
+        below += '/';
+    }
     const auto IsAlbumPlace = [&](std::string_view page) {
         return FileNameOf(page) == galleryName && page.starts_with(below);
     };

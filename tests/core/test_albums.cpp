@@ -8,8 +8,12 @@
 #include <vector>
 
 #include "base/file_set.h"
+#include "base/path.h"
 #include "generate/image_list.h"
+#include "generate/page_templates.h"
 #include "generate/run_outputs.h"
+#include "generate/thumbnailer.h"
+#include "run/generation_run.h"
 #include "support/temp_dir.h"
 #include "web/albums.h"
 #include "web/order.h"
@@ -269,6 +273,127 @@ TEST(AlbumTree, ManyFoldersADeepChainAndManyPhotosInOneFolder) {
             album = below[0];
         }
     }
+}
+
+// A thumbnail for every image, named after it.
+class NamedThumbnailer final : public Thumbnailer {
+public:
+    Thumbnail Make(const ThumbnailRequest& request) const override {
+        return {std::string(FileNameOf(request.source)) + ".jpg", 20, 10, false};
+    }
+};
+
+// The web gallery's runs with albums over one tree, then with photos taken
+// out, then without albums: album pages where the folders are, photo pages
+// leading within their albums, this program's files replaced and no one
+// else's, and the album pages no longer in the gallery removed, those of
+// another gallery below it kept.
+TEST(AlbumPages, WrittenReplacedAndRemovedAsTheTreeChanges) {
+    const test::TempDir temp;
+    const fs::path root = temp.Path() / "gallery";
+    const std::string odd = "odd <&> \x01";
+    for (const std::string folder :
+         {"2025/Winter", "2025/Summer", odd.c_str(), "foreign", "plain", "real", "other/sub"}) {
+        fs::create_directories(root / folder);
+    }
+    fs::create_directory_symlink("real", root / "link");
+    const std::string foreign = "<html>mine</html>";
+    test::WriteFile(root / "foreign/ShowAll.html", foreign);
+    test::WriteFile(root / "plain/ShowAll.html", std::string(PageTemplates::kHead) + "old");
+    const auto image = [&](const std::string& name) {
+        test::WriteFile(root / name, "GIF89a");
+        return (root / name).string();
+    };
+    const NamedThumbnailer thumbnailer;
+    const SettingsFile settings((temp.Path() / "brindlewick.ini").string());
+    const auto run = [&](const fs::path& folder, const std::vector<std::string>& paths,
+                         bool albums) {
+        Settings values;
+        values.comment = "Me";
+        values.showAll = 1;
+        values.webGallery = 1;
+        values.albums = albums ? 1 : 0;
+        values.galleryTitle = "Top";
+        ImageList images;
+        images.AddImagePaths(paths);
+        RunServices services;
+        services.thumbnailer = &thumbnailer;
+        return brindlewick::GenerationRun(values, images, settings, folder.string(), services)
+            .Run();
+    };
+    // Another gallery with albums, below this one.
+    run(root / "other", {image("other/o1.gif"), image("other/sub/o2.gif")}, true);
+    const std::vector<std::string> winter = {image("2025/Winter/w1.gif"),
+                                             image("2025/Winter/w2.gif")};
+    std::vector<std::string> paths = {image("top.gif"),         image("2025/Summer/s1.gif"),
+                                      image(odd + "/o.gif"),    image("foreign/f.gif"),
+                                      image("plain/p.gif"),     image("real/r.gif"),
+                                      image("2025/ShowAll.gif")};
+    paths[5] = (root / "link/r.gif").string();  // through a link: in the top album
+    paths.insert(paths.end(), winter.begin(), winter.end());
+    RunReport report = run(root, paths, true);
+
+    EXPECT_TRUE(report.albums);
+    EXPECT_EQ(report.albumPagesWritten, 5u);  // 2025, its two, odd, plain
+    EXPECT_EQ(FailureLines(report.failures),
+              root.string() +
+                  "/2025/ShowAll.html: it would replace the gallery written in this run (page)\n" +
+                  root.string() +
+                  "/foreign/ShowAll.html: a file not written by Brindlewick is "
+                  "there and is left alone (album page)\n");
+    EXPECT_EQ(test::ReadFile(root / "foreign/ShowAll.html"), foreign);
+    EXPECT_FALSE(fs::exists(root / "real/ShowAll.html"));
+    const std::string top = test::ReadFile(root / "ShowAll.html");
+    const auto cards = top.substr(top.find("<ul class=\"albums\">"));
+    EXPECT_TRUE(
+        cards.starts_with("<ul class=\"albums\"><li><a href=\"2025/ShowAll.html\"><img "
+                          "src=\"thumbs/s1.gif.jpg\""))
+        << cards;  // its cover: its first sub-album's
+    EXPECT_NE(cards.find("</span></a><p>3 photos</p></li><li><a href=\"foreign/ShowAll.html\">"),
+              std::string::npos);
+    EXPECT_NE(cards.find("<a href=\"odd%20%3C%26%3E%20%01/ShowAll.html\">"), std::string::npos);
+    EXPECT_NE(cards.find("<span dir=\"auto\">odd &lt;&amp;&gt; \xEF\xBF\xBD</span>"),
+              std::string::npos);
+    EXPECT_NE(cards.find("<ul><li><a href=\"link/r.html\">"), std::string::npos);
+    const std::string album = test::ReadFile(root / "2025/Winter/ShowAll.html");
+    EXPECT_NE(album.find("<li><a href=\"../../ShowAll.html\" dir=\"auto\">Top</a></li><li><a "
+                         "href=\"../ShowAll.html\" dir=\"auto\">2025</a></li><li><span "
+                         "aria-current=\"page\" dir=\"auto\">Winter</span>"),
+              std::string::npos);
+    EXPECT_NE(album.find("<ul><li><a href=\"w1.html\"><img src=\"../../thumbs/w1.gif.jpg\""),
+              std::string::npos);
+    const auto navigation = [](const std::string& page) {
+        const std::size_t start = page.find("<nav aria-label=\"Photos\">");
+        return page.substr(start, page.find("</nav>", start) - start);
+    };
+    EXPECT_EQ(navigation(test::ReadFile(root / "2025/Winter/w2.html")),
+              "<nav aria-label=\"Photos\"><a id=\"previous\" rel=\"prev\" href=\"w1.html\">"
+              "Previous</a><a id=\"gallery\" href=\"ShowAll.html\" dir=\"auto\">Winter</a>");
+    EXPECT_EQ(navigation(test::ReadFile(root / "top.html")),
+              "<nav aria-label=\"Photos\"><a id=\"previous\" rel=\"prev\" "
+              "href=\"link/r.html\">Previous</a><a id=\"gallery\" href=\"ShowAll.html\" "
+              "dir=\"auto\">Top</a>");
+
+    // Winter's photos taken out: its page goes; then without albums, every
+    // album page below the top but the other gallery's.
+    paths.resize(paths.size() - winter.size());
+    report = run(root, paths, true);
+    EXPECT_EQ(report.albumPagesRemoved, 1u);
+    EXPECT_FALSE(fs::exists(root / "2025/Winter/ShowAll.html"));
+    EXPECT_TRUE(fs::exists(root / "2025/Winter/w1.html"));  // pages stay, as without albums
+    report = run(root, paths, false);
+    EXPECT_FALSE(report.albums);
+    EXPECT_EQ(report.albumPagesRemoved, 3u);
+    for (const std::string folder : {"2025/Summer", odd.c_str(), "plain"}) {
+        EXPECT_FALSE(fs::exists(root / folder / "ShowAll.html")) << folder;
+    }
+    // Without albums ShowAll.gif has its page again, in the album page's place.
+    EXPECT_NE(test::ReadFile(root / "2025/ShowAll.html").find("<h1>ShowAll.gif</h1>"),
+              std::string::npos);
+    EXPECT_EQ(test::ReadFile(root / "foreign/ShowAll.html"), foreign);
+    EXPECT_TRUE(fs::exists(root / "other/ShowAll.html"));
+    EXPECT_TRUE(fs::exists(root / "other/sub/ShowAll.html"));
+    EXPECT_EQ(test::ReadFile(root / "ShowAll.html").find("Breadcrumb"), std::string::npos);
 }
 
 }  // namespace

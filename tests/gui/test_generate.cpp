@@ -390,7 +390,7 @@ private slots:
         }
         const QByteArray gallery = ReadFile(pics.filePath("ShowAll.html"));
         QVERIFY(gallery.contains("<html lang=\"de-CH\">"));
-        QVERIFY(gallery.contains("<h1>Trip &lt;2026&gt; &amp; "));
+        QVERIFY(gallery.contains("<h1 dir=\"auto\">Trip &lt;2026&gt; &amp; "));  // an album's
     }
 
     // Names and saved values that hold control characters are shown escaped,
