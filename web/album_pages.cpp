@@ -75,10 +75,23 @@ std::string AlbumPlaces::NameOf(Index album) const {
 
 std::vector<WebCrumb> AlbumPlaces::TrailTo(Index album, const std::string& folder,
                                            bool linkLast) const {
+    // From the album's own folder, where its photos' pages are, each step up
+    // is one "../"; from elsewhere the address is worked out.
+    std::string_view from = folder;
+    if (from.size() > 1 && from.ends_with('/')) {
+        from.remove_suffix(1);
+    }
+    const bool fromAlbum = from == FolderOf(album);
+    const std::string_view pageName = FileNameOf(options_.galleryPath);
     std::vector<WebCrumb> trail;
+    std::string up;
     for (Index step = album; step != AlbumTree::kNone; step = tree_.ParentOf(step)) {
-        const bool linked = step != album || linkLast;
-        trail.push_back({NameOf(step), linked ? RelativeTo(PagePathOf(step), folder) : ""});
+        std::string address;
+        if (step != album || linkLast) {
+            address = fromAlbum ? up + std::string(pageName) : RelativeTo(PagePathOf(step), folder);
+        }
+        trail.push_back({NameOf(step), std::move(address)});
+        up += "../";
     }
     std::reverse(trail.begin(), trail.end());
     return trail;

@@ -214,9 +214,9 @@ WebPages::PhotoLinks WebPages::LinksOf(std::size_t position, const std::string& 
     };
     links.previous = pageAddress(itemAt(tree.PreviousIn(position)));
     links.next = pageAddress(itemAt(tree.NextIn(position)));
-    links.gallery = RelativeAddress(albums_->PagePathOf(album), folder);
-    links.galleryName = albums_->NameOf(album);
     links.trail = albums_->TrailTo(album, folder, true);
+    links.gallery = links.trail.back().address;  // the album's own page
+    links.galleryName = links.trail.back().name;
     return links;
 }
 

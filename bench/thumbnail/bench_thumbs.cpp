@@ -368,6 +368,7 @@ void BenchAlbums(const fs::path& dir, int count) {
     std::vector<std::string> made;
     auto start = Clock::now();
     const int distinct = std::min(count, 200);
+    fs::create_directories(dir / "made");
     MakePhotos(dir / "made", distinct, distinct, 1200, 900, made);
     std::vector<std::string> flatPhotos;
     std::vector<std::string> albumPhotos;
