@@ -25,18 +25,14 @@ import { spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
-import { createRequire } from 'node:module';
 import { pathToFileURL } from 'node:url';
-import { chromium } from 'playwright-core';
 
+import { VIEWPORTS, axeViolations, below, expect, fail, galleryLinks, inListOrder, launchBrowser, open, problems } from './checks.mjs';
 import { pathBytes, serve } from './serve.mjs';
 
 // Smaller than most samples, so thumbnails are shrunk; the 48x32 one must
 // keep its size.
 const THUMB_SIZE = 64;
-
-const VIEWPORTS = [{ width: 390, height: 844 }, { width: 1366, height: 768 }];
-const AXE = createRequire(import.meta.url).resolve('axe-core/axe.min.js');
 
 // Paths relative to the gallery's folder, and the sample each is a copy of.
 const FILES = [
@@ -52,13 +48,6 @@ const FILES = [
 const WORDS_ON = '12:30 sunset & sea.jpg';
 const TITLE = 'Sunset <b>"at sea"</b>';
 const CAPTION = '\u05e9\u05e7\u05d9\u05e2\u05d4 "><script>document.title="owned"</script>\nsecond line';
-
-const problems = [];
-
-function fail(message) {
-    console.error(message);
-    process.exit(1);
-}
 
 const nameOf = (rel) => path.posix.basename(rel);
 const pageOf = (rel) => rel.replace(/\.[^./]*$/, '') + '.html';
@@ -91,40 +80,6 @@ function makeGallery(cli, samples, site, config) {
         fail(`${cli} exited with ${run.status}, expected 1 with one failure (notes.jpg):\n${run.stdout}${run.stderr}`);
 }
 
-// The gallery's links as the browser sees them.
-function galleryLinks(page) {
-    return page.evaluate(() => [...document.links].map((a) => {
-        const img = a.querySelector('img');
-        return {
-            href: a.href,
-            text: a.textContent,
-            img: img && {
-                src: img.src,
-                alt: img.alt,
-                width: Number(img.getAttribute('width')),
-                height: Number(img.getAttribute('height')),
-                naturalWidth: img.complete ? img.naturalWidth : 0,
-                naturalHeight: img.complete ? img.naturalHeight : 0,
-            },
-        };
-    }));
-}
-
-function expect(label, what, seen, wanted) {
-    if (seen !== wanted) problems.push(`${label}: ${what} is ${JSON.stringify(seen)}, expected ${JSON.stringify(wanted)}`);
-}
-
-// The folder part of a resolved URL: what it names below the gallery's folder.
-function below(label, what, url, base) {
-    const resolved = new URL(url);
-    const full = pathBytes(resolved.pathname).toString('utf8');
-    if (resolved.origin !== base.origin || !full.startsWith(base.folder) || resolved.search || resolved.hash) {
-        problems.push(`${label}: ${what} ${url} leaves the gallery's folder`);
-        return null;
-    }
-    return full.slice(base.folder.length);
-}
-
 // The thumbnail fits THUMB_SIZE and the image's shape and is never larger than the image.
 function checkFit(label, thumb, width, height) {
     const longest = Math.min(THUMB_SIZE, Math.max(width, height));
@@ -132,16 +87,6 @@ function checkFit(label, thumb, width, height) {
     const [tw, th] = [thumb.naturalWidth, thumb.naturalHeight];
     if (Math.max(tw, th) !== longest || Math.abs(tw - width * scale) > 1 || Math.abs(th - height * scale) > 1)
         problems.push(`${label}: a ${tw}x${th} thumbnail for a ${width}x${height} image at size ${THUMB_SIZE}`);
-}
-
-// Opens url in the tab: 'ok', or what went wrong.
-async function open(page, url) {
-    try {
-        const response = await page.goto(url);
-        return !response || response.ok() ? 'ok' : `HTTP ${response.status()}`;
-    } catch (e) {
-        return e.message.split('\n')[0];
-    }
 }
 
 async function checkGallery(page, how, galleryUrl, base, thumbs) {
@@ -194,11 +139,7 @@ async function checkGallery(page, how, galleryUrl, base, thumbs) {
     if (problems.length === before) console.log(`ok ${label}: ${links.length} links, thumbnails loaded, each opens its page`);
 }
 
-// In list order: by path, ASCII letters ignoring case.
-function listOrder() {
-    const fold = (rel) => Buffer.from(rel.replace(/[A-Z]/g, (c) => c.toLowerCase()));
-    return [...FILES].sort((a, b) => Buffer.compare(fold(a.rel), fold(b.rel)));
-}
+const listOrder = () => inListOrder(FILES);
 
 // What the page shows at its size: sideways scrolling, the photo's box, the
 // navigation's targets.
@@ -216,14 +157,6 @@ function layout(page) {
             next: link('next'),
             gallery: link('gallery'),
         };
-    });
-}
-
-async function axeViolations(page) {
-    await page.addScriptTag({ path: AXE });
-    return page.evaluate(async () => {
-        const result = await window.axe.run(document, { resultTypes: ['violations'] });
-        return result.violations.map((v) => `${v.id} (${v.impact}): ${v.nodes.map((n) => n.target.join(' ')).join(', ')}`);
     });
 }
 
@@ -355,9 +288,6 @@ async function checkLazyLoading(browser, origin) {
 async function main() {
     const [cli, samples] = process.argv.slice(2);
     if (!cli || !samples) fail('usage: node web_gallery_in_browser.mjs PATH/TO/brindlewick-cli PATH/TO/samples');
-    const executablePath = process.env.CHROMIUM || '/usr/bin/chromium';
-    if (!fs.existsSync(executablePath)) fail(`Chromium not found at ${executablePath}: install the chromium package`);
-
     const root = fs.realpathSync(fs.mkdtempSync(path.join(os.tmpdir(), 'brindlewick-web-')));
     const site = path.join(root, 'site');
     const copy = path.join(root, 'elsewhere', 'copy');
@@ -372,11 +302,7 @@ async function main() {
 
     const server = await serve(copy);
     const manyServer = await serve(path.join(root, 'many'));
-    const browser = await chromium.launch({
-        executablePath,
-        args: ['--no-sandbox', '--disable-gpu', '--disable-quic', '--no-first-run', '--disable-background-networking',
-            '--disable-component-update', '--disable-sync'],
-    });
+    const browser = await launchBrowser();
     const thumbs = new Set();
     try {
         const page = await browser.newPage();
