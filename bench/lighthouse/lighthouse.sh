@@ -4,7 +4,9 @@
 # page and the first photo's page, each as a phone and as a desktop sees it,
 # served from 127.0.0.1 and opened in the system's headless Chromium. The
 # photos carry titles, captions (one of them right to left) and dates, shown
-# with their details.
+# with their details. Then the same for the samples and the first two photos
+# in folders, with albums: the top album's page, with the cards of its
+# sub-albums, and the page of a sub-album with sub-albums and photos of its own.
 # Lighthouse comes from npm (pinned in package-lock.json), installed into
 # BUILD_DIR/bench/lighthouse. Usage: bench/lighthouse/lighthouse.sh [PHOTOS]
 set -euo pipefail
@@ -50,3 +52,20 @@ echo "load: $(uptime)"
 pages=(ShowAll.html "photo 0.html")
 ((photos > 1)) && pages+=("photo 1.html")
 node "$tools/lighthouse_scores.mjs" "$work/site" "${pages[@]}"
+
+# The albums, with settings of their own: Harbour, and Summer with photos of
+# its own and the sub-albums Beach day and Meadow.
+albums="$work/albums"
+mkdir -p "$albums/Harbour" "$albums/Summer/Beach day" "$albums/Summer/Meadow" "$work/albums-config"
+# A photo first in Harbour and in Beach day, so that their covers are
+# thumbnails of photos.
+cp "$work/site/photo 0.jpg" "$albums/Harbour/at dawn.jpg"
+cp samples/harbour.gif "$albums/Harbour/"
+cp samples/sunset.jpg "$albums/Summer/"
+cp samples/tower.png "$albums/Summer/Beach day/"
+((photos > 1)) && cp "$work/site/photo 1.jpg" "$albums/Summer/Beach day/"
+cp samples/meadow.bmp "$albums/Summer/Meadow/"
+(cd "$albums" && find . -type f -printf '%P\n' | sort | XDG_CONFIG_HOME="$work/albums-config" "$cli" --web-gallery --albums --details \
+    --title="Summer 2026" -c "Summer holiday 2026, photos by the family" - >/dev/null)
+echo
+node "$tools/lighthouse_scores.mjs" "$albums" ShowAll.html Summer/ShowAll.html

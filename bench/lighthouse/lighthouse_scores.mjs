@@ -5,7 +5,6 @@
 // Usage: node lighthouse_scores.mjs FOLDER PAGE...   (PAGE relative to FOLDER)
 // CHROMIUM names the browser (default /usr/bin/chromium).
 import fs from 'node:fs';
-import path from 'node:path';
 import * as chromeLauncher from 'chrome-launcher';
 import lighthouse from 'lighthouse';
 import desktopConfig from 'lighthouse/core/config/desktop-config.js';
@@ -58,7 +57,7 @@ async function main() {
                 const { lhr } = result;
                 if (lhr.runtimeError) throw new Error(`${page} (${form.name}): ${lhr.runtimeError.message}`);
                 const scores = CATEGORIES.map((c) => Math.round(lhr.categories[c].score * 100));
-                rows.push({ page: path.posix.basename(page), form: form.name, scores });
+                rows.push({ page, form: form.name, scores });
                 const lost = CATEGORIES.flatMap((c) => losses(lhr, c));
                 console.log(`${page} (${form.name}): ${scores.join(' / ')}${lost.length ? `; below full marks: ${lost.join(', ')}` : ''}`);
             }
