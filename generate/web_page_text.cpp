@@ -288,7 +288,9 @@ std::string WebGalleryHead(const WebGalleryPage& page) {
         }
         out += "</ul>";
     }
-    out += "<ul>";
+    if (!page.noPhotos) {
+        out += "<ul>";
+    }
     return out;
 }
 
@@ -312,7 +314,7 @@ void AppendWebGalleryEntry(std::string& out, const WebGalleryEntry& entry, std::
 }
 
 std::string WebGalleryFoot(const WebGalleryPage& page) {
-    std::string out = "</ul></main>";
+    std::string out = page.album && page.noPhotos ? "</main>" : "</ul></main>";
     AppendFormatted(out, kFooter, {ToUtf8Text(page.footer)});
     out += "</body></html>";
     return out;

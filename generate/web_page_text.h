@@ -84,6 +84,7 @@ struct WebGalleryPage {
     bool album = false;
     std::span<const WebCrumb> trail = {};
     std::span<const WebAlbumCard> subAlbums = {};
+    bool noPhotos = false;  // an album without photos of its own: no grid for them
 };
 
 // One entry of the gallery. Addresses are relative to the gallery's folder.

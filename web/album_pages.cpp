@@ -124,6 +124,7 @@ void WriteAlbumPages(const AlbumPlaces& places, const WebGalleryPage& gallery,
         page.trail = trail;
         page.subAlbums = cards;
         const std::span<const std::uint32_t> photos = tree.PhotosOf(album);
+        page.noPhotos = photos.empty();
         if (!outputs.WriteOne(path, top ? Output::kGallery : Output::kAlbum, [&] {
                 writer.WriteWebGallery(path, page, photos.size(),
                                        [&](std::size_t k) { return entryFrom(photos[k], folder); });

@@ -355,6 +355,9 @@ TEST(AlbumPages, WrittenReplacedAndRemovedAsTheTreeChanges) {
     EXPECT_NE(cards.find("<span dir=\"auto\">odd &lt;&amp;&gt; \xEF\xBF\xBD</span>"),
               std::string::npos);
     EXPECT_NE(cards.find("<ul><li><a href=\"link/r.html\">"), std::string::npos);
+    const std::string between = test::ReadFile(root / "2025/ShowAll.html");
+    EXPECT_NE(between.find("</li></ul></main>"), std::string::npos);  // no photos of its own
+    EXPECT_EQ(between.find("<ul>"), std::string::npos);
     const std::string album = test::ReadFile(root / "2025/Winter/ShowAll.html");
     EXPECT_NE(album.find("<li><a href=\"../../ShowAll.html\" dir=\"auto\">Top</a></li><li><a "
                          "href=\"../ShowAll.html\" dir=\"auto\">2025</a></li><li><span "
