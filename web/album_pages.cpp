@@ -20,20 +20,27 @@ std::string RelativeTo(const std::string& path, const std::string& folder) {
     return address.empty() ? path : address;
 }
 
-// Why the file at an album page's place may not be replaced, or none: no
-// file is there, or one this program wrote.
-std::optional<std::string> RefusalToReplace(const std::string& path) {
-    try {
-        const PageHead found = ReadPageHead(AT_FDCWD, path, path);
-        if (found.state == PageHead::State::kMissing ||
-            (found.state == PageHead::State::kRead &&
-             AuthorOfPage(found.head) != PageAuthor::kOther)) {
-            return std::nullopt;
-        }
-    } catch (const Error& error) {
-        return error.Cause();
+// Why the file found at an album page's place may not be replaced, or
+// none: no file is there, or one this program wrote.
+std::optional<std::string> RefusalToReplace(const PageHead& found) {
+    if (found.state == PageHead::State::kMissing ||
+        (found.state == PageHead::State::kRead && AuthorOfPage(found.head) != PageAuthor::kOther)) {
+        return std::nullopt;
     }
     return std::string(kNotOurs);
+}
+
+// The page's bytes as the writer writes them, where they are no longer than
+// limit.
+std::optional<std::string> BytesWithin(const WebGalleryPage& page, std::size_t count,
+                                       const std::function<WebGalleryEntry(std::size_t)>& entryAt,
+                                       std::size_t limit) {
+    std::string bytes = WebGalleryHead(page);
+    for (std::size_t k = 0; k < count && bytes.size() <= limit; ++k) {
+        AppendWebGalleryEntry(bytes, entryAt(k), k);
+    }
+    bytes += WebGalleryFoot(page);
+    return bytes.size() <= limit ? std::optional(std::move(bytes)) : std::nullopt;
 }
 
 // The card of a sub-album, addressed from the page of the album above it.
@@ -97,42 +104,63 @@ std::vector<WebCrumb> AlbumPlaces::TrailTo(Index album, const std::string& folde
     return trail;
 }
 
+namespace {
+
+// One album's page; false where it was refused or failed. Below the top, a
+// page found whole with the very bytes it would be written with is left as
+// it is: a rerun does not rewrite the albums that did not change.
+bool WriteAlbumPage(const AlbumPlaces& places, AlbumTree::Index album, WebGalleryPage page,
+                    const EntryFrom& entryFrom, HtmlPageWriter& writer, RunOutputs& outputs) {
+    const AlbumTree& tree = places.Tree();
+    const bool top = album == AlbumTree::kTop;
+    const std::string path = places.PagePathOf(album);
+    PageHead found;
+    if (!top) {
+        try {
+            found = ReadPageHead(AT_FDCWD, path, path);
+        } catch (const Error& error) {
+            outputs.Skip(path, error.Cause(), Output::kAlbum);
+            return false;
+        }
+        if (const std::optional<std::string> refusal = RefusalToReplace(found)) {
+            outputs.Skip(path, *refusal, Output::kAlbum);
+            return false;
+        }
+    }
+    const std::string folder = places.FolderOf(album);
+    const std::string name = places.NameOf(album);
+    const std::vector<WebCrumb> trail = places.TrailTo(album, folder, false);
+    std::vector<WebAlbumCard> cards;
+    for (const AlbumTree::Index sub : tree.SubAlbumsOf(album)) {
+        cards.push_back(CardOf(places, sub, folder, entryFrom));
+    }
+    page.title = name;
+    page.album = true;
+    page.trail = trail;
+    page.subAlbums = cards;
+    const std::span<const std::uint32_t> photos = tree.PhotosOf(album);
+    page.noPhotos = photos.empty();
+    const auto entryAt = [&](std::size_t k) { return entryFrom(photos[k], folder); };
+    if (found.state == PageHead::State::kRead && found.head.size() < kPageHeadBytes &&
+        BytesWithin(page, photos.size(), entryAt, found.head.size()) == found.head) {
+        return outputs.MayWrite(path, Output::kAlbum);
+    }
+    return outputs.WriteOne(path, top ? Output::kGallery : Output::kAlbum,
+                            [&] { writer.WriteWebGallery(path, page, photos.size(), entryAt); });
+}
+
+}  // namespace
+
 void WriteAlbumPages(const AlbumPlaces& places, const WebGalleryPage& gallery,
                      const EntryFrom& entryFrom, HtmlPageWriter& writer, RunOutputs& outputs) {
-    const AlbumTree& tree = places.Tree();
     RunReport& report = outputs.Report();
     report.albums = true;
-    for (AlbumTree::Index album = 0; album < tree.Count(); ++album) {
-        const bool top = album == AlbumTree::kTop;
-        const std::string path = places.PagePathOf(album);
-        if (!top) {
-            if (const std::optional<std::string> refusal = RefusalToReplace(path)) {
-                outputs.Skip(path, *refusal, Output::kAlbum);
-                continue;
-            }
-        }
-        const std::string folder = places.FolderOf(album);
-        const std::string name = places.NameOf(album);
-        const std::vector<WebCrumb> trail = places.TrailTo(album, folder, false);
-        std::vector<WebAlbumCard> cards;
-        for (const AlbumTree::Index sub : tree.SubAlbumsOf(album)) {
-            cards.push_back(CardOf(places, sub, folder, entryFrom));
-        }
-        WebGalleryPage page = gallery;
-        page.title = name;
-        page.album = true;
-        page.trail = trail;
-        page.subAlbums = cards;
-        const std::span<const std::uint32_t> photos = tree.PhotosOf(album);
-        page.noPhotos = photos.empty();
-        if (!outputs.WriteOne(path, top ? Output::kGallery : Output::kAlbum, [&] {
-                writer.WriteWebGallery(path, page, photos.size(),
-                                       [&](std::size_t k) { return entryFrom(photos[k], folder); });
-            })) {
+    for (AlbumTree::Index album = 0; album < places.Tree().Count(); ++album) {
+        if (!WriteAlbumPage(places, album, gallery, entryFrom, writer, outputs)) {
             continue;
         }
-        if (top) {
-            report.galleryWritten = path;
+        if (album == AlbumTree::kTop) {
+            report.galleryWritten = places.PagePathOf(album);
         } else {
             ++report.albumPagesWritten;
         }

@@ -1,3 +1,5 @@
+#include <sys/stat.h>
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -380,8 +382,18 @@ TEST(AlbumPages, WrittenReplacedAndRemovedAsTheTreeChanges) {
     // Winter's photos taken out: its page goes; then without albums, every
     // album page below the top but the other gallery's.
     paths.resize(paths.size() - winter.size());
+    const auto inode = [&](const std::string& page) {
+        struct stat info {};
+        EXPECT_EQ(::stat((root / page).c_str(), &info), 0) << page;
+        return info.st_ino;
+    };
+    const ino_t summer = inode("2025/Summer/ShowAll.html");
+    const ino_t year = inode("2025/ShowAll.html");
     report = run(root, paths, true);
     EXPECT_EQ(report.albumPagesRemoved, 1u);
+    EXPECT_EQ(report.albumPagesWritten, 4u);
+    EXPECT_EQ(inode("2025/Summer/ShowAll.html"), summer);  // the same bytes: left as it was
+    EXPECT_NE(inode("2025/ShowAll.html"), year);           // one card fewer
     EXPECT_FALSE(fs::exists(root / "2025/Winter/ShowAll.html"));
     EXPECT_TRUE(fs::exists(root / "2025/Winter/w1.html"));  // pages stay, as without albums
     report = run(root, paths, false);
