@@ -1,5 +1,7 @@
 #include "base/path.h"
 
+#include <filesystem>
+
 namespace brindlewick {
 
 std::string JoinPath(std::string_view folder, std::string_view name) {
@@ -18,6 +20,12 @@ std::string_view FolderOf(std::string_view path) {
 
 std::string_view FileNameOf(std::string_view path) {
     return path.substr(FolderOf(path).size());
+}
+
+std::string RelativePath(std::string_view path, std::string_view folder) {
+    const std::string relative =
+        std::filesystem::path(path).lexically_relative(std::filesystem::path(folder)).string();
+    return relative.empty() ? std::string(path) : relative;
 }
 
 }  // namespace brindlewick

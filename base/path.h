@@ -20,4 +20,9 @@ std::string_view FolderOf(std::string_view path);
 // Everything after the last '/'; the whole path when there is none.
 std::string_view FileNameOf(std::string_view path);
 
+// path as seen from folder, worked out on the strings alone (no link is
+// looked at), as a page in folder addresses it; path itself where no
+// relative form exists (one path absolute, the other not).
+std::string RelativePath(std::string_view path, std::string_view folder);
+
 }  // namespace brindlewick

@@ -3,7 +3,6 @@
 #include <fcntl.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 
 #include "base/error.h"
@@ -14,11 +13,6 @@ namespace brindlewick {
 namespace {
 
 constexpr const char* kNotOurs = "a file not written by Brindlewick is there and is left alone";
-
-std::string RelativeTo(const std::string& path, const std::string& folder) {
-    const std::string address = std::filesystem::path(path).lexically_relative(folder).string();
-    return address.empty() ? path : address;
-}
 
 // Why the file found at an album page's place may not be replaced, or
 // none: no file is there, or one this program wrote.
@@ -48,7 +42,7 @@ WebAlbumCard CardOf(const AlbumPlaces& places, AlbumTree::Index album, const std
                     const EntryFrom& entryFrom) {
     const AlbumTree& tree = places.Tree();
     WebAlbumCard card;
-    card.page = RelativeTo(places.PagePathOf(album), folder);
+    card.page = RelativePath(places.PagePathOf(album), folder);
     card.name = places.NameOf(album);
     card.photos = tree.PhotoCountOf(album);
     if (const std::optional<std::size_t> cover = tree.CoverOf(album)) {
@@ -95,7 +89,8 @@ std::vector<WebCrumb> AlbumPlaces::TrailTo(Index album, const std::string& folde
     for (Index step = album; step != AlbumTree::kNone; step = tree_.ParentOf(step)) {
         std::string address;
         if (step != album || linkLast) {
-            address = fromAlbum ? up + std::string(pageName) : RelativeTo(PagePathOf(step), folder);
+            address =
+                fromAlbum ? up + std::string(pageName) : RelativePath(PagePathOf(step), folder);
         }
         trail.push_back({NameOf(step), std::move(address)});
         up += "../";

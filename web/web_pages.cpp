@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <filesystem>
 #include <iterator>
 #include <utility>
 
@@ -16,13 +15,6 @@ namespace {
 
 std::string WouldReplacePageOf(const std::string& other) {
     return "its page would replace the page written for " + other + " in this run";
-}
-
-// The address of path from a page in folder, so that the folder can be
-// copied or uploaded as a whole.
-std::string RelativeAddress(const std::string& path, const std::string& folder) {
-    const std::string address = std::filesystem::path(path).lexically_relative(folder).string();
-    return address.empty() ? path : address;
 }
 
 const Thumbnail* CopyOf(const ThumbnailSet* copies, std::size_t copy) {
@@ -123,7 +115,7 @@ void WebPages::WritePhoto(std::size_t position, const PhotoOutcome& outcome) {
 WebGalleryEntry WebPages::EntryAt(std::size_t position, const std::string& folder) const {
     const std::string_view image = images_.GetAt(order_.ItemAt(position));
     WebGalleryEntry entry;
-    entry.page = RelativeAddress(PagePath(image), folder);
+    entry.page = RelativePath(PagePath(image), folder);
     entry.imageName = FileNameOf(image);
     const auto kept = std::lower_bound(
         kept_.begin(), kept_.end(), position,
@@ -138,7 +130,7 @@ WebGalleryEntry WebPages::EntryAt(std::size_t position, const std::string& folde
             const std::string inGallery = std::string(copies) + '/' + std::string(name);
             return folder == options_.galleryFolder
                        ? inGallery
-                       : RelativeAddress(JoinPath(options_.galleryFolder, inGallery), folder);
+                       : RelativePath(JoinPath(options_.galleryFolder, inGallery), folder);
         };
         entry.thumbnail = copy(kThumbnailFolderName, kept->name);
         entry.width = kept->width;
@@ -198,13 +190,13 @@ bool WebPages::WritePage(std::size_t position, const ThumbnailSet* copies,
 // Its neighbours in the gallery, or in its album with the album's trail.
 WebPages::PhotoLinks WebPages::LinksOf(std::size_t position, const std::string& folder) const {
     const auto pageAddress = [&](std::optional<std::size_t> item) {
-        return item ? RelativeAddress(PagePath(images_.GetAt(*item)), folder) : std::string();
+        return item ? RelativePath(PagePath(images_.GetAt(*item)), folder) : std::string();
     };
     PhotoLinks links;
     if (albums_ == nullptr) {
         links.previous = pageAddress(order_.PreviousOf(position));
         links.next = pageAddress(order_.NextOf(position));
-        links.gallery = RelativeAddress(options_.galleryPath, folder);
+        links.gallery = RelativePath(options_.galleryPath, folder);
         return links;
     }
     const AlbumTree& tree = albums_->Tree();
@@ -235,7 +227,7 @@ void WebPages::WritePhotoPage(const std::string& page, std::size_t position,
     photo.height = records_[item].facts.height;
     if (const Thumbnail* display = CopyOf(copies, kDisplayCopy)) {
         if (!display->fileName.empty()) {
-            shown = RelativeAddress(
+            shown = RelativePath(
                 JoinPath(JoinPath(options_.galleryFolder, kDisplayFolderName), display->fileName),
                 folder);
         }
