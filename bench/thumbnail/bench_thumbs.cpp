@@ -329,6 +329,32 @@ Timing Median(const char* what, std::vector<Timing> runs) {
     return median;
 }
 
+// A way of running the program, by name.
+struct Way {
+    std::string name;
+    std::vector<std::string> command;
+};
+
+// Two ways over the same photos, side by side: each first run once, then
+// the reruns alternated, five of each, their medians; x: against the first.
+void FirstRunsAndReruns(int count, const char* against, const Way& first, const Way& second) {
+    std::printf("First runs of %d photos; x: against %s\n", count, against);
+    PrintTimings({TimeCommands(first.name.c_str(), {first.command}),
+                  TimeCommands(second.name.c_str(), {second.command})},
+                 count);
+    std::vector<Timing> firstRuns;
+    std::vector<Timing> secondRuns;
+    for (int round = 0; round < 5; ++round) {
+        firstRuns.push_back(TimeCommands("", {first.command}));
+        secondRuns.push_back(TimeCommands("", {second.command}));
+    }
+    const std::string firstRerun = first.name + ", rerun";
+    const std::string secondRerun = second.name + ", rerun";
+    std::printf("Reruns, every copy reused (medians of 5); x: against %s\n", against);
+    PrintTimings({Median(firstRerun.c_str(), firstRuns), Median(secondRerun.c_str(), secondRuns)},
+                 count);
+}
+
 // The photographers' words and the order by date against a gallery without
 // them, over the same photos: each first run once, then the reruns
 // alternated, five of each, their medians.
@@ -342,20 +368,8 @@ void BenchWords(const fs::path& dir, int count) {
     const auto words =
         WebGalleryCommand(dir / "words", {"--captions", "--sort=date", "--details"}, photos);
     TimeCommands("warm-up: the photos read once", {WebGalleryCommand(dir / "warm", {}, photos)});
-    std::printf("First runs of %d photos; x: against --no-captions\n", count);
-    PrintTimings({TimeCommands("web gallery --no-captions", {plain}),
-                  TimeCommands("web gallery --captions --sort=date --details", {words})},
-                 count);
-    std::vector<Timing> plainRuns;
-    std::vector<Timing> wordsRuns;
-    for (int round = 0; round < 5; ++round) {
-        plainRuns.push_back(TimeCommands("", {plain}));
-        wordsRuns.push_back(TimeCommands("", {words}));
-    }
-    std::printf("Reruns, every copy reused (medians of 5); x: against --no-captions\n");
-    PrintTimings({Median("web gallery --no-captions, rerun", plainRuns),
-                  Median("web gallery --captions --sort=date --details, rerun", wordsRuns)},
-                 count);
+    FirstRunsAndReruns(count, "--no-captions", {"web gallery --no-captions", plain},
+                       {"web gallery --captions --sort=date --details", words});
 }
 
 // COUNT photos in 200 albums (20 folders of years, 10 of months in each)
@@ -389,20 +403,8 @@ void BenchAlbums(const fs::path& dir, int count) {
     const auto flat = WebGalleryCommand(dir / "flat", {"--no-albums"}, flatPhotos);
     const auto albums = WebGalleryCommand(dir / "albums", {"--albums"}, albumPhotos);
     TimeCommands("warm-up: the photos read once", {WebGalleryCommand(dir / "warm", {}, made)});
-    std::printf("First runs of %d photos; x: against one flat gallery\n", count);
-    PrintTimings(
-        {TimeCommands("web gallery, flat", {flat}), TimeCommands("web gallery --albums", {albums})},
-        count);
-    std::vector<Timing> flatRuns;
-    std::vector<Timing> albumRuns;
-    for (int round = 0; round < 5; ++round) {
-        flatRuns.push_back(TimeCommands("", {flat}));
-        albumRuns.push_back(TimeCommands("", {albums}));
-    }
-    std::printf("Reruns, every copy reused (medians of 5); x: against one flat gallery\n");
-    PrintTimings({Median("web gallery, flat, rerun", flatRuns),
-                  Median("web gallery --albums, rerun", albumRuns)},
-                 count);
+    FirstRunsAndReruns(count, "one flat gallery", {"web gallery, flat", flat},
+                       {"web gallery --albums", albums});
 }
 
 // The large images, each written by a child process of its own: a child
